@@ -1,0 +1,27 @@
+// The module's entry point: process attach and detach.
+#include <windows.h>
+
+#include "core/module_state.h"
+#include "core/trace_log.h"
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+  switch (reason) {
+    case DLL_PROCESS_ATTACH:
+      ModuleInstance = instance;
+      // The COM server state is initialised here, from ModuleInstance,
+      // before anything else runs.
+      DisableThreadLibraryCalls(instance);
+      g_ZRNotifyMsg = RegisterWindowMessageA("WM_ZR_NOTIFY_MSG");
+      g_TraceLog.Init();
+      g_TraceLog.SetEnabled(g_TraceLog.ReadSwitch());
+      g_TraceLog.Write("DllMain()---DLL_PROCESS_ATTACH!");
+      break;
+    case DLL_PROCESS_DETACH:
+      g_TraceLog.Write("DllMain()---DLL_PROCESS_DETACH!");
+      // The COM server state is terminated here.
+      break;
+    default:
+      break;
+  }
+  return TRUE;
+}

@@ -1,0 +1,6 @@
+// The module-level objects, defined in one place so that they are built in
+// this order and destroyed in the reverse one: the trace log first, so that
+// it is destroyed last and its "End Run" banner closes every run.
+#include "core/trace_log.h"
+
+TraceLog g_TraceLog;

@@ -1,0 +1,50 @@
+#include "core/module_state.h"
+
+#include <mbstring.h>
+
+#include <cstdio>
+#include <cstring>
+
+HMODULE ModuleInstance = nullptr;
+UINT g_ZRNotifyMsg = 0;
+
+const char* FindLastBackslash(const char* path) {
+  return reinterpret_cast<const char*>(
+      _mbsrchr(reinterpret_cast<const unsigned char*>(path), '\\'));
+}
+
+void GetModuleDirectory(char* dir) {
+  std::memset(dir, 0, MAX_PATH);
+  char path[MAX_PATH] = {};
+  DWORD length = GetModuleFileNameA(ModuleInstance, path, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return;
+  const char* slash = FindLastBackslash(path);
+  if (slash == nullptr) return;
+  std::memcpy(dir, path, static_cast<size_t>(slash - path));
+}
+
+bool GetModulePathAndDirectory(char* path, char* dir) {
+  std::memset(path, 0, MAX_PATH);
+  std::memset(dir, 0, MAX_PATH);
+  DWORD length = GetModuleFileNameA(ModuleInstance, path, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return false;
+  const char* slash = FindLastBackslash(path);
+  if (slash == nullptr) return false;
+  std::memcpy(dir, path, static_cast<size_t>(slash - path));
+  return true;
+}
+
+bool JoinPath(const char* dir, const char* file_name, char* out, size_t out_size) {
+  int written = std::snprintf(out, out_size, "%s\\%s", dir, file_name);
+  if (written < 0 || static_cast<size_t>(written) >= out_size) {
+    if (out_size > 0) out[0] = '\0';
+    return false;
+  }
+  return true;
+}
+
+bool GetSiblingPath(const char* file_name, char* out, size_t out_size) {
+  char dir[MAX_PATH];
+  GetModuleDirectory(dir);
+  return JoinPath(dir, file_name, out, out_size);
+}

@@ -1,0 +1,41 @@
+// Module-wide state shared by every subsystem: the module's own instance,
+// the registered host notification message and the module's directory.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+
+// The DLL's own instance handle, recorded at process attach.
+extern HMODULE ModuleInstance;
+
+// The window message registered under "WM_ZR_NOTIFY_MSG" at process attach.
+extern UINT g_ZRNotifyMsg;
+
+// File names of the siblings that live in the module's directory.
+inline constexpr char kResourceModuleFile[] = "zrtpres.dll";
+inline constexpr char kControlModuleFile[] = "zrtpctl.dll";
+inline constexpr char kUninstallerFile[] = "tpvoun.exe";
+inline constexpr char kOfficeMenuModuleFile[] = "nvxMSAI.dll";
+inline constexpr char kRightMenuModuleFile[] = "nvxrmenu.dll";
+
+// Returns the last backslash of `path` (multibyte-aware), or null.
+const char* FindLastBackslash(const char* path);
+
+// Fills `dir` (MAX_PATH bytes) with the directory of the module's own file,
+// without a trailing backslash; empty when the name cannot be had or holds
+// no backslash.
+void GetModuleDirectory(char* dir);
+
+// Fills `path` and `dir` (MAX_PATH bytes each) with the module's full file
+// name and its directory. False when the name cannot be had or holds no
+// backslash; callers that need a real directory skip their work then.
+bool GetModulePathAndDirectory(char* path, char* dir);
+
+// Writes `dir` + "\" + `file_name` into `out`. False (and `out` empty) when
+// the result would not fit `out_size` bytes.
+bool JoinPath(const char* dir, const char* file_name, char* out, size_t out_size);
+
+// The path of a sibling file: the module directory, a backslash and the
+// file name. With an empty directory the path begins with "\".
+bool GetSiblingPath(const char* file_name, char* out, size_t out_size);

@@ -1,0 +1,51 @@
+// RegKeyHandle: an owning holder of one open registry key. Every operation
+// returns the Windows status code of the call that decided its outcome.
+#pragma once
+
+#include <windows.h>
+
+class RegKeyHandle {
+ public:
+  RegKeyHandle() = default;
+  explicit RegKeyHandle(HKEY key) : m_hKey(key) {}
+  ~RegKeyHandle() { Close(); }
+
+  RegKeyHandle(const RegKeyHandle&) = delete;
+  RegKeyHandle& operator=(const RegKeyHandle&) = delete;
+
+  // Opens `sub_key`; on failure the held key stays held and usable.
+  LONG Open(HKEY parent, const char* sub_key, REGSAM access);
+  // Creates or opens `sub_key` with RegCreateKeyExA; on failure the held key
+  // stays held.
+  LONG Create(HKEY parent, const char* sub_key, char* key_class = nullptr,
+              DWORD options = REG_OPTION_NON_VOLATILE,
+              REGSAM access = KEY_READ | KEY_WRITE,
+              SECURITY_ATTRIBUTES* security = nullptr,
+              DWORD* disposition = nullptr);
+  LONG Close();
+
+  // REG_SZ with its terminating zero counted; a null name is the default value.
+  LONG SetString(const char* data, const char* value_name);
+  // The same in `sub_key` (created or opened with KEY_ALL_ACCESS, closed again).
+  LONG SetSubKeyString(const char* sub_key, const char* data, const char* value_name);
+  // Deletes `sub_key` with all its descendants, leaves first.
+  LONG DeleteSubTree(const char* sub_key);
+
+  // Points the holder at a key that someone else owns, and empties it again
+  // without closing it.
+  void Attach(HKEY key) { m_hKey = key; }
+  HKEY Detach() {
+    HKEY key = m_hKey;
+    m_hKey = nullptr;
+    return key;
+  }
+
+  HKEY Get() const { return m_hKey; }
+  bool IsOpen() const { return m_hKey != nullptr; }
+
+ private:
+  // Holds `key` in place of the held one; the status of closing that one.
+  LONG Replace(HKEY key);
+
+  HKEY m_hKey = nullptr;
+};

@@ -1,0 +1,316 @@
+#include "harness/test_support.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+namespace korvat_test {
+
+std::string BinDir() {
+  char path[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string s(path);
+  return s.substr(0, s.find_last_of('\\'));
+}
+
+std::string BinFile(const std::string& name) { return BinDir() + "\\" + name; }
+
+TempFolder::TempFolder() {
+  static LONG counter = 0;
+  char temp[MAX_PATH] = {};
+  GetTempPathA(MAX_PATH, temp);
+  char name[64];
+  std::snprintf(name, sizeof(name), "korvat-%lu-%ld-%lu", GetCurrentProcessId(),
+                InterlockedIncrement(&counter), GetTickCount());
+  path_ = std::string(temp) + name;
+  CreateDirectoryA(path_.c_str(), nullptr);
+}
+
+TempFolder::~TempFolder() { DeleteTree(path_); }
+
+void TempFolder::CopyFromBin(const std::string& name, const std::string& as) const {
+  std::string target = File(as.empty() ? name : as);
+  CopyFileA(BinFile(name).c_str(), target.c_str(), FALSE);
+}
+
+LoadedLibrary::LoadedLibrary(const std::string& path)
+    : module_(LoadLibraryA(path.c_str())) {}
+
+void LoadedLibrary::Free() {
+  if (module_ != nullptr) FreeLibrary(module_);
+  module_ = nullptr;
+}
+
+FARPROC LoadedLibrary::Proc(const char* name) const {
+  return module_ != nullptr ? GetProcAddress(module_, name) : nullptr;
+}
+
+bool FileExists(const std::string& path) {
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool DirectoryExists(const std::string& path) {
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string ReadFileBytes(const std::string& path) {
+  std::string bytes;
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return bytes;
+  char chunk[4096];
+  DWORD read = 0;
+  while (ReadFile(file, chunk, sizeof(chunk), &read, nullptr) && read > 0) {
+    bytes.append(chunk, read);
+  }
+  CloseHandle(file);
+  return bytes;
+}
+
+void WriteFileBytes(const std::string& path, const std::string& bytes) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  DWORD written = 0;
+  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(file);
+}
+
+std::vector<std::string> ReadLines(const std::string& path) {
+  std::vector<std::string> lines;
+  std::string bytes = ReadFileBytes(path);
+  size_t start = 0;
+  while (start < bytes.size()) {
+    size_t end = bytes.find("\r\n", start);
+    if (end == std::string::npos) {
+      lines.push_back(bytes.substr(start));
+      break;
+    }
+    lines.push_back(bytes.substr(start, end - start));
+    start = end + 2;
+  }
+  return lines;
+}
+
+void DeleteTree(const std::string& path) {
+  WIN32_FIND_DATAA data;
+  HANDLE find = FindFirstFileA((path + "\\*").c_str(), &data);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      std::string name = data.cFileName;
+      if (name == "." || name == "..") continue;
+      std::string child = path + "\\" + name;
+      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        DeleteTree(child);
+      } else {
+        SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(child.c_str());
+      }
+    } while (FindNextFileA(find, &data));
+    FindClose(find);
+  }
+  RemoveDirectoryA(path.c_str());
+}
+
+void DeleteKeyTree(HKEY root, const std::string& path) {
+  RegDeleteTreeA(root, path.c_str());
+  RegDeleteKeyA(root, path.c_str());
+}
+
+bool KeyExists(HKEY root, const std::string& path) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  RegCloseKey(key);
+  return true;
+}
+
+bool ValueExists(HKEY root, const std::string& path, const std::string& name) {
+  DWORD type = 0;
+  std::string bytes;
+  return ReadRawValue(root, path, name, &type, &bytes);
+}
+
+namespace {
+
+void SetValue(HKEY root, const std::string& path, const std::string& name, DWORD type,
+              const void* data, DWORD size) {
+  HKEY key = nullptr;
+  if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                      nullptr) != ERROR_SUCCESS) {
+    return;
+  }
+  RegSetValueExA(key, name.empty() ? nullptr : name.c_str(), 0, type,
+                 static_cast<const BYTE*>(data), size);
+  RegCloseKey(key);
+}
+
+const char* TypeName(DWORD type) {
+  switch (type) {
+    case REG_SZ: return "REG_SZ";
+    case REG_DWORD: return "REG_DWORD";
+    case REG_BINARY: return "REG_BINARY";
+    case REG_EXPAND_SZ: return "REG_EXPAND_SZ";
+    case REG_MULTI_SZ: return "REG_MULTI_SZ";
+    default: return "REG_OTHER";
+  }
+}
+
+std::string FormatValue(DWORD type, const std::string& bytes) {
+  char text[64];
+  if (type == REG_DWORD && bytes.size() == 4) {
+    DWORD number;
+    std::memcpy(&number, bytes.data(), 4);
+    std::snprintf(text, sizeof(text), "%lu", number);
+    return text;
+  }
+  if (type == REG_SZ || type == REG_EXPAND_SZ) {
+    std::string s = bytes;
+    if (!s.empty() && s.back() == '\0') s.pop_back();
+    return s;
+  }
+  std::string hex;
+  for (unsigned char c : bytes) {
+    std::snprintf(text, sizeof(text), "%02X", c);
+    hex += text;
+  }
+  return hex;
+}
+
+void DumpInto(HKEY key, const std::string& prefix, std::vector<std::string>* out) {
+  out->push_back(prefix);
+  for (DWORD index = 0;; ++index) {
+    char name[16384];
+    DWORD name_size = sizeof(name);
+    BYTE data[8192];
+    DWORD data_size = sizeof(data);
+    DWORD type = 0;
+    if (RegEnumValueA(key, index, name, &name_size, nullptr, &type, data, &data_size) !=
+        ERROR_SUCCESS) {
+      break;
+    }
+    std::string shown_name = name_size == 0 ? "(default)" : std::string(name, name_size);
+    out->push_back(prefix + "|" + shown_name + "=" + TypeName(type) + ":" +
+                   FormatValue(type, std::string(reinterpret_cast<char*>(data), data_size)));
+  }
+  for (DWORD index = 0;; ++index) {
+    char name[256];
+    DWORD name_size = sizeof(name);
+    if (RegEnumKeyExA(key, index, name, &name_size, nullptr, nullptr, nullptr, nullptr) !=
+        ERROR_SUCCESS) {
+      break;
+    }
+    HKEY child = nullptr;
+    if (RegOpenKeyExA(key, name, 0, KEY_READ, &child) == ERROR_SUCCESS) {
+      DumpInto(child, prefix + "\\" + name, out);
+      RegCloseKey(child);
+    }
+  }
+}
+
+}  // namespace
+
+void SetDwordValue(HKEY root, const std::string& path, const std::string& name, DWORD value) {
+  SetValue(root, path, name, REG_DWORD, &value, sizeof(value));
+}
+
+void SetStringValue(HKEY root, const std::string& path, const std::string& name,
+                    const std::string& value) {
+  SetValue(root, path, name, REG_SZ, value.c_str(), static_cast<DWORD>(value.size() + 1));
+}
+
+void SetBinaryValue(HKEY root, const std::string& path, const std::string& name,
+                    const std::string& bytes) {
+  SetValue(root, path, name, REG_BINARY, bytes.data(), static_cast<DWORD>(bytes.size()));
+}
+
+bool ReadRawValue(HKEY root, const std::string& path, const std::string& name, DWORD* type,
+                  std::string* bytes) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  DWORD size = 0;
+  const char* value_name = name.empty() ? nullptr : name.c_str();
+  LONG status = RegQueryValueExA(key, value_name, nullptr, type, nullptr, &size);
+  if (status == ERROR_SUCCESS) {
+    bytes->assign(size, '\0');
+    status = RegQueryValueExA(key, value_name, nullptr, type,
+                              reinterpret_cast<BYTE*>(&(*bytes)[0]), &size);
+    bytes->resize(size);
+  }
+  RegCloseKey(key);
+  return status == ERROR_SUCCESS;
+}
+
+std::string ReadStringValue(HKEY root, const std::string& path, const std::string& name) {
+  DWORD type = 0;
+  std::string bytes;
+  if (!ReadRawValue(root, path, name, &type, &bytes)) return "<missing>";
+  if (!bytes.empty() && bytes.back() == '\0') bytes.pop_back();
+  return bytes;
+}
+
+std::vector<std::string> SubKeyNames(HKEY root, const std::string& path) {
+  std::vector<std::string> names;
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return names;
+  for (DWORD index = 0;; ++index) {
+    char name[256];
+    DWORD name_size = sizeof(name);
+    if (RegEnumKeyExA(key, index, name, &name_size, nullptr, nullptr, nullptr, nullptr) !=
+        ERROR_SUCCESS) {
+      break;
+    }
+    names.emplace_back(name, name_size);
+  }
+  RegCloseKey(key);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::vector<std::string> DumpTree(HKEY root, const std::string& path) {
+  std::vector<std::string> out;
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return out;
+  DumpInto(key, path, &out);
+  RegCloseKey(key);
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+ScopedTraceSwitch::ScopedTraceSwitch(const std::string& module_name, DWORD value)
+    : name_("TRACE_ENABLE_" + module_name) {
+  SetDwordValue(HKEY_CURRENT_USER, "Software\\Nuvix\\Config", name_, value);
+}
+
+ScopedTraceSwitch::~ScopedTraceSwitch() {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Nuvix\\Config", 0, KEY_ALL_ACCESS, &key) ==
+      ERROR_SUCCESS) {
+    RegDeleteValueA(key, name_.c_str());
+    RegCloseKey(key);
+  }
+}
+
+int RunProcess(const std::string& command_line, DWORD timeout_ms) {
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process = {};
+  std::string mutable_line = command_line;
+  if (!CreateProcessA(nullptr, &mutable_line[0], nullptr, nullptr, FALSE, 0, nullptr,
+                      nullptr, &startup, &process)) {
+    return -1;
+  }
+  CloseHandle(process.hThread);
+  DWORD exit_code = static_cast<DWORD>(-1);
+  if (WaitForSingleObject(process.hProcess, timeout_ms) == WAIT_OBJECT_0) {
+    GetExitCodeProcess(process.hProcess, &exit_code);
+  } else {
+    TerminateProcess(process.hProcess, 1);
+  }
+  CloseHandle(process.hProcess);
+  return static_cast<int>(exit_code);
+}
+
+}  // namespace korvat_test

@@ -1,0 +1,94 @@
+// Helpers for the test programs that run under Wine: temporary folders that
+// hold copies of the built files, the module loaded from such a folder,
+// registry set-up and read-back, files and child processes.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace korvat_test {
+
+// The folder of the running test program; the build puts Korvat.dll,
+// zrtpres.dll and the test doubles beside it.
+std::string BinDir();
+std::string BinFile(const std::string& name);
+
+// A fresh folder under the temporary folder, deleted with its contents.
+class TempFolder {
+ public:
+  TempFolder();
+  ~TempFolder();
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+
+  const std::string& path() const { return path_; }
+  std::string File(const std::string& name) const { return path_ + "\\" + name; }
+  // Copies a built file from BinDir() into the folder, under `as` if given.
+  void CopyFromBin(const std::string& name, const std::string& as = "") const;
+
+ private:
+  std::string path_;
+};
+
+// A library loaded with LoadLibraryA and freed at the end of the scope.
+class LoadedLibrary {
+ public:
+  explicit LoadedLibrary(const std::string& path);
+  ~LoadedLibrary() { Free(); }
+  LoadedLibrary(const LoadedLibrary&) = delete;
+  LoadedLibrary& operator=(const LoadedLibrary&) = delete;
+
+  HMODULE get() const { return module_; }
+  explicit operator bool() const { return module_ != nullptr; }
+  void Free();
+  FARPROC Proc(const char* name) const;
+
+ private:
+  HMODULE module_ = nullptr;
+};
+
+// Files.
+bool FileExists(const std::string& path);
+bool DirectoryExists(const std::string& path);
+std::string ReadFileBytes(const std::string& path);
+void WriteFileBytes(const std::string& path, const std::string& bytes);
+// The file's lines, split at CR LF (a missing file gives none).
+std::vector<std::string> ReadLines(const std::string& path);
+void DeleteTree(const std::string& path);
+
+// Registry.
+void DeleteKeyTree(HKEY root, const std::string& path);
+bool KeyExists(HKEY root, const std::string& path);
+bool ValueExists(HKEY root, const std::string& path, const std::string& name);
+void SetDwordValue(HKEY root, const std::string& path, const std::string& name, DWORD value);
+void SetStringValue(HKEY root, const std::string& path, const std::string& name,
+                    const std::string& value);
+void SetBinaryValue(HKEY root, const std::string& path, const std::string& name,
+                    const std::string& bytes);
+// The value's type and bytes as stored; false when missing.
+bool ReadRawValue(HKEY root, const std::string& path, const std::string& name,
+                  DWORD* type, std::string* bytes);
+// A REG_SZ value without its terminating zero; "<missing>" when absent.
+std::string ReadStringValue(HKEY root, const std::string& path, const std::string& name);
+std::vector<std::string> SubKeyNames(HKEY root, const std::string& path);
+// The whole tree below `path`, one line per key and value, sorted, for
+// comparing key trees: "Key\\Sub" and "Key\\Sub|Name=REG_SZ:text".
+std::vector<std::string> DumpTree(HKEY root, const std::string& path);
+
+// The trace switch for a module file name such as "Korvat"; cleared by the
+// destructor.
+class ScopedTraceSwitch {
+ public:
+  ScopedTraceSwitch(const std::string& module_name, DWORD value);
+  ~ScopedTraceSwitch();
+
+ private:
+  std::string name_;
+};
+
+// Runs a program and waits for it; its exit code, or -1 when it did not start.
+int RunProcess(const std::string& command_line, DWORD timeout_ms = 60000);
+
+}  // namespace korvat_test
