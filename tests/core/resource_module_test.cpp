@@ -112,6 +112,10 @@ TEST_F(ResourceModuleTest, SiblingPathsAreBesideTheModule) {
   ASSERT_TRUE(GetSiblingPath(kControlModuleFile, path, sizeof(path)));
   EXPECT_EQ(std::string(path), folder_.File("zrtpctl.dll"));
 
+  // A module directory that came out empty gives paths from the root.
+  ASSERT_TRUE(JoinPath("", kResourceModuleFile, path, sizeof(path)));
+  EXPECT_STREQ(path, "\\zrtpres.dll");
+
   char tiny[8];
   EXPECT_FALSE(JoinPath("C:\\dir", "file.dll", tiny, sizeof(tiny)));
   EXPECT_STREQ(tiny, "");

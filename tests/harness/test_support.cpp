@@ -293,6 +293,47 @@ ScopedTraceSwitch::~ScopedTraceSwitch() {
   }
 }
 
+namespace {
+
+// A DACL that grants everyone `rights`.
+bool SetKeyDacl(HKEY key, REGSAM rights) {
+  SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+  PSID everyone = nullptr;
+  if (!AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone)) {
+    return false;
+  }
+  char acl_buffer[256];
+  PACL acl = reinterpret_cast<PACL>(acl_buffer);
+  bool ok = InitializeAcl(acl, sizeof(acl_buffer), ACL_REVISION) &&
+            AddAccessAllowedAce(acl, ACL_REVISION, rights, everyone);
+  SECURITY_DESCRIPTOR descriptor;
+  ok = ok && InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) &&
+       SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE) &&
+       RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &descriptor) == ERROR_SUCCESS;
+  FreeSid(everyone);
+  return ok;
+}
+
+}  // namespace
+
+ScopedReadOnlyKey::ScopedReadOnlyKey(HKEY root, const std::string& path)
+    : root_(root), path_(path) {
+  SetStringValue(root_, path_ + "\\ReadOnlyKeep", "", "");
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(root_, path_.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
+  active_ = SetKeyDacl(key, KEY_READ | WRITE_DAC);
+  RegCloseKey(key);
+}
+
+ScopedReadOnlyKey::~ScopedReadOnlyKey() {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(root_, path_.c_str(), 0, WRITE_DAC, &key) == ERROR_SUCCESS) {
+    SetKeyDacl(key, KEY_ALL_ACCESS);
+    RegCloseKey(key);
+  }
+  DeleteKeyTree(root_, path_);
+}
+
 int RunProcess(const std::string& command_line, DWORD timeout_ms) {
   STARTUPINFOA startup = {};
   startup.cb = sizeof(startup);

@@ -88,6 +88,25 @@ class ScopedTraceSwitch {
   std::string name_;
 };
 
+// A key that the user may read but not write, as the machine hive's keys are
+// for a user without administrator rights: created with a sub-key and a
+// read-only DACL (Wine checks the DACL when a key is opened, and deletes a
+// protected key anyway while it has no sub-key). The destructor gives the
+// access back and removes the key.
+class ScopedReadOnlyKey {
+ public:
+  ScopedReadOnlyKey(HKEY root, const std::string& path);
+  ~ScopedReadOnlyKey();
+  ScopedReadOnlyKey(const ScopedReadOnlyKey&) = delete;
+  ScopedReadOnlyKey& operator=(const ScopedReadOnlyKey&) = delete;
+  bool active() const { return active_; }
+
+ private:
+  HKEY root_;
+  std::string path_;
+  bool active_ = false;
+};
+
 // Runs a program and waits for it; its exit code, or -1 when it did not start.
 int RunProcess(const std::string& command_line, DWORD timeout_ms = 60000);
 

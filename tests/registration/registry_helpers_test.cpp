@@ -117,6 +117,21 @@ TEST_F(RegistryHelpersTest, SetUserRegStringWritesTheUserRootOnly) {
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, path));
 }
 
+TEST_F(RegistryHelpersTest, AMachineKeyThatCannotBeWrittenIsSkipped) {
+  const std::string path = std::string(kBase) + "\\Shortcut";
+  {
+    ScopedReadOnlyKey read_only(HKEY_LOCAL_MACHINE, path);
+    ASSERT_TRUE(read_only.active());
+    SetRegString(path.c_str(), "ShortcutName", "name");
+    EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, path, "ShortcutName"));
+    EXPECT_EQ(ReadStringValue(HKEY_CURRENT_USER, path, "ShortcutName"), "name");
+    // A key that holds a sub-key stays.
+    UnRegisterKey(kBase, "Shortcut");
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, path));
+  }
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, path));
+}
+
 TEST_F(RegistryHelpersTest, FailedOpenKeepsTheHeldKey) {
   SetStringValue(HKEY_CURRENT_USER, kParent, "", "");
   RegKeyHandle key;
