@@ -1,5 +1,7 @@
 #include "settings/option_functions.h"
 
+#include <cstring>
+
 #include "core/module_state.h"
 #include "core/trace_log.h"
 #include "registration/ie_button_registration.h"
