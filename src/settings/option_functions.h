@@ -1,0 +1,54 @@
+// The option functions: switch the three integrations (shell right-click
+// menu, office add-ins, browser button) on and off, read their stored state,
+// and write or remove their registrations from a set of flags.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+
+class RegKeyHandle;
+
+// The option flags shared by the three exports; other bits are ignored.
+inline constexpr DWORD OPTION_SETTINGS_PRESENT = 0x1;  // only reported
+inline constexpr DWORD OPTION_OFFICE_MENU = 0x2;
+inline constexpr DWORD OPTION_BROWSER_BUTTON = 0x4;
+inline constexpr DWORD OPTION_RIGHT_CLICK = 0x8;
+
+// How one stored settings value reads, and what switching it writes.
+enum class StoredMatch { kMissing, kText, kOtherText };
+struct OptionRule {
+  StoredMatch match;
+  const char* text;            // kText: compared without regard to case
+  bool reads_on;               // the state the stored value stands for
+  const char* write_when_on;   // null: nothing is written
+  const char* write_when_off;  // null: nothing is written
+};
+
+// One settings value that holds an integration's state.
+struct OptionSetting {
+  const char* value_name;
+  DWORD flag;
+  const OptionRule* rules;
+  size_t rule_count;
+};
+
+extern const OptionSetting kRightClickSetting;
+extern const OptionSetting kOfficeMenuSetting;
+extern const OptionSetting kBrowserButtonSetting;
+
+// Reads the setting's value from the open settings key and returns the rule
+// that matches it.
+const OptionRule& ReadOptionRule(const RegKeyHandle& key, const OptionSetting& setting);
+// Writes what `rule` asks for when the integration is switched `on` or off.
+void WriteOptionValue(RegKeyHandle& key, const OptionSetting& setting, const OptionRule& rule,
+                      bool on);
+
+// The three settings in the order every reader and writer takes them.
+extern const OptionSetting* const kOptionSettings[3];
+
+extern "C" {
+int WINAPI TapvoSetOption(DWORD flags);
+int WINAPI TapvoGetOption(DWORD* flags);
+int WINAPI TapvoRemoveAddIn(DWORD flags);
+}
