@@ -16,6 +16,8 @@ using namespace korvat_test;
 
 namespace {
 
+using Lines = std::vector<std::string>;
+
 TraceCapture& Trace() {
   static TraceCapture capture("companion_modules_trace");
   return capture;
@@ -23,19 +25,11 @@ TraceCapture& Trace() {
 
 struct Operation {
   int (*call)();
-  const char* setting;  // null: a removal, which has no condition
-  const char* file;
-  const char* record;   // what the double records
-  const char* trace;
-};
-
-const Operation kAdds[] = {
-    {AddOfficeMenu, kOfficeMenu, "nvxMSAI.dll", "nvxMSAI.dll DllRegisterServer",
-     "AddOfficeMenu()"},
+  const char *setting, *file, *record, *trace;  // setting, trace: null for removals
+} const kOperations[] = {
+    {AddOfficeMenu, kOfficeMenu, "nvxMSAI.dll", "nvxMSAI.dll DllRegisterServer", "AddOfficeMenu()"},
     {AddRightClick, kRightClick, "nvxrmenu.dll", "nvxrmenu.dll DllRegisterServer",
      "AddRightClick()"},
-};
-const Operation kRemoves[] = {
     {RemoveOfficeMenu, nullptr, "nvxMSAI.dll", "nvxMSAI.dll DllUnregisterServer", nullptr},
     {RemoveRightClick, nullptr, "nvxrmenu.dll", "nvxrmenu.dll DllUnregisterServer", nullptr},
 };
@@ -52,19 +46,15 @@ class CompanionModulesTest : public ::testing::Test {
     DeleteKeyTree(HKEY_CURRENT_USER, kSettingsKey);
     DeleteKeyTree(HKEY_LOCAL_MACHINE, kSettingsKey);
   }
-  // The calls the doubles recorded since the last look.
-  std::vector<std::string> TakeRecords() {
+  // Runs one operation: its result and what the doubles recorded, joined.
+  std::string Call(const Operation& op) {
+    int result = op.call();
+    EXPECT_EQ(GetModuleHandleA(module_.folder().File(op.file).c_str()), nullptr) << "not freed";
+    EXPECT_EQ(Trace().TakeMessages(), op.trace != nullptr ? Lines{op.trace} : Lines{});
     std::string log = module_.folder().File("doubles.log");
-    std::vector<std::string> records;
-    std::string bytes = ReadFileBytes(log);
-    for (size_t at = 0, end; (end = bytes.find('\n', at)) != std::string::npos; at = end + 1) {
-      records.push_back(bytes.substr(at, end - at));
-    }
+    std::string records = ReadFileBytes(log);
     DeleteFileA(log.c_str());
-    return records;
-  }
-  bool StillLoaded(const char* file) {
-    return GetModuleHandleA(module_.folder().File(file).c_str()) != nullptr;
+    return std::to_string(result) + ":" + records;
   }
   ModuleCopy module_;
 };
@@ -74,29 +64,21 @@ TEST_F(CompanionModulesTest, AddRegistersOnlyWhenTheSwitchIsTrueAndAPageIsThere)
   module_.folder().CopyFromBin("nvxrmenu.dll");
   struct Case {
     const char* flag;  // null: missing
-    bool page;
-    HKEY root;
-    bool registers;
+    bool page, in_user_hive, registers;
   } cases[] = {
-      {"TRUE", true, HKEY_CURRENT_USER, true},   {"true", true, HKEY_CURRENT_USER, true},
-      {"True", true, HKEY_CURRENT_USER, true},   {"FALSE", true, HKEY_CURRENT_USER, false},
-      {"T", true, HKEY_CURRENT_USER, false},     {"", true, HKEY_CURRENT_USER, false},
-      {nullptr, true, HKEY_CURRENT_USER, false}, {"TRUE", false, HKEY_CURRENT_USER, false},
-      {"TRUE", true, HKEY_LOCAL_MACHINE, false},
+      {"TRUE", true, true, true},   {"true", true, true, true},   {"True", true, true, true},
+      {"FALSE", true, true, false}, {"T", true, true, false},     {"", true, true, false},
+      {nullptr, true, true, false}, {"TRUE", false, true, false}, {"TRUE", true, false, false},
   };
-  for (const Operation& op : kAdds) {
+  for (int i = 0; i < 2; ++i) {
+    const Operation& op = kOperations[i];
     for (const Case& c : cases) {
-      SCOPED_TRACE(std::string(op.trace) + " " + (c.flag ? c.flag : "(missing)") +
-                   (c.page ? "" : " without page") +
-                   (c.root == HKEY_LOCAL_MACHINE ? " in the machine hive" : ""));
-      SetStringValue(c.root, kSettingsKey, kBrandTitle, "x");
-      if (c.flag != nullptr) SetStringValue(c.root, kSettingsKey, op.setting, c.flag);
-      if (c.page) SetStringValue(c.root, kSettingsKey, kMeetingPage, "http://h/p");
-      EXPECT_EQ(op.call(), c.registers ? 1 : 0);
-      EXPECT_EQ(TakeRecords(), c.registers ? std::vector<std::string>{op.record}
-                                           : std::vector<std::string>{});
-      EXPECT_EQ(Trace().TakeMessages(), std::vector<std::string>{op.trace});
-      EXPECT_FALSE(StillLoaded(op.file));
+      HKEY root = c.in_user_hive ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+      SetStringValue(root, kSettingsKey, kBrandTitle, "x");
+      if (c.flag != nullptr) SetStringValue(root, kSettingsKey, op.setting, c.flag);
+      if (c.page) SetStringValue(root, kSettingsKey, kMeetingPage, "http://h/p");
+      EXPECT_EQ(Call(op), c.registers ? "1:" + std::string(op.record) + "\n" : "0:")
+          << (c.flag ? c.flag : "(missing)") << c.page << c.in_user_hive;
       Clean();
     }
   }
@@ -105,36 +87,22 @@ TEST_F(CompanionModulesTest, AddRegistersOnlyWhenTheSwitchIsTrueAndAPageIsThere)
 TEST_F(CompanionModulesTest, RemoveUnregistersWhateverTheSettingsSay) {
   module_.folder().CopyFromBin("nvxMSAI.dll");
   module_.folder().CopyFromBin("nvxrmenu.dll");
-  for (bool settings : {false, true}) {
-    if (settings) {
-      SetStringValue(HKEY_CURRENT_USER, kSettingsKey, kOfficeMenu, "FALSE");
-      SetStringValue(HKEY_CURRENT_USER, kSettingsKey, kRightClick, "FALSE");
-    }
-    for (const Operation& op : kRemoves) {
-      EXPECT_EQ(op.call(), 1) << op.file;
-      EXPECT_EQ(TakeRecords(), std::vector<std::string>{op.record});
-      EXPECT_FALSE(StillLoaded(op.file));
-    }
-    EXPECT_EQ(Trace().TakeMessages(), std::vector<std::string>{});
+  for (int i = 2; i < 4; ++i) {  // no settings key at all
+    EXPECT_EQ(Call(kOperations[i]), "1:" + std::string(kOperations[i].record) + "\n");
   }
 }
 
-TEST_F(CompanionModulesTest, MissingLibrariesDoNothingAndLibrariesWithoutExportsAreFreed) {
+TEST_F(CompanionModulesTest, MissingLibrariesDoNothingAndOnesWithoutExportsAreFreed) {
   SetStringValue(HKEY_CURRENT_USER, kSettingsKey, kOfficeMenu, "TRUE");
   SetStringValue(HKEY_CURRENT_USER, kSettingsKey, kRightClick, "TRUE");
   SetStringValue(HKEY_CURRENT_USER, kSettingsKey, kMeetingPage, "http://h/p");
-  for (const Operation* ops : {kAdds, kRemoves}) {
-    for (int i = 0; i < 2; ++i) EXPECT_EQ(ops[i].call(), 0) << ops[i].file;
-  }
-  EXPECT_EQ(TakeRecords(), std::vector<std::string>{});
-
-  module_.folder().CopyFromBin("companion_bare.dll", "nvxMSAI.dll");
-  module_.folder().CopyFromBin("companion_bare.dll", "nvxrmenu.dll");
-  for (const Operation* ops : {kAdds, kRemoves}) {
-    for (int i = 0; i < 2; ++i) {
-      EXPECT_EQ(ops[i].call(), 1) << ops[i].file;
-      EXPECT_EQ(TakeRecords(), std::vector<std::string>{"companion_bare loaded"});
-      EXPECT_FALSE(StillLoaded(ops[i].file));
+  for (bool present : {false, true}) {
+    if (present) {
+      module_.folder().CopyFromBin("companion_bare.dll", "nvxMSAI.dll");
+      module_.folder().CopyFromBin("companion_bare.dll", "nvxrmenu.dll");
+    }
+    for (const Operation& op : kOperations) {
+      EXPECT_EQ(Call(op), present ? "1:companion_bare loaded\n" : "0:") << op.record;
     }
   }
 }

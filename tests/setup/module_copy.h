@@ -5,9 +5,6 @@
 
 #include <windows.h>
 
-#include <cstring>
-#include <string>
-
 #include "core/module_state.h"
 #include "core/resource_module.h"
 #include "harness/test_support.h"
@@ -18,20 +15,14 @@ class ModuleCopy {
  public:
   ModuleCopy() {
     folder_.CopyFromBin("Korvat.dll");
-    module_ = LoadLibraryA(folder_.File("Korvat.dll").c_str());
-    ModuleInstance = module_;
+    ModuleInstance = module_ = LoadLibraryA(folder_.File("Korvat.dll").c_str());
     ResourceModule = nullptr;
-    ResourceModuleLoaded = 0;
   }
   ~ModuleCopy() {
     FreeResourceModule();
-    ResourceModule = nullptr;
-    ModuleInstance = nullptr;
+    ResourceModule = ModuleInstance = nullptr;
     if (module_ != nullptr) FreeLibrary(module_);
   }
-  ModuleCopy(const ModuleCopy&) = delete;
-  ModuleCopy& operator=(const ModuleCopy&) = delete;
-
   bool loaded() const { return module_ != nullptr; }
   const TempFolder& folder() const { return folder_; }
 

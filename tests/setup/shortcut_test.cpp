@@ -18,13 +18,6 @@ namespace {
 const char kStandardFile[] = "Start Nuvix Tapvo Meeting.url";
 const char kPage[] = "http://meet.example.com/site/start/ann";
 
-std::string ShortcutEntry(const std::string& path, const char* name) {
-  char text[1024] = {};
-  GetPrivateProfileStringA("InternetShortcut", name, "<missing>", text, sizeof(text),
-                           path.c_str());
-  return text;
-}
-
 class ShortcutTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -32,8 +25,7 @@ class ShortcutTest : public ::testing::Test {
     LoadResourceModule();
     char desktop[MAX_PATH] = {};
     ASSERT_EQ(SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY | CSIDL_FLAG_CREATE, nullptr,
-                               SHGFP_TYPE_CURRENT, desktop),
-              S_OK);
+                               SHGFP_TYPE_CURRENT, desktop), S_OK);
     desktop_ = desktop;
     Clean();
   }
@@ -44,48 +36,55 @@ class ShortcutTest : public ::testing::Test {
     DeleteKeyTree(HKEY_CURRENT_USER, kSettingsKey);
   }
   std::string Desktop(const std::string& name) { return desktop_ + "\\" + name; }
-  void Set(const char* name, const char* value) {
-    if (value != nullptr) SetStringValue(HKEY_CURRENT_USER, kSettingsKey, name, value);
+  void Set(const char* option, const char* page, const char* has_brand, const char* title) {
+    SetStringValue(HKEY_CURRENT_USER, kSettingsKey, kRightClick, "false");
+    const char* const values[][2] = {
+        {kOption, option}, {kMeetingPage, page}, {kHasBrand, has_brand}, {kBrandTitle, title}};
+    for (auto& v : values) {
+      if (v[1] != nullptr) SetStringValue(HKEY_CURRENT_USER, kSettingsKey, v[0], v[1]);
+    }
+  }
+  // "URL|IconFile|IconIndex" as the file holds them.
+  static std::string Entries(const std::string& path) {
+    std::string entries;
+    for (const char* name : {"URL", "IconFile", "IconIndex"}) {
+      char text[1024] = {};
+      GetPrivateProfileStringA("InternetShortcut", name, "-", text, sizeof(text), path.c_str());
+      entries += std::string("|") + text;
+    }
+    return entries.substr(1);
   }
   ModuleCopy module_;
   std::string desktop_;
 };
 
 TEST_F(ShortcutTest, SettingsChooseWhetherAndHowTheShortcutIsMade) {
+  const std::string icon = module_.folder().File("Korvat.dll");
   struct Case {
     const char *option, *page, *has_brand, *title;  // null: missing
     const char* file;                               // null: no shortcut
-    const char* icon_index;
+    std::string entries;
   } cases[] = {
-      {"ie", kPage, "false", nullptr, nullptr, nullptr},
-      {nullptr, kPage, "false", nullptr, nullptr, nullptr},
-      {"Desktop", kPage, "false", nullptr, kStandardFile, "2"},
-      {"iedesktop", kPage, "TRUE", "MyBrand", "MyBrand.url", "3"},
-      {"desktop", kPage, "true", "", kStandardFile, "2"},
-      {"desktop", kPage, nullptr, "MyBrand", nullptr, nullptr},
-      {"desktop", kPage, "true", nullptr, nullptr, nullptr},
-      {"desktop", nullptr, "false", nullptr, kStandardFile, "2"},
+      {"ie", kPage, "false", nullptr, nullptr},
+      {nullptr, kPage, "false", nullptr, nullptr},
+      {"Desktop", kPage, "false", nullptr, kStandardFile, kPage + ("|" + icon + "|2")},
+      {"iedesktop", kPage, "TRUE", "MyBrand", "MyBrand.url", kPage + ("|" + icon + "|3")},
+      {"desktop", kPage, "true", "", kStandardFile, kPage + ("|" + icon + "|2")},
+      {"desktop", kPage, nullptr, "MyBrand", nullptr},
+      {"desktop", kPage, "true", nullptr, nullptr},
+      {"desktop", nullptr, "false", nullptr, kStandardFile, "|" + icon + "|2"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.option ? c.option : "-") + " " + (c.page ? "page" : "-") + " " +
                  (c.has_brand ? c.has_brand : "-") + " " + (c.title ? c.title : "-"));
-    SetStringValue(HKEY_CURRENT_USER, kSettingsKey, kRightClick, "false");
-    Set(kOption, c.option);
-    Set(kMeetingPage, c.page);
-    Set(kHasBrand, c.has_brand);
-    Set(kBrandTitle, c.title);
+    Set(c.option, c.page, c.has_brand, c.title);
     EXPECT_EQ(AddShortcut(), c.file != nullptr ? 1 : 0);
     if (c.file == nullptr) {
       EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, kSettingsKey, kShortcutPath));
-      EXPECT_FALSE(FileExists(Desktop(kStandardFile)));
-      EXPECT_FALSE(FileExists(Desktop("MyBrand.url")));
+      EXPECT_FALSE(FileExists(Desktop(kStandardFile)) || FileExists(Desktop("MyBrand.url")));
     } else {
-      std::string path = Desktop(c.file);
-      EXPECT_EQ(ReadStringValue(HKEY_CURRENT_USER, kSettingsKey, kShortcutPath), path);
-      ASSERT_TRUE(FileExists(path));
-      EXPECT_EQ(ShortcutEntry(path, "URL"), c.page != nullptr ? c.page : "");
-      EXPECT_EQ(ShortcutEntry(path, "IconFile"), module_.folder().File("Korvat.dll"));
-      EXPECT_EQ(ShortcutEntry(path, "IconIndex"), c.icon_index);
+      EXPECT_EQ(ReadStringValue(HKEY_CURRENT_USER, kSettingsKey, kShortcutPath), Desktop(c.file));
+      EXPECT_EQ(Entries(Desktop(c.file)), c.entries);
     }
     Clean();
   }
@@ -93,11 +92,7 @@ TEST_F(ShortcutTest, SettingsChooseWhetherAndHowTheShortcutIsMade) {
 
 TEST_F(ShortcutTest, RemovalDeletesTheStandardFileAndTheRememberedOne) {
   for (bool remembered : {true, false}) {
-    SCOPED_TRACE(remembered ? "with SHORTCUT_PATH" : "without SHORTCUT_PATH");
-    Set(kOption, "desktop");
-    Set(kMeetingPage, kPage);
-    Set(kHasBrand, "true");
-    Set(kBrandTitle, "MyBrand");
+    Set("desktop", kPage, "true", "MyBrand");
     ASSERT_EQ(AddShortcut(), 1);
     WriteFileBytes(Desktop(kStandardFile), "[InternetShortcut]\r\nURL=http://h/\r\n");
     if (!remembered) DeleteKeyTree(HKEY_CURRENT_USER, kSettingsKey);
@@ -105,28 +100,23 @@ TEST_F(ShortcutTest, RemovalDeletesTheStandardFileAndTheRememberedOne) {
     EXPECT_EQ(RemoveShortcut(), remembered ? 1 : 0);
     EXPECT_FALSE(FileExists(Desktop(kStandardFile)));
     EXPECT_EQ(FileExists(Desktop("MyBrand.url")), !remembered);
-    // The remembered path itself stays for the removal flow to drop.
+    // The value stays for the removal flow, which drops the whole key.
     EXPECT_EQ(ValueExists(HKEY_CURRENT_USER, kSettingsKey, kShortcutPath), remembered);
     Clean();
   }
 }
 
 TEST(AppendBackslashTest, AddsOneBackslashWhereItFits) {
-  struct Case {
-    const char *path, *result;
-    size_t size;
-    bool fits;
-  } cases[] = {
-      {"C:\\Desk", "C:\\Desk\\", MAX_PATH, true}, {"C:\\Desk\\", "C:\\Desk\\", MAX_PATH, true},
-      {"", "\\", MAX_PATH, true},                 {"abc", "abc", 4, false},
-      {"abc", "abc\\", 5, true},
-  };
-  for (const Case& c : cases) {
+  const char* cases[][2] = {{"C:\\D", "C:\\D\\"}, {"C:\\D\\", "C:\\D\\"}, {"", "\\"}};
+  for (auto& c : cases) {
     char path[MAX_PATH];
-    lstrcpyA(path, c.path);
-    EXPECT_EQ(AppendBackslash(path, c.size), c.fits) << c.path;
-    EXPECT_STREQ(path, c.result);
+    lstrcpyA(path, c[0]);
+    EXPECT_TRUE(AppendBackslash(path, sizeof(path)));
+    EXPECT_STREQ(path, c[1]);
   }
+  char full[4] = "abc";
+  EXPECT_FALSE(AppendBackslash(full, sizeof(full)));
+  EXPECT_STREQ(full, "abc");
 }
 
 }  // namespace
