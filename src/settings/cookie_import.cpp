@@ -182,9 +182,12 @@ int ImportCookieSettings() {
   BuildMeetingPage(choices.scheme, page_url, page_value, page, sizeof(page));
 
   const SettingWrite user_writes[] = {
-      {kMeetingPage, page},          {kRightClick, choices.right_click},
-      {kOfficeMenu, choices.office_menu}, {kHasBrand, choices.has_brand},
-      {kBrandTitle, choices.brand_title}, {kOption, choices.option},
+      {kMeetingPage, page},
+      {kRightClick, choices.right_click},
+      {kOfficeMenu, choices.office_menu},
+      {kHasBrand, choices.has_brand},
+      {kBrandTitle, choices.brand_title},
+      {kOption, choices.option},  // last: its write decides the result
   };
   if (WriteSettings(HKEY_CURRENT_USER, user_writes, ARRAYSIZE(user_writes)) != ERROR_SUCCESS) {
     return 0;
