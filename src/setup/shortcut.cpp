@@ -31,14 +31,22 @@ bool OptionWantsShortcut(const char* option) {
 }
 
 // The desktop folder, a backslash, the name and ".url"; false when it does
-// not fit.
+// not fit. The brand title comes from a web site's cookie: characters that
+// a file name cannot hold (path separators among them, which would place
+// the file outside the desktop) become "_".
 bool JoinShortcutPath(const char* desktop, const char* name, char* path) {
   std::strcpy(path, desktop);
   if (!AppendBackslash(path, MAX_PATH)) return false;
-  size_t length = std::strlen(path);
-  int written = std::snprintf(path + length, MAX_PATH - length, "%s%s", name,
+  const size_t start = std::strlen(path);
+  int written = std::snprintf(path + start, MAX_PATH - start, "%s%s", name,
                               kShortcutExtension);
-  return written >= 0 && static_cast<size_t>(written) < MAX_PATH - length;
+  if (written < 0 || static_cast<size_t>(written) >= MAX_PATH - start) return false;
+  char* const name_end = path + std::strlen(path) - (sizeof(kShortcutExtension) - 1);
+  for (char* at = path + start; at < name_end; at = CharNextA(at)) {
+    unsigned char c = static_cast<unsigned char>(*at);
+    if (c < 0x20 || std::strchr("\\/:*?\"<>|", c) != nullptr) *at = '_';
+  }
+  return true;
 }
 
 HRESULT LastErrorResult() {

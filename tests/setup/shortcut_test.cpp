@@ -33,6 +33,7 @@ class ShortcutTest : public ::testing::Test {
   void Clean() {
     DeleteFileA(Desktop(kStandardFile).c_str());
     DeleteFileA(Desktop("MyBrand.url").c_str());
+    DeleteFileA(Desktop(".._x_y_.url").c_str());
     DeleteKeyTree(HKEY_CURRENT_USER, kSettingsKey);
   }
   std::string Desktop(const std::string& name) { return desktop_ + "\\" + name; }
@@ -70,6 +71,8 @@ TEST_F(ShortcutTest, SettingsChooseWhetherAndHowTheShortcutIsMade) {
       {"Desktop", kPage, "false", nullptr, kStandardFile, kPage + ("|" + icon + "|2")},
       {"iedesktop", kPage, "TRUE", "MyBrand", "MyBrand.url", kPage + ("|" + icon + "|3")},
       {"desktop", kPage, "true", "", kStandardFile, kPage + ("|" + icon + "|2")},
+      // A title is never a path: the file stays on the desktop.
+      {"desktop", kPage, "true", "..\\x/y:", ".._x_y_.url", kPage + ("|" + icon + "|3")},
       {"desktop", kPage, nullptr, "MyBrand", nullptr},
       {"desktop", kPage, "true", nullptr, nullptr},
       {"desktop", nullptr, "false", nullptr, kStandardFile, "|" + icon + "|2"},
