@@ -1,0 +1,57 @@
+// The browser's cookie files as the install cookie import reads them: the
+// nine-line records of one file, and the fields of the install cookie.
+// Pure code over bytes that web sites wrote; it needs no Windows headers so
+// that it also runs natively under the sanitizers and the fuzzer.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// The two cookies the conferencing site leaves.
+inline constexpr char kMeetingPageCookie[] = "MeetingPage";
+inline constexpr char kInstallCookie[] = "CK_TP_tapvomtginstall";
+
+// A line is taken up to this buffer size: longer lines keep their first
+// 2047 bytes (the name line is compared whole).
+inline constexpr size_t kCookieLineSize = 2048;
+// Larger files are not read.
+inline constexpr uint64_t kMaxCookieFileSize = 1048576;
+// The install cookie's value keeps its first 1023 characters.
+inline constexpr size_t kInstallValueSize = 1024;
+// The meeting page keeps its first 2047 characters.
+inline constexpr size_t kMeetingPageSize = 2048;
+// The scheme taken from the install cookie keeps its first 15 characters.
+inline constexpr size_t kSchemeSize = 16;
+
+// Looks for the cookie `name` in the text of one cookie file (`size` bytes;
+// the text ends early at a zero byte). True when the first record of that
+// name that is not local is unexpired at `now` (a file time in UTC): then
+// `value` and `url` (kCookieLineSize bytes each) hold its value and host
+// lines and `created` its creation time. Time lines that are not decimal
+// numbers of at most 32 bits count as 0.
+bool FindCookieInText(const char* text, size_t size, const char* name, uint64_t now,
+                      char* value, char* url, uint64_t* created);
+
+// The installation choices that the install cookie carries.
+struct InstallChoices {
+  char option[kCookieLineSize];
+  char office_menu[kCookieLineSize];
+  char right_click[kCookieLineSize];
+  char scheme[kSchemeSize];
+  char has_brand[kCookieLineSize];
+  char brand_title[kCookieLineSize];
+};
+
+// The choices when the cookie, or one of its fields, is missing.
+void SetInstallDefaults(InstallChoices* choices);
+
+// Takes the fields of the install cookie's value over the defaults: fields
+// are separated by runs of "@" (empty fields do not count), in the order
+// Option, OfficeMenu, RightClick, an address giving the scheme, HasBrand,
+// BrandTitle; later fields are ignored.
+void SplitInstallCookie(const char* value, InstallChoices* choices);
+
+// The meeting page: the scheme, "://", the host field cut at its first "/"
+// and the cookie's value, cut to fit `size` bytes.
+void BuildMeetingPage(const char* scheme, const char* url, const char* value, char* page,
+                      size_t size);

@@ -1,0 +1,28 @@
+// The desktop Internet shortcut that opens the user's meeting page: created
+// when the user's Option asks for it, remembered in SHORTCUT_PATH, removed by
+// its standard name and by the remembered path.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+
+// 1 when it got as far as creating the shortcut (whatever the shell then
+// reported), 0 when a setting, the name or the desktop folder stopped it.
+int AddShortcut();
+
+// Deletes the standard-named shortcut and the one SHORTCUT_PATH names. 1 when
+// SHORTCUT_PATH was found and its file's deletion attempted.
+int RemoveShortcut();
+
+// Writes an Internet shortcut file at `path` through the shell's Internet
+// shortcut object. The status of the last shell call made.
+HRESULT CreateUrlShortcut(const char* url, const char* path, const char* description,
+                          const char* icon_file, int icon_index);
+
+// The user's desktop directory into `folder` (MAX_PATH bytes).
+bool GetDesktopFolder(char* folder);
+
+// Appends "\" unless `path` already ends in one; false when it does not fit
+// `size` bytes.
+bool AppendBackslash(char* path, size_t size);

@@ -1,0 +1,28 @@
+// Stand-in for the companion modules nvxMSAI.dll and nvxrmenu.dll: each
+// self-registration call is recorded as "<file name> <export>".
+#include <windows.h>
+
+#include <cstring>
+
+#include "record.h"
+
+namespace {
+
+void Record(const char* export_name) {
+  char path[MAX_PATH] = {};
+  GetModuleFileNameA(CurrentModule(), path, MAX_PATH);
+  const char* slash = std::strrchr(path, '\\');
+  RecordCall(CurrentModule(), "%s %s", slash != nullptr ? slash + 1 : path, export_name);
+}
+
+}  // namespace
+
+STDAPI DllRegisterServer() {
+  Record("DllRegisterServer");
+  return S_OK;
+}
+
+STDAPI DllUnregisterServer() {
+  Record("DllUnregisterServer");
+  return S_OK;
+}

@@ -1,0 +1,50 @@
+// Whole cookie files as a web site might leave them: both cookies are looked
+// for, the install cookie split and the meeting page built, as the import
+// does, and every text must stay within its buffer.
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "settings/cookie_file.h"
+
+namespace {
+
+void Check(bool condition) {
+  if (!condition) std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const char* text = reinterpret_cast<const char*>(data);
+  // Mid-2020 as a file time: recent enough that stale seeds are expired.
+  const uint64_t now = 0x01D6500000000000ull;
+
+  char page_value[kCookieLineSize];
+  char page_url[kCookieLineSize];
+  uint64_t created = 0;
+  bool found = FindCookieInText(text, size, kMeetingPageCookie, now, page_value, page_url,
+                                &created);
+  Check(std::strlen(page_value) < kCookieLineSize && std::strlen(page_url) < kCookieLineSize);
+  Check(found || (page_value[0] == '\0' && page_url[0] == '\0' && created == 0));
+
+  InstallChoices choices;
+  SetInstallDefaults(&choices);
+  char value[kCookieLineSize];
+  char url[kCookieLineSize];
+  if (FindCookieInText(text, size, kInstallCookie, now, value, url, &created)) {
+    char install_value[kInstallValueSize];
+    size_t length = std::strlen(value);
+    if (length >= kInstallValueSize) length = kInstallValueSize - 1;
+    std::memcpy(install_value, value, length);
+    install_value[length] = '\0';
+    SplitInstallCookie(install_value, &choices);
+  }
+  Check(std::strlen(choices.scheme) < kSchemeSize && choices.scheme[0] != '\0');
+  Check(std::strlen(choices.brand_title) < kCookieLineSize);
+
+  char page[kMeetingPageSize];
+  BuildMeetingPage(choices.scheme, page_url, page_value, page, sizeof(page));
+  Check(std::strlen(page) < kMeetingPageSize);
+  return 0;
+}

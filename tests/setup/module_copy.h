@@ -1,0 +1,34 @@
+// Points the module state at a loaded copy of the built module in a temporary
+// folder, so that the module directory, the siblings and the module's own
+// file are the copy's, as if the code ran inside it.
+#pragma once
+
+#include <windows.h>
+
+#include "core/module_state.h"
+#include "core/resource_module.h"
+#include "harness/test_support.h"
+
+namespace korvat_test {
+
+class ModuleCopy {
+ public:
+  ModuleCopy() {
+    folder_.CopyFromBin("Korvat.dll");
+    ModuleInstance = module_ = LoadLibraryA(folder_.File("Korvat.dll").c_str());
+    ResourceModule = nullptr;
+  }
+  ~ModuleCopy() {
+    FreeResourceModule();
+    ResourceModule = ModuleInstance = nullptr;
+    if (module_ != nullptr) FreeLibrary(module_);
+  }
+  bool loaded() const { return module_ != nullptr; }
+  const TempFolder& folder() const { return folder_; }
+
+ private:
+  TempFolder folder_;
+  HMODULE module_ = nullptr;
+};
+
+}  // namespace korvat_test

@@ -1,0 +1,125 @@
+// The desktop Internet shortcut: created from the user's settings, read back
+// from the file the shell wrote, and removed again.
+#include "setup/shortcut.h"
+
+#include <gtest/gtest.h>
+#include <shlobj.h>
+
+#include <string>
+
+#include "harness/test_support.h"
+#include "settings/settings_key.h"
+#include "setup/module_copy.h"
+
+using namespace korvat_test;
+
+namespace {
+
+const char kStandardFile[] = "Start Nuvix Tapvo Meeting.url";
+const char kPage[] = "http://meet.example.com/site/start/ann";
+
+class ShortcutTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(module_.loaded());
+    LoadResourceModule();
+    char desktop[MAX_PATH] = {};
+    ASSERT_EQ(SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY | CSIDL_FLAG_CREATE, nullptr,
+                               SHGFP_TYPE_CURRENT, desktop), S_OK);
+    desktop_ = desktop;
+    Clean();
+  }
+  void TearDown() override { Clean(); }
+  void Clean() {
+    DeleteFileA(Desktop(kStandardFile).c_str());
+    DeleteFileA(Desktop("MyBrand.url").c_str());
+    DeleteFileA(Desktop(".._x_y_.url").c_str());
+    DeleteKeyTree(HKEY_CURRENT_USER, kSettingsKey);
+  }
+  std::string Desktop(const std::string& name) { return desktop_ + "\\" + name; }
+  void Set(const char* option, const char* page, const char* has_brand, const char* title) {
+    SetStringValue(HKEY_CURRENT_USER, kSettingsKey, kRightClick, "false");
+    const char* const values[][2] = {
+        {kOption, option}, {kMeetingPage, page}, {kHasBrand, has_brand}, {kBrandTitle, title}};
+    for (auto& v : values) {
+      if (v[1] != nullptr) SetStringValue(HKEY_CURRENT_USER, kSettingsKey, v[0], v[1]);
+    }
+  }
+  // "URL|IconFile|IconIndex" as the file holds them.
+  static std::string Entries(const std::string& path) {
+    std::string entries;
+    for (const char* name : {"URL", "IconFile", "IconIndex"}) {
+      char text[1024] = {};
+      GetPrivateProfileStringA("InternetShortcut", name, "-", text, sizeof(text), path.c_str());
+      entries += std::string("|") + text;
+    }
+    return entries.substr(1);
+  }
+  ModuleCopy module_;
+  std::string desktop_;
+};
+
+TEST_F(ShortcutTest, SettingsChooseWhetherAndHowTheShortcutIsMade) {
+  const std::string icon = module_.folder().File("Korvat.dll");
+  struct Case {
+    const char *option, *page, *has_brand, *title;  // null: missing
+    const char* file;                               // null: no shortcut
+    std::string entries;
+  } cases[] = {
+      {"ie", kPage, "false", nullptr, nullptr},
+      {nullptr, kPage, "false", nullptr, nullptr},
+      {"Desktop", kPage, "false", nullptr, kStandardFile, kPage + ("|" + icon + "|2")},
+      {"iedesktop", kPage, "TRUE", "MyBrand", "MyBrand.url", kPage + ("|" + icon + "|3")},
+      {"desktop", kPage, "true", "", kStandardFile, kPage + ("|" + icon + "|2")},
+      // A title is never a path: the file stays on the desktop.
+      {"desktop", kPage, "true", "..\\x/y:", ".._x_y_.url", kPage + ("|" + icon + "|3")},
+      {"desktop", kPage, nullptr, "MyBrand", nullptr},
+      {"desktop", kPage, "true", nullptr, nullptr},
+      {"desktop", nullptr, "false", nullptr, kStandardFile, "|" + icon + "|2"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.option ? c.option : "-") + " " + (c.page ? "page" : "-") + " " +
+                 (c.has_brand ? c.has_brand : "-") + " " + (c.title ? c.title : "-"));
+    Set(c.option, c.page, c.has_brand, c.title);
+    EXPECT_EQ(AddShortcut(), c.file != nullptr ? 1 : 0);
+    if (c.file == nullptr) {
+      EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, kSettingsKey, kShortcutPath));
+      EXPECT_FALSE(FileExists(Desktop(kStandardFile)) || FileExists(Desktop("MyBrand.url")));
+    } else {
+      EXPECT_EQ(ReadStringValue(HKEY_CURRENT_USER, kSettingsKey, kShortcutPath), Desktop(c.file));
+      EXPECT_EQ(Entries(Desktop(c.file)), c.entries);
+    }
+    Clean();
+  }
+}
+
+TEST_F(ShortcutTest, RemovalDeletesTheStandardFileAndTheRememberedOne) {
+  for (bool remembered : {true, false}) {
+    Set("desktop", kPage, "true", "MyBrand");
+    ASSERT_EQ(AddShortcut(), 1);
+    WriteFileBytes(Desktop(kStandardFile), "[InternetShortcut]\r\nURL=http://h/\r\n");
+    if (!remembered) DeleteKeyTree(HKEY_CURRENT_USER, kSettingsKey);
+
+    EXPECT_EQ(RemoveShortcut(), remembered ? 1 : 0);
+    EXPECT_FALSE(FileExists(Desktop(kStandardFile)));
+    EXPECT_EQ(FileExists(Desktop("MyBrand.url")), !remembered);
+    // The value stays for the removal flow, which drops the whole key.
+    EXPECT_EQ(ValueExists(HKEY_CURRENT_USER, kSettingsKey, kShortcutPath), remembered);
+    Clean();
+  }
+}
+
+TEST(AppendBackslashTest, AddsOneBackslashWhereItFits) {
+  const char* cases[][2] = {{"C:\\D", "C:\\D\\"}, {"C:\\D\\", "C:\\D\\"}, {"", "\\"}};
+  for (auto& c : cases) {
+    char path[MAX_PATH];
+    lstrcpyA(path, c[0]);
+    EXPECT_TRUE(AppendBackslash(path, sizeof(path)));
+    EXPECT_STREQ(path, c[1]);
+  }
+  char full[4] = "abc";
+  EXPECT_FALSE(AppendBackslash(full, sizeof(full)));
+  EXPECT_STREQ(full, "abc");
+}
+
+}  // namespace
