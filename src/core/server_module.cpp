@@ -54,6 +54,7 @@ HRESULT ServerModule::GetClassObject(REFCLSID clsid, REFIID iid, void** object) 
 }
 
 HRESULT ServerModule::RegisterServer(BOOL register_type_library) {
+  if (m_pClassTable == nullptr) return E_UNEXPECTED;
   HRESULT result = S_OK;
   for (ClassTableEntry* entry = m_pClassTable; entry->clsid != nullptr; ++entry) {
     if (entry->description != nullptr && entry->description() != nullptr) continue;
@@ -65,7 +66,8 @@ HRESULT ServerModule::RegisterServer(BOOL register_type_library) {
 }
 
 HRESULT ServerModule::UnregisterServer(BOOL unregister_type_library) {
-  for (ClassTableEntry* entry = m_pClassTable; entry->clsid != nullptr; ++entry) {
+  for (ClassTableEntry* entry = m_pClassTable; entry != nullptr && entry->clsid != nullptr;
+       ++entry) {
     if (entry->description != nullptr && entry->description() != nullptr) continue;
     entry->update_registry(FALSE);
   }

@@ -3,10 +3,10 @@
 
 #include <windows.h>
 
-// Runs REGISTRY resource `id` (IDR_KORVATEXEC or IDR_TOOLBAR_BUTTON) of the module's file in the register pass
-// (`do_register` true) or the unregister pass, with the one replacement
-// %MODULE%: the module's full path, its single quotes doubled so that it can
-// stand inside a quoted token.
+// Runs REGISTRY resource `id` (IDR_KORVATEXEC or IDR_TOOLBAR_BUTTON) of the
+// module's file in the register pass (`do_register` true) or the unregister
+// pass, with the one replacement %MODULE%: the module's full path, its single
+// quotes doubled so that it can stand inside a quoted token.
 HRESULT RunRegistryResource(UINT id, bool do_register);
 
 // The calling thread's last error as an HRESULT; E_FAIL when it reports none,

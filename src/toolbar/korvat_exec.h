@@ -33,7 +33,6 @@ inline constexpr char kClientFrameClass[] =
 class KorvatExec : public IKorvatExec, public IObjectWithSite, public IOleCommandTarget {
  public:
   KorvatExec() = default;
-  virtual ~KorvatExec() = default;
   KorvatExec(const KorvatExec&) = delete;
   KorvatExec& operator=(const KorvatExec&) = delete;
 
@@ -52,6 +51,10 @@ class KorvatExec : public IKorvatExec, public IObjectWithSite, public IOleComman
   HRESULT OpenMeetingPage();
   // 1 when the page went to a running, logged-on client; else 0.
   static int SendPageToClient(const char* page);
+
+ protected:
+  // Destroyed only as the object's COM form.
+  ~KorvatExec() = default;
 
  private:
   ComPtr<IWebBrowser> m_spBrowser;
