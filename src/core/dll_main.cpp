@@ -2,14 +2,15 @@
 #include <windows.h>
 
 #include "core/module_state.h"
+#include "core/server_module.h"
 #include "core/trace_log.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   switch (reason) {
     case DLL_PROCESS_ATTACH:
       ModuleInstance = instance;
-      // The COM server state is initialised here, from ModuleInstance,
-      // before anything else runs.
+      // The COM server state comes first, from ModuleInstance.
+      g_ServerModule.Init(g_ClassTable, instance);
       DisableThreadLibraryCalls(instance);
       g_ZRNotifyMsg = RegisterWindowMessageA("WM_ZR_NOTIFY_MSG");
       g_TraceLog.Init();
@@ -18,7 +19,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
       break;
     case DLL_PROCESS_DETACH:
       g_TraceLog.Write("DllMain()---DLL_PROCESS_DETACH!");
-      // The COM server state is terminated here.
+      g_ServerModule.Term();
       break;
     default:
       break;

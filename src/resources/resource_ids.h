@@ -20,3 +20,10 @@
 #define IDI_BUTTON_LEGACY 206  // zrtpres.dll only
 #define IDI_BRAND_HOT 211
 #define IDI_BRAND 212
+
+// Registry scripts (resource type "REGISTRY").
+#define IDR_KORVATEXEC 101      // the KorvatExec class and its programmatic identifiers
+#define IDR_TOOLBAR_BUTTON 102  // the browser's toolbar button
+
+// The type library KORVATLib (resource type TYPELIB).
+#define IDR_TYPELIB 1

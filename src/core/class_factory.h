@@ -1,0 +1,34 @@
+// ClassFactory: the class object that hands out instances of one class.
+// The reference that the class table caches does not keep the module
+// loaded; every reference a client holds does.
+#pragma once
+
+#include <windows.h>
+#include <unknwn.h>
+
+#include "core/server_module.h"
+
+class ClassFactory final : public IClassFactory {
+ public:
+  // The class-object creator of the class table: a new ClassFactory for
+  // `creator`, queried for `iid`.
+  static HRESULT CreateClassObject(InstanceCreator creator, REFIID iid, void** object);
+
+  // IUnknown
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
+  ULONG STDMETHODCALLTYPE AddRef() override;
+  ULONG STDMETHODCALLTYPE Release() override;
+  // IClassFactory
+  HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** object) override;
+  HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override;
+
+ private:
+  explicit ClassFactory(InstanceCreator creator);
+  ~ClassFactory();
+  ClassFactory(const ClassFactory&) = delete;
+  ClassFactory& operator=(const ClassFactory&) = delete;
+
+  volatile LONG m_cRef = 0;
+  InstanceCreator m_pfnCreateInstance;
+  CRITICAL_SECTION m_cs;
+};

@@ -1,0 +1,10 @@
+// The server's class table: one creatable class, KorvatExec.
+#include "core/class_factory.h"
+#include "core/server_module.h"
+#include "toolbar/korvat_exec.h"
+
+ClassTableEntry g_ClassTable[] = {
+    {&CLSID_KorvatExec, &UpdateKorvatExecRegistry, &ClassFactory::CreateClassObject,
+     &CreateKorvatExec, nullptr, 0, nullptr, nullptr, nullptr},
+    {nullptr, nullptr, nullptr, nullptr, nullptr, 0, nullptr, nullptr, nullptr},
+};

@@ -1,0 +1,13 @@
+// The COM server's exports: thin forwards to the server state.
+#include <windows.h>
+#include <ole2.h>
+
+#include "core/server_module.h"
+
+STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* object) {
+  return g_ServerModule.GetClassObject(clsid, iid, object);
+}
+
+// The module may go when no object, no client reference to a class object and
+// no LockServer lock is outstanding.
+STDAPI DllCanUnloadNow() { return g_ServerModule.LockCount() == 0 ? S_OK : S_FALSE; }

@@ -1,0 +1,99 @@
+// The two forms of a COM object of class T: a plain object that counts its
+// own references, and an aggregatable wrapper whose contained T forwards its
+// IUnknown to the outer object. T implements its interfaces and
+// InternalQueryInterface (its interface table); it leaves IUnknown to these.
+// Every live object keeps the module loaded.
+#pragma once
+
+#include <windows.h>
+#include <unknwn.h>
+
+#include <new>
+
+#include "core/server_module.h"
+
+// Apartment-threaded: references are counted without interlocked operations.
+template <class T>
+class ComObject final : public T {
+ public:
+  ComObject() { g_ServerModule.Lock(); }
+  ~ComObject() { g_ServerModule.Unlock(); }
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+    return this->InternalQueryInterface(iid, object);
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++m_cRef; }
+  ULONG STDMETHODCALLTYPE Release() override {
+    ULONG count = --m_cRef;
+    if (count == 0) delete this;
+    return count;
+  }
+
+ private:
+  ULONG m_cRef = 0;
+};
+
+// The T inside an aggregated object: its IUnknown is the outer object's.
+template <class T>
+class ContainedObject final : public T {
+ public:
+  explicit ContainedObject(IUnknown* outer) : m_pOuter(outer) {}
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+    return m_pOuter->QueryInterface(iid, object);
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return m_pOuter->AddRef(); }
+  ULONG STDMETHODCALLTYPE Release() override { return m_pOuter->Release(); }
+
+ private:
+  IUnknown* m_pOuter;  // not held: the outer object owns this one
+};
+
+// The aggregated form: its own IUnknown answers IUnknown with itself and
+// every other interface through the contained object's table.
+template <class T>
+class AggregatedObject final : public IUnknown {
+ public:
+  explicit AggregatedObject(IUnknown* outer) : m_contained(outer) { g_ServerModule.Lock(); }
+  ~AggregatedObject() { g_ServerModule.Unlock(); }
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+    if (object == nullptr) return E_POINTER;
+    *object = nullptr;
+    if (IsEqualIID(iid, IID_IUnknown)) {
+      *object = static_cast<IUnknown*>(this);
+      AddRef();
+      return S_OK;
+    }
+    return m_contained.InternalQueryInterface(iid, object);
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++m_cRef; }
+  ULONG STDMETHODCALLTYPE Release() override {
+    ULONG count = --m_cRef;
+    if (count == 0) delete this;
+    return count;
+  }
+
+ private:
+  ULONG m_cRef = 0;
+  ContainedObject<T> m_contained;
+};
+
+// The instance creator of class T for the class table.
+template <class T>
+HRESULT CreateComInstance(IUnknown* outer, REFIID iid, void** object) {
+  if (object == nullptr) return E_POINTER;
+  *object = nullptr;
+  if (outer == nullptr) {
+    ComObject<T>* created = new (std::nothrow) ComObject<T>();
+    if (created == nullptr) return E_OUTOFMEMORY;
+    HRESULT result = created->QueryInterface(iid, object);
+    if (FAILED(result)) delete created;
+    return result;
+  }
+  AggregatedObject<T>* created = new (std::nothrow) AggregatedObject<T>(outer);
+  if (created == nullptr) return E_OUTOFMEMORY;
+  HRESULT result = created->QueryInterface(iid, object);
+  if (FAILED(result)) delete created;
+  return result;
+}

@@ -1,0 +1,124 @@
+#include "core/server_module.h"
+
+#include <cwchar>
+
+#include "platform/com_ptr.h"
+
+ServerModule g_ServerModule;
+
+void ServerModule::Init(ClassTableEntry* classes, HINSTANCE instance) {
+  m_hInst = m_hInstResource = m_hInstTypeLib = instance;
+  m_pClassTable = classes;
+  m_nLockCount = 0;
+  InitializeCriticalSection(&m_csClassObject);
+  m_bInitialised = true;
+  for (ClassTableEntry* entry = m_pClassTable; entry->clsid != nullptr; ++entry) {
+    if (entry->class_hook != nullptr) entry->class_hook(true);
+  }
+}
+
+void ServerModule::Term() {
+  if (!m_bInitialised) return;
+  for (ClassTableEntry* entry = m_pClassTable; entry->clsid != nullptr; ++entry) {
+    if (entry->class_object != nullptr) {
+      IUnknown* cached = entry->class_object;
+      entry->class_object = nullptr;
+      cached->Release();
+    }
+    if (entry->class_hook != nullptr) entry->class_hook(false);
+  }
+  DeleteCriticalSection(&m_csClassObject);
+  m_bInitialised = false;
+}
+
+HRESULT ServerModule::GetClassObject(REFCLSID clsid, REFIID iid, void** object) {
+  if (object == nullptr) return E_POINTER;
+  *object = nullptr;
+  for (ClassTableEntry* entry = m_pClassTable; entry != nullptr && entry->clsid != nullptr;
+       ++entry) {
+    if (entry->create_class_object == nullptr || !IsEqualCLSID(clsid, *entry->clsid)) continue;
+    HRESULT result = S_OK;
+    if (entry->class_object == nullptr) {
+      // Checked again under the lock: two threads asking at once get one object.
+      EnterCriticalSection(&m_csClassObject);
+      if (entry->class_object == nullptr) {
+        result = entry->create_class_object(entry->create_instance, IID_IUnknown,
+                                            reinterpret_cast<void**>(&entry->class_object));
+      }
+      LeaveCriticalSection(&m_csClassObject);
+    }
+    if (entry->class_object != nullptr) result = entry->class_object->QueryInterface(iid, object);
+    return result;
+  }
+  return CLASS_E_CLASSNOTAVAILABLE;
+}
+
+HRESULT ServerModule::RegisterServer(BOOL register_type_library) {
+  if (m_pClassTable == nullptr) return E_UNEXPECTED;
+  HRESULT result = S_OK;
+  for (ClassTableEntry* entry = m_pClassTable; entry->clsid != nullptr; ++entry) {
+    if (entry->description != nullptr && entry->description() != nullptr) continue;
+    result = entry->update_registry(TRUE);
+    if (FAILED(result)) return result;
+  }
+  if (register_type_library) result = RegisterTypeLibrary();
+  return result;
+}
+
+HRESULT ServerModule::UnregisterServer(BOOL unregister_type_library) {
+  for (ClassTableEntry* entry = m_pClassTable; entry != nullptr && entry->clsid != nullptr;
+       ++entry) {
+    if (entry->description != nullptr && entry->description() != nullptr) continue;
+    entry->update_registry(FALSE);
+  }
+  if (unregister_type_library) UnregisterTypeLibrary();
+  return S_OK;
+}
+
+HRESULT ServerModule::LoadTypeLibrary(ITypeLib** library, wchar_t* path) {
+  DWORD length = GetModuleFileNameW(m_hInstTypeLib, path, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return HRESULT_FROM_WIN32(ERROR_BAD_PATHNAME);
+  // LoadTypeLib finds the module's TYPELIB 1 resource.
+  HRESULT result = LoadTypeLib(path, library);
+  if (SUCCEEDED(result)) return result;
+
+  // Else a ".tlb" file beside it: the file name's extension replaced.
+  wchar_t* name = path;
+  for (wchar_t* at = path; *at != L'\0'; ++at) {
+    if (*at == L'\\' || *at == L'/' || *at == L':') name = at + 1;
+  }
+  wchar_t* dot = std::wcsrchr(name, L'.');
+  wchar_t* extension = dot != nullptr ? dot : path + length;
+  if (extension + 5 > path + MAX_PATH) return result;
+  std::wcscpy(extension, L".tlb");
+  return LoadTypeLib(path, library);
+}
+
+HRESULT ServerModule::RegisterTypeLibrary() {
+  wchar_t path[MAX_PATH] = {};
+  ComPtr<ITypeLib> library;
+  HRESULT result = LoadTypeLibrary(library.Receive(), path);
+  if (FAILED(result)) return result;
+  // The help directory: the path up to and including its last separator.
+  wchar_t help_dir[MAX_PATH] = {};
+  size_t help_length = 0;
+  for (size_t i = 0; path[i] != L'\0'; ++i) {
+    if (path[i] == L'\\' || path[i] == L'/' || path[i] == L':') help_length = i + 1;
+  }
+  std::wmemcpy(help_dir, path, help_length);
+  return RegisterTypeLib(library.Get(), path, help_dir);
+}
+
+HRESULT ServerModule::UnregisterTypeLibrary() {
+  wchar_t path[MAX_PATH] = {};
+  ComPtr<ITypeLib> library;
+  HRESULT result = LoadTypeLibrary(library.Receive(), path);
+  if (FAILED(result)) return result;
+  TLIBATTR* attributes = nullptr;
+  result = library->GetLibAttr(&attributes);
+  if (FAILED(result)) return result;
+  result = UnRegisterTypeLib(attributes->guid, attributes->wMajorVerNum,
+                             attributes->wMinorVerNum, attributes->lcid, attributes->syskind);
+  library->ReleaseTLibAttr(attributes);
+  return result;
+}

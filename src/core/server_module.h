@@ -1,0 +1,70 @@
+// The in-process COM server: the module-wide server state, its class table
+// and the lock count that decides whether the module may be unloaded.
+#pragma once
+
+#include <windows.h>
+#include <ole2.h>
+
+// Creates an object, aggregated when `outer` is given.
+using InstanceCreator = HRESULT (*)(IUnknown* outer, REFIID iid, void** object);
+// Creates the class object that serves an instance creator.
+using ClassObjectCreator = HRESULT (*)(InstanceCreator creator, REFIID iid, void** object);
+
+struct ComponentCategory {
+  const GUID* category;
+  bool required;  // required of a container, else implemented by the class
+};
+
+// One creatable class; the table ends with an all-zero entry. Null routines
+// answer none or do nothing.
+struct ClassTableEntry {
+  const CLSID* clsid;
+  HRESULT (*update_registry)(BOOL do_register);
+  ClassObjectCreator create_class_object;
+  InstanceCreator create_instance;
+  IUnknown* class_object;  // created on first request, released at termination
+  DWORD registration_cookie;  // for out-of-process servers only
+  const char* (*description)();
+  const ComponentCategory* (*categories)();
+  void (*class_hook)(bool initialising);
+};
+
+// The module's one creatable class, KorvatExec.
+extern ClassTableEntry g_ClassTable[];
+
+// Zero-initialised, so that it exists before the module's entry point runs.
+class ServerModule {
+ public:
+  // At process attach: every instance handle is the module's own.
+  void Init(ClassTableEntry* classes, HINSTANCE instance);
+  // At process detach: the cached class objects are released.
+  void Term();
+
+  LONG Lock() { return InterlockedIncrement(&m_nLockCount); }
+  LONG Unlock() { return InterlockedDecrement(&m_nLockCount); }
+  LONG LockCount() const { return m_nLockCount; }
+
+  HRESULT GetClassObject(REFCLSID clsid, REFIID iid, void** object);
+  HRESULT RegisterServer(BOOL register_type_library);
+  HRESULT UnregisterServer(BOOL unregister_type_library);
+
+  HINSTANCE m_hInst;
+  HINSTANCE m_hInstResource;
+  // The file the type library is loaded from.
+  HINSTANCE m_hInstTypeLib;
+  ClassTableEntry* m_pClassTable;
+
+ private:
+  HRESULT RegisterTypeLibrary();
+  HRESULT UnregisterTypeLibrary();
+  // Loads the type library from the type-library instance's file or, failing
+  // that, from the file of the same name with the extension ".tlb". `path`
+  // (MAX_PATH characters) receives the file it came from.
+  HRESULT LoadTypeLibrary(ITypeLib** library, wchar_t* path);
+
+  volatile LONG m_nLockCount;
+  CRITICAL_SECTION m_csClassObject;
+  bool m_bInitialised;
+};
+
+extern ServerModule g_ServerModule;

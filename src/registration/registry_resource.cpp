@@ -1,0 +1,57 @@
+#include "registration/registry_resource.h"
+
+#include <cstring>
+#include <new>
+
+#include "core/module_state.h"
+#include "platform/scoped_library.h"
+#include "registration/registry_script.h"
+#include "registration/win32_key_store.h"
+
+HRESULT LastErrorAsHResult() {
+  DWORD error = GetLastError();
+  return error != ERROR_SUCCESS ? HRESULT_FROM_WIN32(error) : E_FAIL;
+}
+
+namespace {
+
+// `path` with every single quote doubled, into `out` (2 * MAX_PATH bytes).
+void DoubleSingleQuotes(const char* path, char* out) {
+  for (; *path != '\0'; ++path) {
+    *out++ = *path;
+    if (*path == '\'') *out++ = '\'';
+  }
+  *out = '\0';
+}
+
+}  // namespace
+
+HRESULT RunRegistryResource(UINT id, bool do_register) {
+  char path[MAX_PATH] = {};
+  DWORD length = GetModuleFileNameA(ModuleInstance, path, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return LastErrorAsHResult();
+  char module[2 * MAX_PATH];
+  DoubleSingleQuotes(path, module);
+
+  ScopedLibrary file(path, LOAD_LIBRARY_AS_DATAFILE);
+  if (!file.IsLoaded()) return LastErrorAsHResult();
+  HRSRC found = FindResourceA(file.Get(), MAKEINTRESOURCEA(id), "REGISTRY");
+  if (found == nullptr) return LastErrorAsHResult();
+  HGLOBAL loaded = LoadResource(file.Get(), found);
+  const void* data = loaded != nullptr ? LockResource(loaded) : nullptr;
+  if (data == nullptr) return LastErrorAsHResult();
+  DWORD size = SizeofResource(file.Get(), found);
+
+  // The resource need not end in a zero byte: run a terminated copy.
+  char* text = new (std::nothrow) char[size + 1];
+  if (text == nullptr) return E_OUTOFMEMORY;
+  std::memcpy(text, data, size);
+  text[size] = '\0';
+
+  Win32KeyStore store;
+  RegistryScript script(&store);
+  HRESULT result = script.AddReplacement("Module", module);
+  if (SUCCEEDED(result)) result = script.Run(text, do_register);
+  delete[] text;
+  return result;
+}

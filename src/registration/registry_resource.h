@@ -1,0 +1,14 @@
+// Runs one of the module's own registry scripts (resource type "REGISTRY").
+#pragma once
+
+#include <windows.h>
+
+// Runs REGISTRY resource `id` (IDR_KORVATEXEC or IDR_TOOLBAR_BUTTON) of the
+// module's file in the register pass (`do_register` true) or the unregister
+// pass, with the one replacement %MODULE%: the module's full path, its single
+// quotes doubled so that it can stand inside a quoted token.
+HRESULT RunRegistryResource(UINT id, bool do_register);
+
+// The calling thread's last error as an HRESULT; E_FAIL when it reports none,
+// so that a failure never reads as success.
+HRESULT LastErrorAsHResult();

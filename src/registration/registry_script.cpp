@@ -1,0 +1,445 @@
+#include "registration/registry_script.h"
+
+#include <cstring>
+#include <new>
+
+namespace {
+
+using Key = RegistryKeyStore::Key;
+
+struct RootName {
+  const char* name;
+  ScriptRoot root;
+};
+
+// First match wins.
+constexpr RootName kRootNames[] = {
+    {"HKCR", ScriptRoot::kClassesRoot},
+    {"HKCU", ScriptRoot::kCurrentUser},
+    {"HKLM", ScriptRoot::kLocalMachine},
+    {"HKU", ScriptRoot::kUsers},
+    {"HKPD", ScriptRoot::kPerformanceData},
+    {"HKDD", ScriptRoot::kDynData},
+    {"HKCC", ScriptRoot::kCurrentConfig},
+    {"HKEY_CLASSES_ROOT", ScriptRoot::kClassesRoot},
+    {"HKEY_CURRENT_USER", ScriptRoot::kCurrentUser},
+    {"HKEY_LOCAL_MACHINE", ScriptRoot::kLocalMachine},
+    {"HKEY_USERS", ScriptRoot::kUsers},
+    {"HKEY_PERFORMANCE_DATA", ScriptRoot::kPerformanceData},
+    {"HKEY_DYN_DATA", ScriptRoot::kDynData},
+    {"HKEY_CURRENT_CONFIG", ScriptRoot::kCurrentConfig},
+};
+
+// Keys that ForceRemove and Delete never delete: they hold other servers'
+// registrations.
+constexpr const char* kKeptNames[] = {"CLSID", "TYPELIB"};
+
+char FoldCase(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+bool EqualsNoCase(const char* a, const char* b) {
+  for (; *a != '\0' && FoldCase(*a) == FoldCase(*b); ++a, ++b) {
+  }
+  return FoldCase(*a) == FoldCase(*b);
+}
+
+bool IsWhiteSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+bool IsKeptName(const char* name) {
+  for (const char* kept : kKeptNames) {
+    if (EqualsNoCase(name, kept)) return true;
+  }
+  return false;
+}
+
+// "0"-"9", "A"-"F" and "a"-"f"; any other character counts as 0.
+unsigned char HexDigit(char c) {
+  if (c >= '0' && c <= '9') return static_cast<unsigned char>(c - '0');
+  if (c >= 'A' && c <= 'F') return static_cast<unsigned char>(c - 'A' + 10);
+  if (c >= 'a' && c <= 'f') return static_cast<unsigned char>(c - 'a' + 10);
+  return 0;
+}
+
+char* CopyText(const char* text) {
+  size_t size = std::strlen(text) + 1;
+  char* copy = new (std::nothrow) char[size];
+  if (copy != nullptr) std::memcpy(copy, text, size);
+  return copy;
+}
+
+// An open key of the store, closed at the end of its scope.
+class ScopedStoreKey {
+ public:
+  ScopedStoreKey(RegistryKeyStore* store, Key key) : m_pStore(store), m_key(key) {}
+  ~ScopedStoreKey() { Close(); }
+  ScopedStoreKey(const ScopedStoreKey&) = delete;
+  ScopedStoreKey& operator=(const ScopedStoreKey&) = delete;
+  Key Get() const { return m_key; }
+  long Close() {
+    if (m_key == nullptr) return 0;
+    Key key = m_key;
+    m_key = nullptr;
+    return m_pStore->CloseKey(key);
+  }
+
+ private:
+  RegistryKeyStore* m_pStore;
+  Key m_key;
+};
+
+// The text after placeholder replacement: first room for twice the script,
+// doubled whenever it is full.
+class TextBuffer {
+ public:
+  explicit TextBuffer(size_t room) : m_nRoom(room) {
+    m_pText = new (std::nothrow) char[m_nRoom + 1];
+  }
+  ~TextBuffer() { delete[] m_pText; }
+  TextBuffer(const TextBuffer&) = delete;
+  TextBuffer& operator=(const TextBuffer&) = delete;
+
+  bool ok() const { return m_pText != nullptr; }
+  bool Append(const char* text, size_t length) {
+    if (m_pText == nullptr) return false;
+    if (m_nLength + length > m_nRoom) {
+      size_t room = m_nRoom == 0 ? 16 : m_nRoom;
+      while (m_nLength + length > room) room *= 2;
+      char* grown = new (std::nothrow) char[room + 1];
+      if (grown == nullptr) return false;
+      std::memcpy(grown, m_pText, m_nLength);
+      delete[] m_pText;
+      m_pText = grown;
+      m_nRoom = room;
+    }
+    std::memcpy(m_pText + m_nLength, text, length);
+    m_nLength += length;
+    return true;
+  }
+  // Hands the zero-terminated text over to the caller.
+  char* Release() {
+    m_pText[m_nLength] = '\0';
+    char* text = m_pText;
+    m_pText = nullptr;
+    return text;
+  }
+
+ private:
+  char* m_pText;
+  size_t m_nLength = 0;
+  size_t m_nRoom;
+};
+
+}  // namespace
+
+RegistryScript::RegistryScript(RegistryKeyStore* store) : m_pStore(store) { m_szToken[0] = '\0'; }
+
+RegistryScript::~RegistryScript() {
+  for (size_t i = 0; i < m_nReplacements; ++i) {
+    delete[] m_pReplacements[i].name;
+    delete[] m_pReplacements[i].value;
+  }
+  delete[] m_pReplacements;
+}
+
+ScriptResult RegistryScript::AddReplacement(const char* name, const char* value) {
+  if (m_nReplacements == m_nReplacementRoom) {
+    size_t room = m_nReplacementRoom == 0 ? 10 : m_nReplacementRoom * 2;
+    Replacement* grown = new (std::nothrow) Replacement[room];
+    if (grown == nullptr) return kScriptOutOfMemory;
+    for (size_t i = 0; i < m_nReplacements; ++i) grown[i] = m_pReplacements[i];
+    delete[] m_pReplacements;
+    m_pReplacements = grown;
+    m_nReplacementRoom = room;
+  }
+  Replacement entry = {CopyText(name), CopyText(value)};
+  if (entry.name == nullptr || entry.value == nullptr) {
+    delete[] entry.name;
+    delete[] entry.value;
+    return kScriptOutOfMemory;
+  }
+  m_pReplacements[m_nReplacements++] = entry;
+  return kScriptOk;
+}
+
+const char* RegistryScript::FindReplacement(const char* name) const {
+  for (size_t i = 0; i < m_nReplacements; ++i) {
+    if (EqualsNoCase(m_pReplacements[i].name, name)) return m_pReplacements[i].value;
+  }
+  return nullptr;
+}
+
+size_t RegistryScript::CharLength(const char* at) const {
+  return m_pStore->IsLeadByte(static_cast<unsigned char>(*at)) && at[1] != '\0' ? 2 : 1;
+}
+
+ScriptResult RegistryScript::ReplacePlaceholders(const char* script, char** replaced) {
+  TextBuffer text(2 * std::strlen(script));
+  if (!text.ok()) return kScriptOutOfMemory;
+  const char* at = script;
+  while (*at != '\0') {
+    if (*at != '%') {
+      size_t length = CharLength(at);
+      if (!text.Append(at, length)) return kScriptOutOfMemory;
+      at += length;
+      continue;
+    }
+    if (at[1] == '%') {
+      if (!text.Append("%", 1)) return kScriptOutOfMemory;
+      at += 2;
+      continue;
+    }
+    const char* name = at + 1;
+    const char* end = name;
+    while (*end != '\0' && *end != '%') end += CharLength(end);
+    if (*end == '\0') return kScriptSyntaxError;
+    size_t name_length = static_cast<size_t>(end - name);
+    if (name_length > kMaxPlaceholderName) return kScriptFail;
+    char key[kMaxPlaceholderName + 1];
+    std::memcpy(key, name, name_length);
+    key[name_length] = '\0';
+    const char* value = FindReplacement(key);
+    if (value == nullptr) return kScriptSyntaxError;
+    if (!text.Append(value, std::strlen(value))) return kScriptOutOfMemory;
+    at = end + 1;
+  }
+  *replaced = text.Release();
+  return kScriptOk;
+}
+
+void RegistryScript::SkipWhiteSpace() {
+  while (IsWhiteSpace(*m_pPos)) ++m_pPos;
+}
+
+bool RegistryScript::AppendToToken(size_t* length) {
+  size_t char_length = CharLength(m_pPos);
+  if (*length + char_length > kMaxToken) return false;
+  std::memcpy(m_szToken + *length, m_pPos, char_length);
+  *length += char_length;
+  m_pPos += char_length;
+  return true;
+}
+
+ScriptResult RegistryScript::NextToken() {
+  SkipWhiteSpace();
+  if (*m_pPos == '\0') return kScriptSyntaxError;  // the text ends where a token belongs
+  size_t length = 0;
+  if (*m_pPos == '\'') {
+    ++m_pPos;
+    for (;;) {
+      if (*m_pPos == '\0') return kScriptSyntaxError;
+      if (*m_pPos == '\'') {
+        if (m_pPos[1] != '\'') {
+          ++m_pPos;
+          break;
+        }
+        ++m_pPos;  // a doubled quote stands for one
+      }
+      if (!AppendToToken(&length)) return kScriptSyntaxError;
+    }
+  } else {
+    while (*m_pPos != '\0' && !IsWhiteSpace(*m_pPos)) {
+      if (!AppendToToken(&length)) return kScriptSyntaxError;
+    }
+  }
+  m_szToken[length] = '\0';
+  return kScriptOk;
+}
+
+bool RegistryScript::TokenIs(const char* text) const { return EqualsNoCase(m_szToken, text); }
+
+ScriptResult RegistryScript::Run(const char* script, bool do_register) {
+  char* replaced = nullptr;
+  ScriptResult result = ReplacePlaceholders(script, &replaced);
+  if (ScriptFailed(result)) return result;
+
+  m_pPos = replaced;
+  for (;;) {
+    SkipWhiteSpace();
+    if (*m_pPos == '\0') break;
+    result = NextToken();
+    if (ScriptFailed(result)) break;
+    const RootName* root = nullptr;
+    for (const RootName& entry : kRootNames) {
+      if (TokenIs(entry.name)) {
+        root = &entry;
+        break;
+      }
+    }
+    if (root == nullptr || ScriptFailed(NextToken()) || m_szToken[0] != '{') {
+      result = kScriptSyntaxError;
+      break;
+    }
+    const char* block = m_pPos;
+    Key root_key = m_pStore->RootKey(root->root);
+    result = RunBody(root_key, do_register ? Pass::kRegister : Pass::kUnregister, 1);
+    if (ScriptFailed(result)) {
+      if (do_register) {
+        // Roll the failing block back; blocks before it stay written.
+        m_pPos = block;
+        RunBody(root_key, Pass::kUnregister, 1);
+      }
+      break;
+    }
+  }
+  m_pPos = nullptr;
+  delete[] replaced;
+  return result;
+}
+
+ScriptResult RegistryScript::RunBody(Key parent, Pass pass, int depth) {
+  if (depth > kMaxNesting) return kScriptSyntaxError;
+  ScriptResult result = NextToken();
+  while (!ScriptFailed(result)) {
+    if (TokenIs("}")) return kScriptOk;
+    result = RunItem(parent, pass, depth);
+  }
+  return result;
+}
+
+// Leaves the token that follows the item in m_szToken.
+ScriptResult RegistryScript::RunItem(Key parent, Pass pass, int depth) {
+  // A body belongs after a key; one anywhere else (after a value or a
+  // Delete item) is refused rather than applied to some other key.
+  if (TokenIs("{")) return kScriptSyntaxError;
+  if (TokenIs("Val")) return RunValueItem(parent, pass);
+
+  bool force_remove = TokenIs("ForceRemove");
+  bool delete_key = !force_remove && TokenIs("Delete");
+  ScriptResult result = kScriptOk;
+  if (force_remove || delete_key) result = NextToken();
+  bool no_remove = !ScriptFailed(result) && TokenIs("NoRemove");
+  if (no_remove) result = NextToken();
+  if (ScriptFailed(result)) return result;
+
+  // A key name is one path component. An empty one would name the parent
+  // itself, and ForceRemove would then empty the parent.
+  if (m_szToken[0] == '\0') return kScriptSyntaxError;
+  for (const char* at = m_szToken; *at != '\0'; at += CharLength(at)) {
+    if (*at == '\\') return kScriptSyntaxError;
+  }
+  char name[kMaxToken + 2];
+  std::strcpy(name, m_szToken);
+
+  switch (pass) {
+    case Pass::kRegister:
+      return RegisterKeyItem(parent, name, force_remove || delete_key, delete_key, depth);
+    case Pass::kUnregister:
+      return UnregisterKeyItem(parent, name, no_remove, !delete_key, depth);
+    case Pass::kSkip:
+      break;
+  }
+  return SkipKeyRest(!delete_key, depth);
+}
+
+ScriptResult RegistryScript::RunValueItem(Key parent, Pass pass) {
+  ScriptResult result = NextToken();
+  if (ScriptFailed(result)) return result;
+  char name[kMaxToken + 2];
+  std::strcpy(name, m_szToken);
+  result = NextToken();
+  if (ScriptFailed(result)) return result;
+  if (!TokenIs("=")) return kScriptSyntaxError;
+  result = ReadAssignment(parent, name, pass);
+  if (ScriptFailed(result)) return result;
+  if (pass == Pass::kUnregister) m_pStore->DeleteValue(parent, name);
+  return NextToken();
+}
+
+// Reads a type letter and a value text; the register pass stores them as
+// `value_name` of `key` (a failed store is not reported).
+ScriptResult RegistryScript::ReadAssignment(Key key, const char* value_name, Pass pass) {
+  ScriptResult result = NextToken();
+  if (ScriptFailed(result)) return result;
+  char type = FoldCase(m_szToken[0]);
+  if (m_szToken[1] != '\0' || (type != 'S' && type != 'D' && type != 'B')) {
+    return kScriptSyntaxError;
+  }
+  result = NextToken();
+  if (ScriptFailed(result) || pass != Pass::kRegister) return result;
+
+  if (type == 'S') {
+    m_pStore->SetValue(key, value_name, kScriptString, m_szToken,
+                       static_cast<uint32_t>(std::strlen(m_szToken) + 1));
+  } else if (type == 'D') {
+    uint32_t number = m_pStore->ParseDword(m_szToken);
+    m_pStore->SetValue(key, value_name, kScriptDword, &number, sizeof(number));
+  } else {
+    size_t length = std::strlen(m_szToken);
+    if (length % 2 != 0) return kScriptFail;
+    // Pairs of hex digits, high half first, packed in place.
+    unsigned char* bytes = reinterpret_cast<unsigned char*>(m_szToken);
+    for (size_t i = 0; i < length / 2; ++i) {
+      bytes[i] = static_cast<unsigned char>(HexDigit(m_szToken[2 * i]) << 4 |
+                                            HexDigit(m_szToken[2 * i + 1]));
+    }
+    m_pStore->SetValue(key, value_name, kScriptBinary, bytes, static_cast<uint32_t>(length / 2));
+  }
+  return kScriptOk;
+}
+
+// Reads past the rest of a key item (its assignment and, where the item may
+// have one, its body) without changing anything.
+ScriptResult RegistryScript::SkipKeyRest(bool has_body, int depth) {
+  ScriptResult result = NextToken();
+  if (!ScriptFailed(result) && TokenIs("=")) {
+    result = ReadAssignment(nullptr, nullptr, Pass::kSkip);
+    if (!ScriptFailed(result)) result = NextToken();
+  }
+  if (!ScriptFailed(result) && has_body && TokenIs("{")) {
+    result = RunBody(nullptr, Pass::kSkip, depth + 1);
+    if (!ScriptFailed(result)) result = NextToken();
+  }
+  return result;
+}
+
+ScriptResult RegistryScript::RegisterKeyItem(Key parent, const char* name, bool delete_first,
+                                             bool delete_only, int depth) {
+  if (delete_first && !IsKeptName(name)) m_pStore->DeleteSubTree(parent, name);
+  if (delete_only) return SkipKeyRest(false, depth);
+
+  // A key the user may only read is used as it is: its values are then not
+  // stored, and its missing sub-keys fail the run.
+  Key opened = nullptr;
+  if (m_pStore->OpenKey(parent, name, RegistryKeyStore::Access::kAll, &opened) != 0 &&
+      m_pStore->OpenKey(parent, name, RegistryKeyStore::Access::kRead, &opened) != 0 &&
+      m_pStore->CreateKey(parent, name, &opened) != 0) {
+    return kScriptSyntaxError;
+  }
+  ScopedStoreKey key(m_pStore, opened);
+  ScriptResult result = NextToken();
+  if (!ScriptFailed(result) && TokenIs("=")) {
+    result = ReadAssignment(key.Get(), nullptr, Pass::kRegister);
+    if (!ScriptFailed(result)) result = NextToken();
+  }
+  if (!ScriptFailed(result) && TokenIs("{")) {
+    result = RunBody(key.Get(), Pass::kRegister, depth + 1);
+    if (!ScriptFailed(result)) result = NextToken();
+  }
+  return result;
+}
+
+ScriptResult RegistryScript::UnregisterKeyItem(Key parent, const char* name, bool protect,
+                                               bool has_body, int depth) {
+  Key opened = nullptr;
+  if (m_pStore->OpenKey(parent, name, RegistryKeyStore::Access::kRead, &opened) != 0) {
+    // Already gone: nothing below it is touched.
+    return SkipKeyRest(has_body, depth);
+  }
+  ScopedStoreKey key(m_pStore, opened);
+  ScriptResult result = NextToken();
+  if (!ScriptFailed(result) && TokenIs("=")) {
+    result = ReadAssignment(nullptr, nullptr, Pass::kSkip);
+    if (!ScriptFailed(result)) result = NextToken();
+  }
+  if (!ScriptFailed(result) && has_body && TokenIs("{")) {
+    result = RunBody(key.Get(), Pass::kUnregister, depth + 1);
+    if (!ScriptFailed(result)) result = NextToken();
+  }
+  if (ScriptFailed(result)) return result;
+
+  // A key that still holds sub-keys (someone else's, or protected ones)
+  // stays with all it holds; deleting takes its values with it.
+  if (protect || m_pStore->HasSubKeys(key.Get())) return kScriptOk;
+  if (key.Close() != 0) return kScriptSyntaxError;
+  m_pStore->DeleteKey(parent, name);
+  return kScriptOk;
+}

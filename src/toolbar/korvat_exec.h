@@ -1,0 +1,66 @@
+// KorvatExec: the command object that the browser's toolbar button runs.
+// Pressing the button hands the user's meeting page to the running,
+// logged-on client, or else opens it in the browser window of the button.
+#pragma once
+
+#include <windows.h>
+#include <docobj.h>
+#include <exdisp.h>
+#include <ocidl.h>
+
+#include "core/interface_table.h"
+#include "platform/com_ptr.h"
+
+// {80947ADC-151D-490B-87F1-7C8CE1B46220}
+inline constexpr CLSID CLSID_KorvatExec = {
+    0x80947adc, 0x151d, 0x490b, {0x87, 0xf1, 0x7c, 0x8c, 0xe1, 0xb4, 0x62, 0x20}};
+// {9EC74B0D-C5A5-4620-808A-29443B79D9A3}
+inline constexpr IID IID_IKorvatExec = {
+    0x9ec74b0d, 0xc5a5, 0x4620, {0x80, 0x8a, 0x29, 0x44, 0x3b, 0x79, 0xd9, 0xa3}};
+// {E06D2368-C03F-41E9-95A8-EBB8F142DBCC}: the type library KORVATLib.
+inline constexpr GUID LIBID_KORVATLib = {
+    0xe06d2368, 0xc03f, 0x41e9, {0x95, 0xa8, 0xeb, 0xb8, 0xf1, 0x42, 0xdb, 0xcc}};
+
+// The object's default interface; it declares nothing of its own.
+struct IKorvatExec : public IUnknown {};
+
+// The window class of the client's frame window.
+inline constexpr char kClientFrameClass[] =
+    "Nvx_FrameWnd_Tapvo_13D821D2_807A_40C9_AA97_220F9D84041F";
+
+// Apartment-threaded. IUnknown comes from ComObject or the aggregated form
+// (core/com_object.h).
+class KorvatExec : public IKorvatExec, public IObjectWithSite, public IOleCommandTarget {
+ public:
+  KorvatExec() = default;
+  KorvatExec(const KorvatExec&) = delete;
+  KorvatExec& operator=(const KorvatExec&) = delete;
+
+  HRESULT InternalQueryInterface(REFIID iid, void** object);
+
+  // IObjectWithSite
+  HRESULT STDMETHODCALLTYPE SetSite(IUnknown* site) override;
+  HRESULT STDMETHODCALLTYPE GetSite(REFIID iid, void** site) override;
+  // IOleCommandTarget
+  HRESULT STDMETHODCALLTYPE QueryStatus(const GUID* group, ULONG count, OLECMD* commands,
+                                        OLECMDTEXT* text) override;
+  HRESULT STDMETHODCALLTYPE Exec(const GUID* group, DWORD command, DWORD option, VARIANT* in,
+                                 VARIANT* out) override;
+
+  // The button's action: the page to the client, else to the browser.
+  HRESULT OpenMeetingPage();
+  // 1 when the page went to a running, logged-on client; else 0.
+  static int SendPageToClient(const char* page);
+
+ protected:
+  // Destroyed only as the object's COM form.
+  ~KorvatExec() = default;
+
+ private:
+  ComPtr<IWebBrowser> m_spBrowser;
+};
+
+// The class table's instance creator of KorvatExec.
+HRESULT CreateKorvatExec(IUnknown* outer, REFIID iid, void** object);
+// The class table's registration routine of KorvatExec: REGISTRY 101.
+HRESULT UpdateKorvatExecRegistry(BOOL do_register);

@@ -1,0 +1,274 @@
+// KorvatExec, the toolbar button's command object: the page goes to the
+// client's frame window (the client_frame double) when the client is logged
+// on, else the browser of the site navigates to it.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/module_state.h"
+#include "doubles/client_frame.h"
+#include "harness/test_support.h"
+#include "platform/com_ptr.h"
+#include "registration/registry_resource.h"
+#include "resources/resource_ids.h"
+#include "toolbar/korvat_exec.h"
+
+using namespace korvat_test;
+
+namespace {
+
+const char kSettings[] = "Software\\Nuvix\\TapvoMeeting";
+const char kLogon[] = "Software\\Nuvix\\TapvoMeeting\\Logon";
+const GUID kBrowserAppService = {
+    0x0002df05, 0x0000, 0x0000, {0xc0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+
+// A browser that records each Navigate: the address and, for each of the
+// four optional arguments, its type and whether it points anywhere.
+class RecordingBrowser : public IWebBrowser {
+ public:
+  std::vector<std::string> calls;
+
+  HRESULT STDMETHODCALLTYPE Navigate(BSTR url, VARIANT* flags, VARIANT* frame, VARIANT* post,
+                                     VARIANT* headers) override {
+    char text[4096] = {};
+    WideCharToMultiByte(CP_ACP, 0, url, -1, text, sizeof(text), nullptr, nullptr);
+    std::string call = text;
+    for (VARIANT* argument : {flags, frame, post, headers}) {
+      char shown[32];
+      snprintf(shown, sizeof(shown), " %04X:%s", argument->vt,
+               argument->pvarVal == nullptr ? "null" : "set");
+      call += shown;
+    }
+    calls.push_back(call);
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+    *object = IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IWebBrowser) ? this : nullptr;
+    return *object != nullptr ? S_OK : E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  // Nothing else is used.
+#define NOT_USED(method, ...) \
+  HRESULT STDMETHODCALLTYPE method(__VA_ARGS__) override { return E_NOTIMPL; }
+  NOT_USED(GetTypeInfoCount, UINT*) NOT_USED(GetTypeInfo, UINT, LCID, ITypeInfo**)
+  NOT_USED(GetIDsOfNames, REFIID, LPOLESTR*, UINT, LCID, DISPID*)
+  NOT_USED(Invoke, DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*)
+  NOT_USED(GoBack) NOT_USED(GoForward) NOT_USED(GoHome) NOT_USED(GoSearch) NOT_USED(Refresh)
+  NOT_USED(Refresh2, VARIANT*) NOT_USED(Stop) NOT_USED(get_Application, IDispatch**)
+  NOT_USED(get_Parent, IDispatch**) NOT_USED(get_Container, IDispatch**)
+  NOT_USED(get_Document, IDispatch**) NOT_USED(get_TopLevelContainer, VARIANT_BOOL*)
+  NOT_USED(get_Type, BSTR*) NOT_USED(get_Left, LONG*) NOT_USED(put_Left, LONG)
+  NOT_USED(get_Top, LONG*) NOT_USED(put_Top, LONG) NOT_USED(get_Width, LONG*)
+  NOT_USED(put_Width, LONG) NOT_USED(get_Height, LONG*) NOT_USED(put_Height, LONG)
+  NOT_USED(get_LocationName, BSTR*) NOT_USED(get_LocationURL, BSTR*)
+  NOT_USED(get_Busy, VARIANT_BOOL*)
+#undef NOT_USED
+};
+
+// The toolbar's site: its service provider hands out the browser, when it
+// offers one at all.
+class TestSite : public IServiceProvider {
+ public:
+  explicit TestSite(bool offers_provider = true) : offers_provider_(offers_provider) {}
+  RecordingBrowser browser;
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+    bool mine = IsEqualIID(iid, IID_IUnknown) ||
+                (offers_provider_ && IsEqualIID(iid, IID_IServiceProvider));
+    *object = mine ? this : nullptr;
+    return mine ? S_OK : E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE QueryService(REFGUID service, REFIID iid, void** object) override {
+    if (!IsEqualGUID(service, kBrowserAppService) || !IsEqualIID(iid, IID_IWebBrowser)) {
+      *object = nullptr;
+      return E_NOINTERFACE;
+    }
+    *object = static_cast<IWebBrowser*>(&browser);
+    return S_OK;
+  }
+
+ private:
+  bool offers_provider_;
+};
+
+std::string Hex(const std::string& bytes) {
+  std::string hex;
+  for (unsigned char c : bytes) {
+    char pair[3];
+    snprintf(pair, sizeof(pair), "%02X", c);
+    hex += pair;
+  }
+  return hex;
+}
+
+const std::string kEmptyArguments = " 400C:null 400C:null 400C:null 400C:null";
+
+class KorvatExecTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Clean();
+    folder_.CopyFromBin("client_frame.exe");
+  }
+  void TearDown() override { Clean(); }
+  static void Clean() {
+    DeleteKeyTree(HKEY_CURRENT_USER, kSettings);
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, kSettings);
+  }
+  // A new object, sited when a site is given, pressed once.
+  static HRESULT Press(TestSite* site) {
+    ComPtr<IOleCommandTarget> target;
+    HRESULT result = CreateKorvatExec(nullptr, IID_IOleCommandTarget, target.ReceiveVoid());
+    if (FAILED(result)) return result;
+    if (site != nullptr) {
+      ComPtr<IObjectWithSite> sited;
+      target.As(IID_IObjectWithSite, &sited);
+      EXPECT_EQ(sited->SetSite(site), S_OK);
+    }
+    return target->Exec(nullptr, 0, OLECMDEXECOPT_DODEFAULT, nullptr, nullptr);
+  }
+  // The lines the client's frame recorded since the last look.
+  std::vector<std::string> TakeClientLog() {
+    std::string bytes = ReadFileBytes(folder_.File("doubles.log"));
+    DeleteFileA(folder_.File("doubles.log").c_str());
+    std::vector<std::string> lines;
+    for (size_t start = 0, end; (end = bytes.find('\n', start)) != std::string::npos;
+         start = end + 1) {
+      lines.push_back(bytes.substr(start, end - start));
+    }
+    return lines;
+  }
+  TempFolder folder_;
+};
+
+TEST_F(KorvatExecTest, PageGoesToALoggedOnClientElseTheBrowserNavigates) {
+  RunningClientFrame client(folder_.File("client_frame.exe"));
+  ASSERT_NE(client.window(), nullptr);
+  const std::string page = "http://meet.example.com/" + std::string(1023 - 24, 'p');
+  struct Case {
+    const char* name;
+    HKEY hive;  // holds the page; null: no settings at all
+    std::string page;
+    int logon;  // LogonState, or -1 for no Logon key
+    HRESULT expected;
+    bool sent;
+  } cases[] = {
+      {"1023 characters, logged on", HKEY_CURRENT_USER, page, 1, S_OK, true},
+      {"1024 characters", HKEY_CURRENT_USER, page + "p", 1, HRESULT_FROM_WIN32(ERROR_MORE_DATA),
+       false},
+      // The Logon key lives in the user's settings key, so a page found only
+      // in the machine hive always goes to the browser.
+      {"machine hive only", HKEY_LOCAL_MACHINE, "http://m.example.com/", -1, S_OK, false},
+      {"logged on with any number", HKEY_CURRENT_USER, "http://n.example.com/", 7, S_OK, true},
+      {"logged off", HKEY_CURRENT_USER, "http://u.example.com/", 0, S_OK, false},
+      {"no Logon key", HKEY_CURRENT_USER, "http://u.example.com/", -1, S_OK, false},
+      {"no settings", nullptr, "", 1, HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), false},
+  };
+  for (const Case& c : cases) {
+    Clean();
+    if (c.hive != nullptr) SetStringValue(c.hive, kSettings, "MeetingPage", c.page);
+    if (c.logon >= 0) SetDwordValue(HKEY_CURRENT_USER, kLogon, "LogonState", c.logon);
+    TestSite site;
+    EXPECT_EQ(Press(&site), c.expected) << c.name;
+    std::vector<std::string> sent, navigated;
+    if (c.sent) {
+      sent.push_back("WM_COPYDATA dwData=0 cbData=" + std::to_string(c.page.size() + 1) +
+                     " bytes=" + Hex(c.page + '\0'));
+    } else if (SUCCEEDED(c.expected)) {
+      navigated.push_back(c.page + kEmptyArguments);
+    }
+    EXPECT_EQ(TakeClientLog(), sent) << c.name;
+    EXPECT_EQ(site.browser.calls, navigated) << c.name;
+  }
+}
+
+TEST_F(KorvatExecTest, WithoutAClientWindowTheBrowserNavigatesIfThereIsOne) {
+  SetStringValue(HKEY_CURRENT_USER, kSettings, "MeetingPage", "https://example.com/m");
+  SetDwordValue(HKEY_CURRENT_USER, kLogon, "LogonState", 1);
+  TestSite site;
+  EXPECT_EQ(Press(&site), S_OK);
+  EXPECT_EQ(site.browser.calls,
+            std::vector<std::string>{"https://example.com/m" + kEmptyArguments});
+  EXPECT_EQ(Press(nullptr), E_POINTER);
+}
+
+TEST_F(KorvatExecTest, CommandChecksComeBeforeTheSettings) {
+  ComPtr<IOleCommandTarget> target;
+  ASSERT_EQ(CreateKorvatExec(nullptr, IID_IOleCommandTarget, target.ReceiveVoid()), S_OK);
+  const GUID group = IID_IUnknown;
+  EXPECT_EQ(target->Exec(&group, 0, 0, nullptr, nullptr), OLECMDERR_E_UNKNOWNGROUP);
+  EXPECT_EQ(target->Exec(nullptr, 1, 0, nullptr, nullptr), OLECMDERR_E_NOTSUPPORTED);
+  EXPECT_EQ(target->Exec(nullptr, 0, OLECMDEXECOPT_SHOWHELP, nullptr, nullptr),
+            OLECMDERR_E_NOHELP);
+  EXPECT_EQ(target->Exec(nullptr, 0, 0, nullptr, nullptr),
+            HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+
+  OLECMD commands[3] = {{1, 0}, {2, 0}, {99, 0}};
+  EXPECT_EQ(target->QueryStatus(&group, 3, commands, nullptr), S_OK);
+  for (const OLECMD& command : commands) EXPECT_EQ(command.cmdf, 3u) << command.cmdID;
+  EXPECT_EQ(target->QueryStatus(nullptr, 0, nullptr, nullptr), E_POINTER);
+  EXPECT_EQ(target->QueryStatus(nullptr, 0, commands, nullptr), S_OK);
+}
+
+TEST_F(KorvatExecTest, SiteIsTakenOnceAndNeverHandedOut) {
+  ComPtr<IObjectWithSite> object;
+  ASSERT_EQ(CreateKorvatExec(nullptr, IID_IObjectWithSite, object.ReceiveVoid()), S_OK);
+  TestSite without_provider(false), site;
+  EXPECT_EQ(object->SetSite(nullptr), E_POINTER);
+  EXPECT_EQ(object->SetSite(&without_provider), E_NOINTERFACE);
+  EXPECT_EQ(object->SetSite(&site), S_OK);
+  EXPECT_EQ(object->SetSite(nullptr), S_OK);  // the browser stays
+
+  void* handed_out = this;
+  EXPECT_EQ(object->GetSite(IID_IUnknown, &handed_out), S_OK);
+  EXPECT_EQ(handed_out, nullptr);
+
+  SetStringValue(HKEY_CURRENT_USER, kSettings, "MeetingPage", "http://kept/");
+  ComPtr<IOleCommandTarget> target;
+  object.As(IID_IOleCommandTarget, &target);
+  EXPECT_EQ(target->Exec(nullptr, 0, 0, nullptr, nullptr), S_OK);
+  EXPECT_EQ(site.browser.calls, std::vector<std::string>{"http://kept/" + kEmptyArguments});
+}
+
+// Wine's COM runtime loads the built module from its class registration.
+TEST_F(KorvatExecTest, RegisteredClassIsActivatedThroughCom) {
+  const std::string class_key = "CLSID\\{80947ADC-151D-490B-87F1-7C8CE1B46220}";
+  folder_.CopyFromBin("Korvat.dll");
+  const std::string path = folder_.File("Korvat.dll");
+  HMODULE module = LoadLibraryA(path.c_str());
+  ASSERT_NE(module, nullptr);
+  ModuleInstance = module;
+  ASSERT_EQ(RunRegistryResource(IDR_KORVATEXEC, true), S_OK);
+  ModuleInstance = nullptr;
+  FreeLibrary(module);
+  // COM looks for classes in the machine's part of the classes root.
+  EXPECT_EQ(ReadStringValue(HKEY_LOCAL_MACHINE, "Software\\Classes\\" + class_key +
+                                                    "\\InprocServer32", ""),
+            path);
+  ASSERT_EQ(GetModuleHandleA(path.c_str()), nullptr);
+
+  SetStringValue(HKEY_CURRENT_USER, kSettings, "MeetingPage", "http://activated/");
+  TestSite site;
+  {
+    ScopedCoInitialize com;
+    ComPtr<IObjectWithSite> object;
+    ASSERT_EQ(CoCreateInstance(CLSID_KorvatExec, nullptr, CLSCTX_INPROC_SERVER,
+                               IID_IObjectWithSite, object.ReceiveVoid()),
+              S_OK);
+    EXPECT_NE(GetModuleHandleA(path.c_str()), nullptr);
+    EXPECT_EQ(object->SetSite(&site), S_OK);
+    ComPtr<IOleCommandTarget> target;
+    ASSERT_EQ(object.As(IID_IOleCommandTarget, &target), S_OK);
+    EXPECT_EQ(target->Exec(nullptr, 0, 0, nullptr, nullptr), S_OK);
+  }
+  EXPECT_EQ(site.browser.calls, std::vector<std::string>{"http://activated/" + kEmptyArguments});
+  for (const std::string& key : {std::string("Korvat.KorvatExec.1"),
+                                 std::string("Korvat.KorvatExec"), class_key}) {
+    DeleteKeyTree(HKEY_CLASSES_ROOT, key);
+  }
+}
+
+}  // namespace
