@@ -3,6 +3,7 @@
 
 #include "core/module_state.h"
 #include "core/trace_log.h"
+#include "plugin/plugin_window.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   switch (reason) {
@@ -19,6 +20,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     case DLL_PROCESS_DETACH:
       g_TraceLog.Write("DllMain()---DLL_PROCESS_DETACH!");
       // The COM server state is terminated here.
+      PluginWindow::UnregisterWindowClass();
       break;
     default:
       break;
