@@ -5,7 +5,7 @@
 #include "core/trace_log.h"
 #include "plugin/plugin_window.h"
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
   switch (reason) {
     case DLL_PROCESS_ATTACH:
       ModuleInstance = instance;
@@ -20,7 +20,9 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     case DLL_PROCESS_DETACH:
       g_TraceLog.Write("DllMain()---DLL_PROCESS_DETACH!");
       // The COM server state is terminated here.
-      PluginWindow::UnregisterWindowClass();
+      // A DLL's window classes outlive it unless it removes them; at process
+      // exit there is nothing left to protect.
+      if (reserved == nullptr) PluginWindow::UnregisterWindowClass();
       break;
     default:
       break;

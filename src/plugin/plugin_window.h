@@ -28,7 +28,7 @@ class PluginWindow {
 
   HWND hwnd() const { return m_hWnd; }
 
-  // Process detach: a DLL's window classes outlive it unless it removes them.
+  // Removes the class when the module is unloaded.
   static void UnregisterWindowClass();
 
  private:

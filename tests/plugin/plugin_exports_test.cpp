@@ -1,426 +1,331 @@
 // The plug-in exports as a download/installer host drives them: the module
-// and its siblings in a folder whose path holds a space, a host window on the
-// test's thread that records the notifications and the posted WM_SIZE.
+// and its siblings in a folder whose path holds a space, and a host window on
+// the test's thread that records the notifications and what was posted.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <regex>
 #include <string>
 #include <vector>
 
 #include "harness/test_support.h"
-#include "settings/settings_key.h"
 
 using namespace korvat_test;
 
 namespace {
 
-using ZRNewInstanceFn = void*(WINAPI*)(HWND);
-using ZRDeleteInstanceFn = void(WINAPI*)(void*);
-using InitControlFn = void*(WINAPI*)(const char*);
-using ExitControlFn = void(WINAPI*)(const char*);
-using AsSetupFn = int(WINAPI*)(INT_PTR, INT_PTR, INT_PTR, INT_PTR, INT_PTR, INT_PTR, INT_PTR,
-                               INT_PTR, INT_PTR, INT_PTR, INT_PTR, INT_PTR, INT_PTR, INT_PTR,
-                               INT_PTR, INT_PTR);
-using AsPreDownloadFn = int(WINAPI*)(INT_PTR, INT_PTR, INT_PTR, const char*, const char*,
-                                     const char*);
-using AsDownloadFn = int(WINAPI*)(INT_PTR, INT_PTR, INT_PTR, INT_PTR, INT_PTR, INT_PTR, INT_PTR,
-                                  INT_PTR, INT_PTR);
-using AsExitDownloadFn = int(WINAPI*)();
-using AsAfterDownloadFn = int(WINAPI*)(INT_PTR);
+using Strings = std::vector<std::string>;
+const INT_PTR n = 0;  // an argument the module does not look at
 
-const char kSettingsPath[] = "Software\\Nuvix\\TapvoMeeting";
+const char kSettings[] = "Software\\Nuvix\\TapvoMeeting";
 const char kShortcutText[] = "Start Nuvix Tapvo Meeting";
+const char kUnRegisterLine[] = "UnRegisterKey() parent_key = SOFTWARE\\Nuvix,section_key = TapvoMeeting";
 
 // A handle or pointer as the host writes it: signed decimal at pointer size.
 std::string AsText(const void* value) {
   return std::to_string(static_cast<long long>(reinterpret_cast<INT_PTR>(value)));
 }
 
-// The doubles' calls, one per line ending in LF.
-std::vector<std::string> RecordedCalls(const std::string& path) {
-  std::vector<std::string> lines;
+// The doubles' calls; each line ends in a bare LF.
+Strings RecordedCalls(const std::string& path) {
+  Strings lines;
   std::string bytes = ReadFileBytes(path);
-  for (size_t start = 0, end; (end = bytes.find('\n', start)) != std::string::npos;
-       start = end + 1) {
-    lines.push_back(bytes.substr(start, end - start));
+  for (size_t at = 0, end; (end = bytes.find('\n', at)) != std::string::npos; at = end + 1) {
+    lines.push_back(bytes.substr(at, end - at));
   }
   return lines;
 }
 
-// What reached the host: notifications (sent) and messages found in the queue.
-struct HostEvent {
-  std::string kind;  // "notify", "WM_SIZE" or "thread" (a message without a window)
-  WPARAM wParam;
-  LPARAM lParam;
-  bool registered;  // the control module had registered when the event arrived
-  bool operator==(const HostEvent& o) const {
-    return kind == o.kind && wParam == o.wParam && lParam == o.lParam;
-  }
-};
-
 class PluginExportsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    DeleteSettings();
+    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) DeleteKeyTree(root, kSettings);
     folder_.reset(new TempFolder);
-    trace_seen_ = 0;
     dir_ = folder_->path() + "\\plug in";
     CreateDirectoryA(dir_.c_str(), nullptr);
-    Copy("Korvat.dll", "Korvat.dll");
-    Copy("tpvoun.exe", "tpvoun.exe");
-    notify_message_ = RegisterWindowMessageA("WM_ZR_NOTIFY_MSG");
-    host_ = CreateHostWindow();
-    ASSERT_NE(host_, nullptr);
-    events_.clear();
+    for (const char* file : {"Korvat.dll", "tpvoun.exe"}) Copy(file, file);
+    static ATOM host_class = [] {
+      WNDCLASSA wc = {};
+      wc.lpfnWndProc = &HostProc;
+      wc.lpszClassName = "KorvatTestHost";
+      return RegisterClassA(&wc);
+    }();
+    host_ = CreateWindowExA(0, MAKEINTATOM(host_class), "host", WS_OVERLAPPEDWINDOW, 0, 0, 400,
+                            300, nullptr, nullptr, nullptr, nullptr);
+    host_text_ = AsText(host_);
     s_current = this;
+    events_.clear();
+    trace_seen_ = 0;
   }
   void TearDown() override {
     module_.reset();
     DestroyWindow(host_);
-    s_current = nullptr;
-    DeleteSettings();
+    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) DeleteKeyTree(root, kSettings);
   }
-  static void DeleteSettings() {
-    DeleteKeyTree(HKEY_CURRENT_USER, kSettingsPath);
-    DeleteKeyTree(HKEY_LOCAL_MACHINE, kSettingsPath);
-  }
-
   void Copy(const std::string& built, const std::string& as) {
     CopyFileA(BinFile(built).c_str(), (dir_ + "\\" + as).c_str(), FALSE);
   }
-  // Loads the module with tracing on, with `control` (a built variant, or
-  // empty for none) beside it as zrtpctl.dll.
+  // Loads the module with tracing on and `control` (a built variant, or none)
+  // beside it as zrtpctl.dll.
   void Load(const std::string& control) {
     if (!control.empty()) Copy(control, "zrtpctl.dll");
     ScopedTraceSwitch on("Korvat", 1);
     module_.reset(new LoadedLibrary(dir_ + "\\Korvat.dll"));
     ASSERT_TRUE(*module_);
-    TraceMessages();  // the attach line
+    Trace();  // the attach line
   }
-  template <typename Fn>
-  Fn Export(const char* name) {
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(module_->Proc(name)));
+  // Calls an export with the argument types given (all pointer-sized).
+  template <typename R, typename... Args>
+  R Call(const char* name, Args... args) {
+    using Fn = R(WINAPI*)(Args...);
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(module_->Proc(name)))(args...);
   }
+  void* InitControl(const std::string& text) { return Call<void*>("InitControl", text.c_str()); }
+  void ExitControl(const std::string& text) { Call<void>("ExitControl", text.c_str()); }
 
-  HWND CreateHostWindow() {
-    static ATOM atom = [] {
-      WNDCLASSA wc = {};
-      wc.lpfnWndProc = &HostProc;
-      wc.hInstance = GetModuleHandleA(nullptr);
-      wc.lpszClassName = "KorvatTestHost";
-      return RegisterClassA(&wc);
-    }();
-    return CreateWindowExA(0, MAKEINTATOM(atom), "host", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300,
-                           nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-  }
+  // Notifications are sent, so they reach the window procedure at once; a
+  // notification after the control module registered itself says so.
   static LRESULT CALLBACK HostProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (s_current != nullptr && message == s_current->notify_message_) {
-      std::vector<std::string> calls = s_current->Doubles();
-      bool registered =
-          std::find(calls.begin(), calls.end(), "DllRegisterServer") != calls.end();
-      s_current->events_.push_back({"notify", wParam, lParam, registered});
-      return 0;
-    }
-    return DefWindowProcA(hwnd, message, wParam, lParam);
+    static const UINT notify = RegisterWindowMessageA("WM_ZR_NOTIFY_MSG");
+    if (message != notify) return DefWindowProcA(hwnd, message, wParam, lParam);
+    Strings calls = s_current->Calls();
+    bool registered = std::find(calls.begin(), calls.end(), "DllRegisterServer") != calls.end();
+    s_current->events_.push_back("notify " + std::to_string(wParam) + " " +
+                                 std::to_string(lParam) + (registered ? " registered" : ""));
+    return 0;
   }
-  // Takes what was posted to the host window or to the thread.
-  void Pump() {
+  // What reached the host since the last look, posted messages included.
+  Strings Events() {
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      if (msg.hwnd == nullptr) {
-        events_.push_back({"thread", msg.wParam, msg.lParam, false});
-      } else if (msg.hwnd == host_ && msg.message == WM_SIZE) {
-        events_.push_back({"WM_SIZE", msg.wParam, msg.lParam, false});
+      if (msg.hwnd == nullptr || msg.message == WM_SIZE) {
+        events_.push_back((msg.hwnd == nullptr ? "thread " : "WM_SIZE ") +
+                          std::to_string(msg.wParam) + " " + std::to_string(msg.lParam));
       }
       DispatchMessageA(&msg);
     }
-  }
-  std::vector<HostEvent> TakeEvents() {
-    Pump();
-    std::vector<HostEvent> taken;
+    Strings taken;
     taken.swap(events_);
     return taken;
   }
-
-  // The messages written to the module's trace log since the last look.
-  std::vector<std::string> TraceMessages() {
-    std::vector<std::string> lines = ReadLines(dir_ + "\\Korvat.log");
-    std::vector<std::string> messages;
+  // The trace messages written since the last look.
+  Strings Trace() {
+    Strings lines = ReadLines(dir_ + "\\Korvat.log"), messages;
     for (size_t i = trace_seen_; i < lines.size(); ++i) {
-      if (lines[i].size() > 14 && lines[i][2] == ':' && lines[i].compare(8, 6, "      ") == 0) {
+      if (lines[i].size() > 14 && lines[i].compare(8, 6, "      ") == 0) {
         messages.push_back(lines[i].substr(14));
       }
     }
     trace_seen_ = lines.size();
     return messages;
   }
-  std::vector<std::string> Doubles() const { return RecordedCalls(dir_ + "\\doubles.log"); }
-  bool ControlLoaded() const {
-    return GetModuleHandleA((dir_ + "\\zrtpctl.dll").c_str()) != nullptr;
-  }
-  std::string Setting(HKEY root, const char* name) {
-    return ReadStringValue(root, kSettingsPath, name);
+  Strings Calls() const { return RecordedCalls(dir_ + "\\doubles.log"); }
+  bool ControlLoaded() const { return GetModuleHandleA((dir_ + "\\zrtpctl.dll").c_str()); }
+  static std::string Setting(HKEY root, const char* name) {
+    return ReadStringValue(root, kSettings, name);
   }
 
-  static PluginExportsTest* s_current;
+  static inline PluginExportsTest* s_current = nullptr;
   std::unique_ptr<TempFolder> folder_;
-  std::string dir_;
+  std::string dir_, host_text_;
   std::unique_ptr<LoadedLibrary> module_;
-  UINT notify_message_ = 0;
   HWND host_ = nullptr;
-  std::vector<HostEvent> events_;
+  Strings events_;
   size_t trace_seen_ = 0;
 };
 
-PluginExportsTest* PluginExportsTest::s_current = nullptr;
-
-const std::vector<std::string> kExitLines = {"ExitControl() begin", "ExitControl() end"};
+const Strings kInitLines = {"InitControl() begin", "InitControl() end"};
+const Strings kExitLines = {"ExitControl() begin", "ExitControl() end"};
 
 TEST_F(PluginExportsTest, ControlModuleIsCreatedThroughThePreferredFunctionAndReleasedOnce) {
   struct Case {
     const char* variant;
-    std::string created;  // with "<host>" for the host window
+    const char* create;  // followed by the host window
     const char* deleted;
-  } cases[] = {
-      {"zrtpctl_both.dll", "PDNewInstance <host> 0", "ZRDeleteInstance 4201"},
-      {"zrtpctl_zr_only.dll", "ZRNewInstance <host>", "ZRDeleteInstance 4202"},
-  };
+  } cases[] = {{"zrtpctl_both.dll", "PDNewInstance %s 0", "ZRDeleteInstance 4201"},
+               {"zrtpctl_zr_only.dll", "ZRNewInstance %s", "ZRDeleteInstance 4202"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.variant);
     TearDown();
     SetUp();
     Load(c.variant);
-    const std::string host = AsText(host_);
-    void* loader = Export<InitControlFn>("InitControl")(host.c_str());
-    ASSERT_NE(loader, nullptr);
-    std::string created = c.created;
-    created.replace(created.find("<host>"), 6, host);
-    EXPECT_EQ(Doubles(), std::vector<std::string>{created});
+    void* loader = InitControl(host_text_);
+    char created[64];
+    std::snprintf(created, sizeof(created), c.create, host_text_.c_str());
+    EXPECT_EQ(Calls(), Strings{created});
     EXPECT_TRUE(ControlLoaded());
-    EXPECT_EQ(TakeEvents(), (std::vector<HostEvent>{{"WM_SIZE", 0, 0, false}}));
-    EXPECT_EQ(TraceMessages(), (std::vector<std::string>{"InitControl() begin", "InitControl() end"}));
+    EXPECT_EQ(Events(), Strings{"WM_SIZE 0 0"});
+    EXPECT_EQ(Trace(), kInitLines);
 
-    // Values this module did not hand out are ignored after the trace lines.
-    char unrelated[64] = "not a loader";
-    for (std::string value : {std::string("0"), std::string(""), std::string("loader"),
-                              std::string("12345"), AsText(unrelated), AsText(host_)}) {
-      Export<ExitControlFn>("ExitControl")(value.c_str());
-      EXPECT_EQ(TraceMessages(), kExitLines) << value;
+    // Values that were not handed out are ignored after the trace lines.
+    char unrelated[] = "not a loader";
+    for (const std::string& value : {std::string("0"), std::string("loader"),
+                                     std::string("12345"), AsText(unrelated)}) {
+      ExitControl(value);
+      EXPECT_EQ(Trace(), kExitLines) << value;
     }
-    Export<ExitControlFn>("ExitControl")(nullptr);
-    EXPECT_EQ(TraceMessages(), kExitLines);
     EXPECT_STREQ(unrelated, "not a loader");
-    EXPECT_TRUE(ControlLoaded());
-    EXPECT_EQ(Doubles().size(), 1u);
+    EXPECT_EQ(Calls().size(), 1u);
 
     // The real value releases the control module; a second release is ignored.
-    for (int release = 0; release < 2; ++release) {
-      Export<ExitControlFn>("ExitControl")(AsText(loader).c_str());
-      EXPECT_EQ(TraceMessages(), kExitLines);
-    }
-    EXPECT_EQ(Doubles(), (std::vector<std::string>{created, c.deleted}));
+    ExitControl(AsText(loader));
+    ExitControl(AsText(loader));
+    EXPECT_EQ(Calls(), (Strings{created, c.deleted}));
     EXPECT_FALSE(ControlLoaded());
-    EXPECT_TRUE(TakeEvents().empty());
+    EXPECT_EQ(Trace().size(), 4u);
   }
 }
 
-TEST_F(PluginExportsTest, AFailedLoadPostsNothingAndLeavesAnEmptyLoader) {
-  for (const char* variant : {"zrtpctl_no_delete.dll", ""}) {
-    SCOPED_TRACE(variant);
+TEST_F(PluginExportsTest, AFailedLoadOrNoHostWindowPostsNothing) {
+  struct Case {
+    const char* variant;
+    bool host;
+    Strings calls;  // with the loader released
+  } cases[] = {{"zrtpctl_no_delete.dll", true, {}},
+               {"", true, {}},
+               {"zrtpctl_both.dll", false, {"PDNewInstance 0 0", "ZRDeleteInstance 4201"}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.variant);
     TearDown();
     SetUp();
-    Load(variant);
-    void* loader = Export<InitControlFn>("InitControl")(AsText(host_).c_str());
+    Load(c.variant);
+    void* loader = InitControl(c.host ? host_text_ : "no window");
     ASSERT_NE(loader, nullptr);
+    EXPECT_EQ(ControlLoaded(), !c.calls.empty());
+    EXPECT_EQ(Events(), Strings{});  // neither to the host nor to the thread
+    ExitControl(AsText(loader));
+    EXPECT_EQ(Calls(), c.calls);
     EXPECT_FALSE(ControlLoaded());
-    EXPECT_TRUE(TakeEvents().empty());
-    Export<ExitControlFn>("ExitControl")(AsText(loader).c_str());
-    EXPECT_TRUE(Doubles().empty());  // nothing was created, so nothing deleted
-    EXPECT_EQ(TraceMessages(), (std::vector<std::string>{"InitControl() begin", "InitControl() end",
-                                                         "ExitControl() begin", "ExitControl() end"}));
   }
-}
-
-TEST_F(PluginExportsTest, WithoutAHostWindowTheControlGetsNoParentAndNothingIsPosted) {
-  Load("zrtpctl_both.dll");
-  void* loader = Export<InitControlFn>("InitControl")("no window");
-  EXPECT_EQ(Doubles(), std::vector<std::string>{"PDNewInstance 0 0"});
-  EXPECT_TRUE(TakeEvents().empty());  // not even a thread message
-  Export<ExitControlFn>("ExitControl")(AsText(loader).c_str());
-  EXPECT_FALSE(ControlLoaded());
-}
-
-// A parent whose client area is 300 by 200.
-HWND CreateParent(int x, int y) {
-  return CreateWindowExA(0, "STATIC", "parent", WS_POPUP | WS_VISIBLE, x, y, 300, 200, nullptr,
-                         nullptr, GetModuleHandleA(nullptr), nullptr);
-}
-
-RECT RectInParent(HWND child) {
-  RECT rect;
-  GetWindowRect(child, &rect);
-  MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&rect), 2);
-  return rect;
 }
 
 TEST_F(PluginExportsTest, PluginWindowCoversTheParentAsCreatedAndGoesWithItsInstance) {
   Load("");
-  auto new_instance = Export<ZRNewInstanceFn>("ZRNewInstance");
-  auto delete_instance = Export<ZRDeleteInstanceFn>("ZRDeleteInstance");
-  HWND parent = CreateParent(120, 80);
-  void* instance = new_instance(parent);
+  // A parent whose client area is 300 by 200.
+  HWND parent = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 120, 80, 300, 200,
+                                nullptr, nullptr, nullptr, nullptr);
+  void* instance = Call<void*>("ZRNewInstance", parent);
   ASSERT_NE(instance, nullptr);
   HWND child = GetWindow(parent, GW_CHILD);
   ASSERT_NE(child, nullptr);
-
-  RECT rect = RectInParent(child);
-  EXPECT_EQ(rect.left, 0);
-  EXPECT_EQ(rect.top, 0);
-  EXPECT_EQ(rect.right, 300);
-  EXPECT_EQ(rect.bottom, 200);
-  EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(child, GWL_STYLE)), 0x56000000u);
-  EXPECT_EQ(GetClassLongPtrA(child, GCL_STYLE), 0x000Bu);
-  EXPECT_EQ(reinterpret_cast<HCURSOR>(GetClassLongPtrA(child, GCLP_HCURSOR)),
-            LoadCursorA(nullptr, IDC_ARROW));
-  EXPECT_EQ(GetClassLongPtrA(child, GCLP_HBRBACKGROUND), static_cast<ULONG_PTR>(COLOR_WINDOW + 1));
-  char class_name[64] = {};
-  GetClassNameA(child, class_name, sizeof(class_name));
-  EXPECT_EQ(std::strlen(class_name), 4 + 2 * sizeof(void*)) << class_name;
-  EXPECT_EQ(std::string(class_name).find_first_not_of("0123456789ABCDEF", 4), std::string::npos)
-      << class_name;
-  EXPECT_EQ(std::string(class_name, 4), "ATL:");
-
-  // The window does not follow the parent.
   SetWindowPos(parent, nullptr, 0, 0, 640, 480, SWP_NOMOVE | SWP_NOZORDER);
-  rect = RectInParent(child);
-  EXPECT_EQ(rect.right - rect.left, 300);
-  EXPECT_EQ(rect.bottom - rect.top, 200);
-
-  // A second instance shares the class registered by the first.
-  void* second = new_instance(parent);
-  HWND second_child = GetWindow(child, GW_HWNDNEXT);
-  if (second_child == nullptr) second_child = GetWindow(parent, GW_CHILD);
-  char second_class[64] = {};
-  GetClassNameA(second_child, second_class, sizeof(second_class));
-  EXPECT_STREQ(second_class, class_name);
-  EXPECT_EQ(TraceMessages(), (std::vector<std::string>{"ZRNewInstance() begin", "ZRNewInstance() end",
-                                                       "ZRNewInstance() begin", "ZRNewInstance() end"}));
-
-  delete_instance(instance);
-  EXPECT_FALSE(IsWindow(child));
-  EXPECT_TRUE(IsWindow(second_child));
+  RECT rect;
+  GetWindowRect(child, &rect);
+  MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
+  EXPECT_EQ((Strings{std::to_string(rect.left), std::to_string(rect.top),
+                     std::to_string(rect.right), std::to_string(rect.bottom)}),
+            (Strings{"0", "0", "300", "200"}));
+  EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(child, GWL_STYLE)), 0x56000000u);
+  EXPECT_EQ(GetClassLongA(child, GCL_STYLE), 0x000Bu);
+  char name[64] = {};
+  GetClassNameA(child, name, sizeof(name));
+  const std::string digits = std::to_string(2 * sizeof(void*));  // 8 on 32-bit
+  EXPECT_TRUE(std::regex_match(name, std::regex("ATL:[0-9A-F]{" + digits + "}"))) << name;
+  EXPECT_EQ(Trace(), (Strings{"ZRNewInstance() begin", "ZRNewInstance() end"}));
 
   // Null, an unknown pointer and a second release only write the two lines.
   std::vector<unsigned char> unrelated(64, 0xAB);
-  for (void* value : {static_cast<void*>(nullptr), static_cast<void*>(unrelated.data()),
+  for (void* value : {instance, static_cast<void*>(nullptr), static_cast<void*>(&unrelated[0]),
                       instance}) {
-    delete_instance(value);
+    Call<void>("ZRDeleteInstance", value);
+    EXPECT_EQ(Trace(), (Strings{"ZRDeleteInstance() begin", "ZRDeleteInstance() end"}));
   }
+  EXPECT_FALSE(IsWindow(child));
   EXPECT_EQ(unrelated, std::vector<unsigned char>(64, 0xAB));
-  EXPECT_TRUE(IsWindow(second_child));
 
-  // The parent took the second window with it; the instance still goes.
+  // A window that went with its parent leaves only the instance to release.
+  void* second = Call<void*>("ZRNewInstance", parent);
   DestroyWindow(parent);
-  delete_instance(second);
-  std::vector<std::string> lines = TraceMessages();
-  ASSERT_EQ(lines.size(), 10u);
-  for (size_t i = 0; i < lines.size(); i += 2) {
-    EXPECT_EQ(lines[i], "ZRDeleteInstance() begin");
-    EXPECT_EQ(lines[i + 1], "ZRDeleteInstance() end");
+  Call<void>("ZRDeleteInstance", second);
+}
+
+TEST_F(PluginExportsTest, AModuleLoadedAgainCreatesItsWindowsAgain) {
+  // The unloaded module took its window class with it.
+  for (int load = 0; load < 2; ++load) {
+    Load("");
+    HWND parent = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 300, 200, nullptr, nullptr,
+                                  nullptr, nullptr);
+    void* instance = Call<void*>("ZRNewInstance", parent);
+    EXPECT_NE(GetWindow(parent, GW_CHILD), nullptr) << load;
+    Call<void>("ZRDeleteInstance", instance);
+    DestroyWindow(parent);
+    module_.reset();
   }
 }
 
 TEST_F(PluginExportsTest, PreDownloadRebuildsTheSettingsInBothHivesAndNotifiesOnceAHostIsKnown) {
   Load("");
-  auto pre_download = Export<AsPreDownloadFn>("AsPreDownload");
-  SetStringValue(HKEY_CURRENT_USER, kSettingsPath, "Option", "ie");
-
-  // Before InitControl there is no host to tell.
-  EXPECT_EQ(pre_download(0, 0, 0, "abc", "", ""), 0);
-  EXPECT_TRUE(TakeEvents().empty());
+  auto pre_download = [this](const char* page) {
+    return Call<int>("AsPreDownload", n, n, n, page, "", "");
+  };
+  SetStringValue(HKEY_CURRENT_USER, kSettings, "Option", "ie");
+  EXPECT_EQ(pre_download("abc"), 0);
+  EXPECT_EQ(Events(), Strings{});  // no host before InitControl
   EXPECT_EQ(Setting(HKEY_CURRENT_USER, "Option"), "<missing>");
-  EXPECT_EQ(TraceMessages(),
-            (std::vector<std::string>{
-                "AsPreDownload() begin",
-                "UnRegisterKey() parent_key = SOFTWARE\\Nuvix,section_key = TapvoMeeting",
-                "As PreDownload() end"}));
+  EXPECT_EQ(Trace(), (Strings{"AsPreDownload() begin", kUnRegisterLine, "As PreDownload() end"}));
 
-  Export<InitControlFn>("InitControl")(AsText(host_).c_str());
+  InitControl(host_text_);
+  const char* no_page = "<missing>";
   struct Case {
     const char* page;
     const char* stored;
-  } cases[] = {{"ab", "<missing>"}, {"abc", "abc"}, {nullptr, "<missing>"}, {"", "<missing>"}};
+  } cases[] = {{"ab", no_page}, {"abc", "abc"}, {nullptr, no_page}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.page != nullptr ? c.page : "null");
-    SetStringValue(HKEY_CURRENT_USER, kSettingsPath, "ReturnPage", "old");
-    EXPECT_EQ(pre_download(1, 2, 3, c.page, "x", "y"), 0);
+    SetStringValue(HKEY_CURRENT_USER, kSettings, "ReturnPage", "old");
+    EXPECT_EQ(pre_download(c.page), 0);
     for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
       EXPECT_EQ(Setting(root, "ShortcutName"), kShortcutText);
       EXPECT_EQ(Setting(root, "ShortcutDescribe"), kShortcutText);
       EXPECT_EQ(Setting(root, "ReturnPage"), c.stored);
     }
-    EXPECT_EQ(TakeEvents(), (std::vector<HostEvent>{{"notify", 0, 1, false}}));
+    EXPECT_EQ(Events(), Strings{"notify 0 1"});
   }
 }
 
 TEST_F(PluginExportsTest, SetupRunsTheStepsWithoutAReturnPageAndNotifiesEachEnd) {
-  Load("");  // no control module: no registration, the host is told all the same
-  Export<InitControlFn>("InitControl")(AsText(host_).c_str());
-  TraceMessages();
-  SetStringValue(HKEY_CURRENT_USER, kSettingsPath, "ReturnPage", "http://old/page");
-  EXPECT_EQ(Export<AsSetupFn>("AsSetup")(1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16), 0);
+  Load("");  // no control module to register: the host is told all the same
+  InitControl(host_text_);
+  Trace();
+  SetStringValue(HKEY_CURRENT_USER, kSettings, "ReturnPage", "http://old/page");
+  EXPECT_EQ(Call<int>("AsSetup", n, n, n, n, n, n, n, n, n, n, n, n, n, n, n, n), 0);
   EXPECT_EQ(Setting(HKEY_CURRENT_USER, "ReturnPage"), "<missing>");
   EXPECT_EQ(Setting(HKEY_LOCAL_MACHINE, "ShortcutName"), kShortcutText);
-  EXPECT_EQ(TakeEvents(), (std::vector<HostEvent>{{"notify", 0, 1, false}, {"notify", 1, 0, false}}));
-  EXPECT_EQ(TraceMessages(),
-            (std::vector<std::string>{
-                "AsSetup() begin", "AsPreDownload() begin",
-                "UnRegisterKey() parent_key = SOFTWARE\\Nuvix,section_key = TapvoMeeting",
-                "As PreDownload() end", "AsAfterDownload() begin", "AsAfterDownload() end",
-                "AsSetup() end"}));
+  EXPECT_EQ(Events(), (Strings{"notify 0 1", "notify 1 0"}));
+  EXPECT_EQ(Trace(), (Strings{"AsSetup() begin", "AsPreDownload() begin", kUnRegisterLine,
+                              "As PreDownload() end", "AsAfterDownload() begin",
+                              "AsAfterDownload() end", "AsSetup() end"}));
 
   // The two steps without work write nothing.
-  EXPECT_EQ(Export<AsDownloadFn>("AsDownload")(1, 2, 3, 4, 5, 6, 7, 8, 9), 0);
-  EXPECT_EQ(Export<AsExitDownloadFn>("AsExitDownload")(), 0);
-  EXPECT_TRUE(TraceMessages().empty());
-  EXPECT_TRUE(TakeEvents().empty());
-}
-
-// Waits for the started program to leave its line in the log.
-std::vector<std::string> WaitForLines(const std::string& path, size_t count) {
-  std::vector<std::string> lines;
-  for (int i = 0; i < 200 && (lines = RecordedCalls(path)).size() < count; ++i) Sleep(50);
-  return lines;
+  EXPECT_EQ(Call<int>("AsDownload", n, n, n, n, n, n, n, n, n), 0);
+  EXPECT_EQ(Call<int>("AsExitDownload"), 0);
+  EXPECT_EQ(Trace(), Strings{});
 }
 
 TEST_F(PluginExportsTest, AfterDownloadStartsTheUninstallerRegistersTheControlThenNotifies) {
   // A program named by the path up to its space must not be the one started.
   CopyFileA(BinFile("tpvoun.exe").c_str(), folder_->File("plug.exe").c_str(), FALSE);
   Load("zrtpctl_both.dll");
-  void* loader = Export<InitControlFn>("InitControl")(AsText(host_).c_str());
-  TakeEvents();
+  void* loader = InitControl(host_text_);
+  Events();
+  EXPECT_EQ(Call<int>("AsAfterDownload", n), 0);
+  EXPECT_EQ(Events(), Strings{"notify 1 0 registered"});
 
-  EXPECT_EQ(Export<AsAfterDownloadFn>("AsAfterDownload")(0), 0);
-  std::vector<HostEvent> events = TakeEvents();
-  ASSERT_EQ(events, (std::vector<HostEvent>{{"notify", 1, 0, false}}));
-  EXPECT_TRUE(events[0].registered);  // the host is told after the registration
-
-  // The program runs on its own; its line may come before or after the others.
-  std::vector<std::string> module_calls, program;
-  for (const std::string& line : WaitForLines(dir_ + "\\doubles.log", 3)) {
-    (line.rfind("tpvoun ", 0) == 0 ? program : module_calls).push_back(line);
+  // The program runs on its own: its line may come at any place.
+  Strings lines, calls, program;
+  for (int i = 0; i < 200 && (lines = Calls()).size() < 3; ++i) Sleep(50);
+  for (const std::string& line : lines) {
+    (line.rfind("tpvoun ", 0) == 0 ? program : calls).push_back(line);
   }
-  EXPECT_EQ(module_calls, (std::vector<std::string>{"PDNewInstance " + AsText(host_) + " 0",
-                                                    "DllRegisterServer"}));
-  EXPECT_EQ(program, std::vector<std::string>{"tpvoun \"" + dir_ + "\\tpvoun.exe\" /r"});
+  EXPECT_EQ(calls, (Strings{"PDNewInstance " + host_text_ + " 0", "DllRegisterServer"}));
+  EXPECT_EQ(program, Strings{"tpvoun \"" + dir_ + "\\tpvoun.exe\" /r"});
   EXPECT_FALSE(FileExists(folder_->File("doubles.log")));
-  EXPECT_EQ(TraceMessages(),
-            (std::vector<std::string>{"InitControl() begin", "InitControl() end",
-                                      "AsAfterDownload() begin", "AsAfterDownload() end"}));
-  // The registration's own load of the control module was balanced.
-  Export<ExitControlFn>("ExitControl")(AsText(loader).c_str());
+  EXPECT_EQ(Trace(), (Strings{"InitControl() begin", "InitControl() end",
+                              "AsAfterDownload() begin", "AsAfterDownload() end"}));
+  // The registration balanced its own load of the control module.
+  ExitControl(AsText(loader));
   EXPECT_FALSE(ControlLoaded());
 }
 

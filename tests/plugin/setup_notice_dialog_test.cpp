@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <string>
 #include <thread>
 
 #include "core/module_state.h"
@@ -17,107 +15,71 @@ using namespace korvat_test;
 
 namespace {
 
-const char kCaption[] = "Nuvix Tapvo Meeting Setup";
-
-// What the second thread saw of the dialog.
 struct Seen {
-  bool found = false;
+  bool found = false, owner_enabled = true, closed = false;
   RECT rect = {};
   LONG ex_style = 0;
-  bool owner_enabled = true;
-  bool closed = false;
 };
 
-HWND WaitForDialog() {
-  for (int i = 0; i < 200; ++i) {
-    if (HWND dialog = FindWindowA("#32770", kCaption)) return dialog;
-    Sleep(25);
+// Finds the dialog, notes what it shows, closes it with `message`.
+void WatchAndClose(UINT message, WPARAM wParam, HWND owner, Seen* seen) {
+  // Shown once it has been placed.
+  HWND dialog = nullptr;
+  for (int i = 0; i < 200; ++i, Sleep(25)) {
+    dialog = FindWindowA("#32770", "Nuvix Tapvo Meeting Setup");
+    if (dialog != nullptr && IsWindowVisible(dialog)) break;
   }
-  return nullptr;
-}
-
-bool WaitUntilGone(HWND dialog) {
+  if (!(seen->found = dialog != nullptr && IsWindowVisible(dialog))) return;
+  GetWindowRect(dialog, &seen->rect);
+  seen->ex_style = GetWindowLongA(dialog, GWL_EXSTYLE);
+  seen->owner_enabled = IsWindowEnabled(owner);
+  PostMessageA(dialog, message, wParam, 0);
   for (int i = 0; i < 200 && IsWindow(dialog); ++i) Sleep(25);
-  return !IsWindow(dialog);
+  seen->closed = !IsWindow(dialog);
+  if (!seen->closed) {  // end it anyway rather than hang the test
+    EndDialog(dialog, 1);
+    PostMessageA(dialog, WM_NULL, 0, 0);
+  }
 }
 
-class SetupNoticeDialogTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    folder_.CopyFromBin("Korvat.dll");
-    module_ = LoadLibraryA(folder_.File("Korvat.dll").c_str());
-    ASSERT_NE(module_, nullptr);
-    ModuleInstance = module_;
-    ResourceModule = nullptr;
-    LoadResourceModule();  // no zrtpres.dll: the module's own copy
-  }
-  void TearDown() override {
-    ResourceModule = nullptr;
-    ModuleInstance = nullptr;
-    if (module_ != nullptr) FreeLibrary(module_);
-  }
-  TempFolder folder_;
-  HMODULE module_ = nullptr;
-};
-
-TEST_F(SetupNoticeDialogTest, ShowsCentredAndTopmostAndClosesByOkEscapeAndTheCloseBox) {
+TEST(SetupNoticeDialogTest, ShowsCentredAndTopmostAndClosesByOkEscapeAndTheCloseBox) {
+  // The module's own template, as when no zrtpres.dll lies beside it.
+  TempFolder folder;
+  folder.CopyFromBin("Korvat.dll");
+  LoadedLibrary module(folder.File("Korvat.dll"));
+  ASSERT_TRUE(module);
+  ModuleInstance = module.get();
+  LoadResourceModule();
+  // An owner away from the screen's centre: the dialog is centred regardless.
+  HWND owner = CreateWindowExA(0, "STATIC", "owner", WS_POPUP | WS_VISIBLE, 10, 20, 200, 100,
+                               nullptr, nullptr, nullptr, nullptr);
   struct Closer {
     const char* name;
     UINT message;
     WPARAM wParam;
-  } closers[] = {
-      {"OK", WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED)},
-      {"Escape", WM_KEYDOWN, VK_ESCAPE},
-      {"close box", WM_SYSCOMMAND, SC_CLOSE},
-  };
-  // An owner away from the screen's centre: the dialog is centred regardless.
-  HWND owner = CreateWindowExA(0, "STATIC", "owner", WS_POPUP | WS_VISIBLE, 10, 20, 200, 100,
-                               nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-  ASSERT_NE(owner, nullptr);
-  const int screen_cx = GetSystemMetrics(SM_CXSCREEN);
-  const int screen_cy = GetSystemMetrics(SM_CYSCREEN);
-
+  } closers[] = {{"OK", WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED)},
+                 {"Escape", WM_KEYDOWN, VK_ESCAPE},
+                 {"close box", WM_SYSCOMMAND, SC_CLOSE}};
   for (const Closer& closer : closers) {
     SCOPED_TRACE(closer.name);
     Seen seen;
-    std::thread user([&] {
-      HWND dialog = WaitForDialog();
-      if (dialog == nullptr) return;
-      seen.found = true;
-      GetWindowRect(dialog, &seen.rect);
-      seen.ex_style = GetWindowLongA(dialog, GWL_EXSTYLE);
-      seen.owner_enabled = IsWindowEnabled(owner) != FALSE;
-      PostMessageA(dialog, closer.message, closer.wParam, 0);
-      seen.closed = WaitUntilGone(dialog);
-      if (!seen.closed) PostMessageA(dialog, WM_COMMAND, IDOK, 0);  // do not hang the test
-    });
-    SetupNoticeDialog dialog;
-    EXPECT_EQ(dialog.DoModal(owner), 0);
+    std::thread user([&] { WatchAndClose(closer.message, closer.wParam, owner, &seen); });
+    EXPECT_EQ(SetupNoticeDialog().DoModal(owner), 0);
     user.join();
-
     ASSERT_TRUE(seen.found);
     EXPECT_TRUE(seen.closed);
     const int width = seen.rect.right - seen.rect.left;
     const int height = seen.rect.bottom - seen.rect.top;
     EXPECT_GT(width, 0);
-    EXPECT_EQ(seen.rect.left, (screen_cx - width) / 2);
-    EXPECT_EQ(seen.rect.top, (screen_cy - height) / 2);
+    EXPECT_EQ(seen.rect.left, (GetSystemMetrics(SM_CXSCREEN) - width) / 2);
+    EXPECT_EQ(seen.rect.top, (GetSystemMetrics(SM_CYSCREEN) - height) / 2);
     EXPECT_NE(seen.ex_style & WS_EX_TOPMOST, 0);
-    EXPECT_FALSE(seen.owner_enabled);  // modal to its owner
+    EXPECT_FALSE(seen.owner_enabled);  // modal to its owner, which gets it back
     EXPECT_TRUE(IsWindowEnabled(owner));
   }
   DestroyWindow(owner);
-}
-
-TEST_F(SetupNoticeDialogTest, AMissingTemplateShowsNothingAndReturnsAtOnce) {
-  // A module that carries no dialog stands for a zrtpres.dll without it.
-  LoadedLibrary other(BinFile("zrtpctl_both.dll"));
-  ASSERT_TRUE(other);
-  ResourceModule = other.get();
-  SetupNoticeDialog dialog;
-  EXPECT_EQ(dialog.DoModal(nullptr), -1);
-  EXPECT_EQ(FindWindowA("#32770", kCaption), nullptr);
   ResourceModule = nullptr;
+  ModuleInstance = nullptr;
 }
 
 }  // namespace
