@@ -4,8 +4,9 @@
 #include "core/module_state.h"
 #include "core/server_module.h"
 #include "core/trace_log.h"
+#include "plugin/plugin_window.h"
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
   switch (reason) {
     case DLL_PROCESS_ATTACH:
       ModuleInstance = instance;
@@ -20,6 +21,9 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     case DLL_PROCESS_DETACH:
       g_TraceLog.Write("DllMain()---DLL_PROCESS_DETACH!");
       g_ServerModule.Term();
+      // A DLL's window classes outlive it unless it removes them; at process
+      // exit there is nothing left to protect.
+      if (reserved == nullptr) PluginWindow::UnregisterWindowClass();
       break;
     default:
       break;

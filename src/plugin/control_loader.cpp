@@ -1,0 +1,38 @@
+#include "plugin/control_loader.h"
+
+#include "platform/proc_address.h"
+
+ControlLoader::~ControlLoader() { Unload(); }
+
+int ControlLoader::Load(HWND parent, const char* path) {
+  m_hModule = LoadLibraryA(path);
+  if (m_hModule == nullptr) return 0;
+
+  // The two-argument form is preferred; older control modules have only the
+  // one-argument one.
+  FARPROC create = GetProcAddress(m_hModule, "PDNewInstance");
+  const bool two_arguments = create != nullptr;
+  if (!two_arguments) create = GetProcAddress(m_hModule, "ZRNewInstance");
+  m_pfnNewInstance = create;
+  m_pfnDeleteInstance = GetProcAs<ZRDeleteInstanceFn>(m_hModule, "ZRDeleteInstance");
+
+  if (m_pfnNewInstance == nullptr || m_pfnDeleteInstance == nullptr) {
+    FreeLibrary(m_hModule);
+    m_hModule = nullptr;
+    m_pfnNewInstance = nullptr;
+    m_pfnDeleteInstance = nullptr;
+    return 0;
+  }
+  m_hInstance = two_arguments ? ProcAs<PDNewInstanceFn>(m_pfnNewInstance)(parent, 0)
+                              : ProcAs<ZRNewInstanceFn>(m_pfnNewInstance)(parent);
+  return 1;
+}
+
+void ControlLoader::Unload() {
+  if (m_pfnDeleteInstance != nullptr) m_pfnDeleteInstance(m_hInstance);
+  m_hInstance = 0;
+  m_pfnNewInstance = nullptr;
+  m_pfnDeleteInstance = nullptr;
+  if (m_hModule != nullptr) FreeLibrary(m_hModule);
+  m_hModule = nullptr;
+}

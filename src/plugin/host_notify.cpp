@@ -1,0 +1,13 @@
+#include "plugin/host_notify.h"
+
+#include "core/module_state.h"
+
+HWND g_hHostWnd = nullptr;
+HWND g_hPluginParent = nullptr;
+
+int NotifyHost(WPARAM wParam, LPARAM lParam) {
+  if (g_hHostWnd == nullptr) return 0;
+  // Sent, not posted: the host sees the step's end before the step returns.
+  SendMessageA(g_hHostWnd, g_ZRNotifyMsg, wParam, lParam);
+  return 1;
+}

@@ -1,0 +1,22 @@
+// The host side of the plug-in: the windows the host handed to the module and
+// the notification that tells the host window a download step has ended.
+#pragma once
+
+#include <windows.h>
+
+// The host window parsed by InitControl: target of the notifications and
+// owner of the setup notice dialog. Null until InitControl.
+extern HWND g_hHostWnd;
+// The parent window given to ZRNewInstance; the browser toolbar installation
+// looks for the browser window that hosts it.
+extern HWND g_hPluginParent;
+
+// What the two notifying download steps send (wParam, lParam).
+inline constexpr WPARAM kPreDownloadDoneWParam = 0;
+inline constexpr LPARAM kPreDownloadDoneLParam = 1;
+inline constexpr WPARAM kAfterDownloadDoneWParam = 1;
+inline constexpr LPARAM kAfterDownloadDoneLParam = 0;
+
+// Sends g_ZRNotifyMsg to g_hHostWnd and waits until the host has handled it.
+// Returns 1 when a host window was known, 0 (nothing sent) before InitControl.
+int NotifyHost(WPARAM wParam, LPARAM lParam);

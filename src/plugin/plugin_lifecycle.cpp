@@ -1,0 +1,56 @@
+#include "plugin/plugin_lifecycle.h"
+
+#include <new>
+
+#include "core/module_state.h"
+#include "plugin/control_loader.h"
+#include "plugin/handed_out.h"
+#include "plugin/handle_text.h"
+#include "plugin/host_notify.h"
+#include "plugin/plugin_window.h"
+
+PluginWindow* NewPluginInstance(HWND parent) {
+  g_hPluginParent = parent;
+  auto* instance = new (std::nothrow) PluginWindow();
+  if (instance == nullptr) return nullptr;
+  // An instance that could not be recorded could never be released.
+  if (!g_LiveInstances.Add(instance)) {
+    delete instance;
+    return nullptr;
+  }
+  instance->Create(parent);
+  return instance;
+}
+
+void DeletePluginInstance(void* instance) {
+  auto* window = static_cast<PluginWindow*>(instance);
+  if (!g_LiveInstances.Remove(window)) return;
+  if (window->hwnd() != nullptr) DestroyWindow(window->hwnd());
+  delete window;
+}
+
+ControlLoader* InitControlLoader(const char* host_window_text) {
+  g_hHostWnd = reinterpret_cast<HWND>(ParseHandleText(host_window_text));
+  char path[MAX_PATH];
+  GetSiblingPath(kControlModuleFile, path, sizeof(path));
+
+  auto* loader = new (std::nothrow) ControlLoader();
+  if (loader == nullptr) return nullptr;
+  if (!g_LiveLoaders.Add(loader)) {
+    delete loader;
+    return nullptr;
+  }
+  // Without a host window there is nobody to post to: PostMessageA with a null
+  // window would put the message on the calling thread's own queue.
+  if (path[0] != '\0' && loader->Load(g_hHostWnd, path) == 1 && g_hHostWnd != nullptr) {
+    PostMessageA(g_hHostWnd, WM_SIZE, 0, 0);
+  }
+  return loader;
+}
+
+void ExitControlLoader(const char* loader_text) {
+  auto* loader = reinterpret_cast<ControlLoader*>(ParseHandleText(loader_text));
+  if (!g_LiveLoaders.Remove(loader)) return;
+  loader->Unload();
+  delete loader;
+}

@@ -1,0 +1,135 @@
+#include "plugin/plugin_window.h"
+
+#include "core/module_state.h"
+#include "core/resource_module.h"
+
+namespace {
+
+// The class registration record. Its name is "ATL:" and the record's own
+// address in upper-case hex, at pointer width (eight digits on 32-bit), so
+// each loaded copy of the module has a class of its own.
+WNDCLASSEXA g_WindowClass = {};
+char g_szClassName[4 + 2 * sizeof(void*) + 1] = {};
+ATOM g_ClassAtom = 0;
+
+void FormatClassName() {
+  static const char kHex[] = "0123456789ABCDEF";
+  const UINT_PTR address = reinterpret_cast<UINT_PTR>(&g_WindowClass);
+  char* out = g_szClassName;
+  *out++ = 'A';
+  *out++ = 'T';
+  *out++ = 'L';
+  *out++ = ':';
+  for (int shift = 8 * sizeof(void*) - 4; shift >= 0; shift -= 4) {
+    *out++ = kHex[(address >> shift) & 0xF];
+  }
+  *out = '\0';
+}
+
+// Registers the class on the first creation in this process.
+ATOM RegisterWindowClassOnce(WNDPROC window_proc) {
+  if (g_ClassAtom != 0) return g_ClassAtom;
+  FormatClassName();
+  g_WindowClass.cbSize = sizeof(g_WindowClass);
+  g_WindowClass.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
+  g_WindowClass.lpfnWndProc = window_proc;
+  g_WindowClass.hInstance = ModuleInstance;
+  g_WindowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+  g_WindowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+  g_WindowClass.lpszClassName = g_szClassName;
+  g_ClassAtom = RegisterClassExA(&g_WindowClass);
+  return g_ClassAtom;
+}
+
+// The object whose window is being created: its window procedure picks it up
+// with the window's first message (the window gets no creation data).
+struct WindowBeingCreated {
+  PluginWindow* window;
+  DWORD thread;
+} g_Creating = {};
+
+}  // namespace
+
+const PluginWindow::MessageEntry PluginWindow::kMessageTable[] = {
+    {WM_CREATE, &PluginWindow::OnDefault},   {WM_DESTROY, &PluginWindow::OnDefault},
+    {WM_MOVE, &PluginWindow::OnIgnore},      {WM_SIZE, &PluginWindow::OnIgnore},
+    {WM_SETFOCUS, &PluginWindow::OnIgnore},
+};
+
+PluginWindow::PluginWindow() { ReloadResourceModule(); }
+
+PluginWindow::~PluginWindow() {
+  // A window that outlived its object (DestroyWindow refused) must not reach it.
+  if (m_hWnd != nullptr) SetWindowLongPtrA(m_hWnd, GWLP_USERDATA, 0);
+  FreeResourceModule();
+}
+
+WNDPROC PluginWindow::GetWindowProc() { return &PluginWindow::WindowProc; }
+
+void PluginWindow::OnFinalMessage(HWND) {}
+
+LRESULT PluginWindow::OnDefault(UINT message, WPARAM wParam, LPARAM lParam) {
+  DefWindowProcA(m_hWnd, message, wParam, lParam);
+  return 0;
+}
+
+LRESULT PluginWindow::OnIgnore(UINT, WPARAM, LPARAM) { return 0; }
+
+BOOL PluginWindow::ProcessWindowMessage(HWND, UINT message, WPARAM wParam, LPARAM lParam,
+                                        LRESULT& result) {
+  for (const MessageEntry& entry : kMessageTable) {
+    if (entry.message == message) {
+      result = (this->*entry.handler)(message, wParam, lParam);
+      return TRUE;
+    }
+  }
+  return FALSE;
+}
+
+int PluginWindow::Create(HWND parent) {
+  m_hParent = parent;
+  GetClientRect(parent, &m_rcParent);
+
+  if (RegisterWindowClassOnce(GetWindowProc()) == 0) return 0;
+
+  g_Creating = {this, GetCurrentThreadId()};
+  HWND created = CreateWindowExA(
+      0, MAKEINTATOM(g_ClassAtom), nullptr,
+      WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, m_rcParent.left,
+      m_rcParent.top, m_rcParent.right - m_rcParent.left, m_rcParent.bottom - m_rcParent.top,
+      m_hParent, nullptr, ModuleInstance, nullptr);
+  g_Creating = {};
+  // The window procedure has set m_hWnd already; a window destroyed during
+  // its creation has cleared it again.
+  if (created == nullptr) m_hWnd = nullptr;
+  return m_hWnd != nullptr ? 1 : 0;
+}
+
+void PluginWindow::UnregisterWindowClass() {
+  if (g_ClassAtom == 0) return;
+  if (UnregisterClassA(MAKEINTATOM(g_ClassAtom), ModuleInstance)) g_ClassAtom = 0;
+}
+
+LRESULT CALLBACK PluginWindow::WindowProc(HWND hWnd, UINT message, WPARAM wParam,
+                                          LPARAM lParam) {
+  auto* self = reinterpret_cast<PluginWindow*>(GetWindowLongPtrA(hWnd, GWLP_USERDATA));
+  if (self == nullptr && g_Creating.window != nullptr &&
+      g_Creating.thread == GetCurrentThreadId() && message != WM_NCDESTROY) {
+    self = g_Creating.window;
+    g_Creating = {};
+    self->m_hWnd = hWnd;
+    SetWindowLongPtrA(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  if (self == nullptr) return DefWindowProcA(hWnd, message, wParam, lParam);
+
+  if (message == WM_NCDESTROY) {
+    LRESULT result = DefWindowProcA(hWnd, message, wParam, lParam);
+    SetWindowLongPtrA(hWnd, GWLP_USERDATA, 0);
+    self->m_hWnd = nullptr;
+    self->OnFinalMessage(hWnd);
+    return result;
+  }
+  LRESULT result = 0;
+  if (self->ProcessWindowMessage(hWnd, message, wParam, lParam, result)) return result;
+  return DefWindowProcA(hWnd, message, wParam, lParam);
+}

@@ -1,0 +1,332 @@
+// The plug-in exports as a download/installer host drives them: the module
+// and its siblings in a folder whose path holds a space, and a host window on
+// the test's thread that records the notifications and what was posted.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "harness/test_support.h"
+
+using namespace korvat_test;
+
+namespace {
+
+using Strings = std::vector<std::string>;
+const INT_PTR n = 0;  // an argument the module does not look at
+
+const char kSettings[] = "Software\\Nuvix\\TapvoMeeting";
+const char kShortcutText[] = "Start Nuvix Tapvo Meeting";
+const char kUnRegisterLine[] = "UnRegisterKey() parent_key = SOFTWARE\\Nuvix,section_key = TapvoMeeting";
+
+// A handle or pointer as the host writes it: signed decimal at pointer size.
+std::string AsText(const void* value) {
+  return std::to_string(static_cast<long long>(reinterpret_cast<INT_PTR>(value)));
+}
+
+// The doubles' calls; each line ends in a bare LF.
+Strings RecordedCalls(const std::string& path) {
+  Strings lines;
+  std::string bytes = ReadFileBytes(path);
+  for (size_t at = 0, end; (end = bytes.find('\n', at)) != std::string::npos; at = end + 1) {
+    lines.push_back(bytes.substr(at, end - at));
+  }
+  return lines;
+}
+
+class PluginExportsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) DeleteKeyTree(root, kSettings);
+    folder_.reset(new TempFolder);
+    dir_ = folder_->path() + "\\plug in";
+    CreateDirectoryA(dir_.c_str(), nullptr);
+    for (const char* file : {"Korvat.dll", "tpvoun.exe"}) Copy(file, file);
+    static ATOM host_class = [] {
+      WNDCLASSA wc = {};
+      wc.lpfnWndProc = &HostProc;
+      wc.lpszClassName = "KorvatTestHost";
+      return RegisterClassA(&wc);
+    }();
+    host_ = CreateWindowExA(0, MAKEINTATOM(host_class), "host", WS_OVERLAPPEDWINDOW, 0, 0, 400,
+                            300, nullptr, nullptr, nullptr, nullptr);
+    host_text_ = AsText(host_);
+    s_current = this;
+    events_.clear();
+    trace_seen_ = 0;
+  }
+  void TearDown() override {
+    module_.reset();
+    DestroyWindow(host_);
+    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) DeleteKeyTree(root, kSettings);
+  }
+  void Copy(const std::string& built, const std::string& as) {
+    CopyFileA(BinFile(built).c_str(), (dir_ + "\\" + as).c_str(), FALSE);
+  }
+  // Loads the module with tracing on and `control` (a built variant, or none)
+  // beside it as zrtpctl.dll.
+  void Load(const std::string& control) {
+    if (!control.empty()) Copy(control, "zrtpctl.dll");
+    ScopedTraceSwitch on("Korvat", 1);
+    module_.reset(new LoadedLibrary(dir_ + "\\Korvat.dll"));
+    ASSERT_TRUE(*module_);
+    Trace();  // the attach line
+  }
+  // Calls an export with the argument types given (all pointer-sized).
+  template <typename R, typename... Args>
+  R Call(const char* name, Args... args) {
+    using Fn = R(WINAPI*)(Args...);
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(module_->Proc(name)))(args...);
+  }
+  void* InitControl(const std::string& text) { return Call<void*>("InitControl", text.c_str()); }
+  void ExitControl(const std::string& text) { Call<void>("ExitControl", text.c_str()); }
+
+  // Notifications are sent, so they reach the window procedure at once; a
+  // notification after the control module registered itself says so.
+  static LRESULT CALLBACK HostProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    static const UINT notify = RegisterWindowMessageA("WM_ZR_NOTIFY_MSG");
+    if (message != notify) return DefWindowProcA(hwnd, message, wParam, lParam);
+    Strings calls = s_current->Calls();
+    bool registered = std::find(calls.begin(), calls.end(), "DllRegisterServer") != calls.end();
+    s_current->events_.push_back("notify " + std::to_string(wParam) + " " +
+                                 std::to_string(lParam) + (registered ? " registered" : ""));
+    return 0;
+  }
+  // What reached the host since the last look, posted messages included.
+  Strings Events() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.hwnd == nullptr || msg.message == WM_SIZE) {
+        events_.push_back((msg.hwnd == nullptr ? "thread " : "WM_SIZE ") +
+                          std::to_string(msg.wParam) + " " + std::to_string(msg.lParam));
+      }
+      DispatchMessageA(&msg);
+    }
+    Strings taken;
+    taken.swap(events_);
+    return taken;
+  }
+  // The trace messages written since the last look.
+  Strings Trace() {
+    Strings lines = ReadLines(dir_ + "\\Korvat.log"), messages;
+    for (size_t i = trace_seen_; i < lines.size(); ++i) {
+      if (lines[i].size() > 14 && lines[i].compare(8, 6, "      ") == 0) {
+        messages.push_back(lines[i].substr(14));
+      }
+    }
+    trace_seen_ = lines.size();
+    return messages;
+  }
+  Strings Calls() const { return RecordedCalls(dir_ + "\\doubles.log"); }
+  bool ControlLoaded() const { return GetModuleHandleA((dir_ + "\\zrtpctl.dll").c_str()); }
+  static std::string Setting(HKEY root, const char* name) {
+    return ReadStringValue(root, kSettings, name);
+  }
+
+  static inline PluginExportsTest* s_current = nullptr;
+  std::unique_ptr<TempFolder> folder_;
+  std::string dir_, host_text_;
+  std::unique_ptr<LoadedLibrary> module_;
+  HWND host_ = nullptr;
+  Strings events_;
+  size_t trace_seen_ = 0;
+};
+
+const Strings kInitLines = {"InitControl() begin", "InitControl() end"};
+const Strings kExitLines = {"ExitControl() begin", "ExitControl() end"};
+
+TEST_F(PluginExportsTest, ControlModuleIsCreatedThroughThePreferredFunctionAndReleasedOnce) {
+  struct Case {
+    const char* variant;
+    const char* create;  // followed by the host window
+    const char* deleted;
+  } cases[] = {{"zrtpctl_both.dll", "PDNewInstance %s 0", "ZRDeleteInstance 4201"},
+               {"zrtpctl_zr_only.dll", "ZRNewInstance %s", "ZRDeleteInstance 4202"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.variant);
+    TearDown();
+    SetUp();
+    Load(c.variant);
+    void* loader = InitControl(host_text_);
+    char created[64];
+    std::snprintf(created, sizeof(created), c.create, host_text_.c_str());
+    EXPECT_EQ(Calls(), Strings{created});
+    EXPECT_TRUE(ControlLoaded());
+    EXPECT_EQ(Events(), Strings{"WM_SIZE 0 0"});
+    EXPECT_EQ(Trace(), kInitLines);
+
+    // Values that were not handed out are ignored after the trace lines.
+    char unrelated[] = "not a loader";
+    for (const std::string& value : {std::string("0"), std::string("loader"),
+                                     std::string("12345"), AsText(unrelated)}) {
+      ExitControl(value);
+      EXPECT_EQ(Trace(), kExitLines) << value;
+    }
+    EXPECT_STREQ(unrelated, "not a loader");
+    EXPECT_EQ(Calls().size(), 1u);
+
+    // The real value releases the control module; a second release is ignored.
+    ExitControl(AsText(loader));
+    ExitControl(AsText(loader));
+    EXPECT_EQ(Calls(), (Strings{created, c.deleted}));
+    EXPECT_FALSE(ControlLoaded());
+    EXPECT_EQ(Trace().size(), 4u);
+  }
+}
+
+TEST_F(PluginExportsTest, AFailedLoadOrNoHostWindowPostsNothing) {
+  struct Case {
+    const char* variant;
+    bool host;
+    Strings calls;  // with the loader released
+  } cases[] = {{"zrtpctl_no_delete.dll", true, {}},
+               {"", true, {}},
+               {"zrtpctl_both.dll", false, {"PDNewInstance 0 0", "ZRDeleteInstance 4201"}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.variant);
+    TearDown();
+    SetUp();
+    Load(c.variant);
+    void* loader = InitControl(c.host ? host_text_ : "no window");
+    ASSERT_NE(loader, nullptr);
+    EXPECT_EQ(ControlLoaded(), !c.calls.empty());
+    EXPECT_EQ(Events(), Strings{});  // neither to the host nor to the thread
+    ExitControl(AsText(loader));
+    EXPECT_EQ(Calls(), c.calls);
+    EXPECT_FALSE(ControlLoaded());
+  }
+}
+
+TEST_F(PluginExportsTest, PluginWindowCoversTheParentAsCreatedAndGoesWithItsInstance) {
+  Load("");
+  // A parent whose client area is 300 by 200.
+  HWND parent = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 120, 80, 300, 200,
+                                nullptr, nullptr, nullptr, nullptr);
+  void* instance = Call<void*>("ZRNewInstance", parent);
+  ASSERT_NE(instance, nullptr);
+  HWND child = GetWindow(parent, GW_CHILD);
+  ASSERT_NE(child, nullptr);
+  SetWindowPos(parent, nullptr, 0, 0, 640, 480, SWP_NOMOVE | SWP_NOZORDER);
+  RECT rect;
+  GetWindowRect(child, &rect);
+  MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
+  EXPECT_EQ((Strings{std::to_string(rect.left), std::to_string(rect.top),
+                     std::to_string(rect.right), std::to_string(rect.bottom)}),
+            (Strings{"0", "0", "300", "200"}));
+  EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(child, GWL_STYLE)), 0x56000000u);
+  EXPECT_EQ(GetClassLongA(child, GCL_STYLE), 0x000Bu);
+  char name[64] = {};
+  GetClassNameA(child, name, sizeof(name));
+  const std::string digits = std::to_string(2 * sizeof(void*));  // 8 on 32-bit
+  EXPECT_TRUE(std::regex_match(name, std::regex("ATL:[0-9A-F]{" + digits + "}"))) << name;
+  EXPECT_EQ(Trace(), (Strings{"ZRNewInstance() begin", "ZRNewInstance() end"}));
+
+  // Null, an unknown pointer and a second release only write the two lines.
+  std::vector<unsigned char> unrelated(64, 0xAB);
+  for (void* value : {instance, static_cast<void*>(nullptr), static_cast<void*>(&unrelated[0]),
+                      instance}) {
+    Call<void>("ZRDeleteInstance", value);
+    EXPECT_EQ(Trace(), (Strings{"ZRDeleteInstance() begin", "ZRDeleteInstance() end"}));
+  }
+  EXPECT_FALSE(IsWindow(child));
+  EXPECT_EQ(unrelated, std::vector<unsigned char>(64, 0xAB));
+
+  // A window that went with its parent leaves only the instance to release.
+  void* second = Call<void*>("ZRNewInstance", parent);
+  DestroyWindow(parent);
+  Call<void>("ZRDeleteInstance", second);
+}
+
+TEST_F(PluginExportsTest, AModuleLoadedAgainCreatesItsWindowsAgain) {
+  // The unloaded module took its window class with it.
+  for (int load = 0; load < 2; ++load) {
+    Load("");
+    HWND parent = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 300, 200, nullptr, nullptr,
+                                  nullptr, nullptr);
+    void* instance = Call<void*>("ZRNewInstance", parent);
+    EXPECT_NE(GetWindow(parent, GW_CHILD), nullptr) << load;
+    Call<void>("ZRDeleteInstance", instance);
+    DestroyWindow(parent);
+    module_.reset();
+  }
+}
+
+TEST_F(PluginExportsTest, PreDownloadRebuildsTheSettingsInBothHivesAndNotifiesOnceAHostIsKnown) {
+  Load("");
+  auto pre_download = [this](const char* page) {
+    return Call<int>("AsPreDownload", n, n, n, page, "", "");
+  };
+  SetStringValue(HKEY_CURRENT_USER, kSettings, "Option", "ie");
+  EXPECT_EQ(pre_download("abc"), 0);
+  EXPECT_EQ(Events(), Strings{});  // no host before InitControl
+  EXPECT_EQ(Setting(HKEY_CURRENT_USER, "Option"), "<missing>");
+  EXPECT_EQ(Trace(), (Strings{"AsPreDownload() begin", kUnRegisterLine, "As PreDownload() end"}));
+
+  InitControl(host_text_);
+  const char* no_page = "<missing>";
+  struct Case {
+    const char* page;
+    const char* stored;
+  } cases[] = {{"ab", no_page}, {"abc", "abc"}, {nullptr, no_page}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.page != nullptr ? c.page : "null");
+    SetStringValue(HKEY_CURRENT_USER, kSettings, "ReturnPage", "old");
+    EXPECT_EQ(pre_download(c.page), 0);
+    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+      EXPECT_EQ(Setting(root, "ShortcutName"), kShortcutText);
+      EXPECT_EQ(Setting(root, "ShortcutDescribe"), kShortcutText);
+      EXPECT_EQ(Setting(root, "ReturnPage"), c.stored);
+    }
+    EXPECT_EQ(Events(), Strings{"notify 0 1"});
+  }
+}
+
+TEST_F(PluginExportsTest, SetupRunsTheStepsWithoutAReturnPageAndNotifiesEachEnd) {
+  Load("");  // no control module to register: the host is told all the same
+  InitControl(host_text_);
+  Trace();
+  SetStringValue(HKEY_CURRENT_USER, kSettings, "ReturnPage", "http://old/page");
+  EXPECT_EQ(Call<int>("AsSetup", n, n, n, n, n, n, n, n, n, n, n, n, n, n, n, n), 0);
+  EXPECT_EQ(Setting(HKEY_CURRENT_USER, "ReturnPage"), "<missing>");
+  EXPECT_EQ(Setting(HKEY_LOCAL_MACHINE, "ShortcutName"), kShortcutText);
+  EXPECT_EQ(Events(), (Strings{"notify 0 1", "notify 1 0"}));
+  EXPECT_EQ(Trace(), (Strings{"AsSetup() begin", "AsPreDownload() begin", kUnRegisterLine,
+                              "As PreDownload() end", "AsAfterDownload() begin",
+                              "AsAfterDownload() end", "AsSetup() end"}));
+
+  // The two steps without work write nothing.
+  EXPECT_EQ(Call<int>("AsDownload", n, n, n, n, n, n, n, n, n), 0);
+  EXPECT_EQ(Call<int>("AsExitDownload"), 0);
+  EXPECT_EQ(Trace(), Strings{});
+}
+
+TEST_F(PluginExportsTest, AfterDownloadStartsTheUninstallerRegistersTheControlThenNotifies) {
+  // A program named by the path up to its space must not be the one started.
+  CopyFileA(BinFile("tpvoun.exe").c_str(), folder_->File("plug.exe").c_str(), FALSE);
+  Load("zrtpctl_both.dll");
+  void* loader = InitControl(host_text_);
+  Events();
+  EXPECT_EQ(Call<int>("AsAfterDownload", n), 0);
+  EXPECT_EQ(Events(), Strings{"notify 1 0 registered"});
+
+  // The program runs on its own: its line may come at any place.
+  Strings lines, calls, program;
+  for (int i = 0; i < 200 && (lines = Calls()).size() < 3; ++i) Sleep(50);
+  for (const std::string& line : lines) {
+    (line.rfind("tpvoun ", 0) == 0 ? program : calls).push_back(line);
+  }
+  EXPECT_EQ(calls, (Strings{"PDNewInstance " + host_text_ + " 0", "DllRegisterServer"}));
+  EXPECT_EQ(program, Strings{"tpvoun \"" + dir_ + "\\tpvoun.exe\" /r"});
+  EXPECT_FALSE(FileExists(folder_->File("doubles.log")));
+  EXPECT_EQ(Trace(), (Strings{"InitControl() begin", "InitControl() end",
+                              "AsAfterDownload() begin", "AsAfterDownload() end"}));
+  // The registration balanced its own load of the control module.
+  ExitControl(AsText(loader));
+  EXPECT_FALSE(ControlLoaded());
+}
+
+}  // namespace
