@@ -135,7 +135,10 @@ std::unique_ptr<ShellWindowList> ScriptedBrowserShell::OpenWindowList() {
   // As on the platform, the collection needs COM on the calling thread.
   APTTYPE type;
   APTTYPEQUALIFIER qualifier;
-  if (CoGetApartmentType(&type, &qualifier) != S_OK) return nullptr;
+  if (CoGetApartmentType(&type, &qualifier) != S_OK ||
+      qualifier == APTTYPEQUALIFIER_IMPLICIT_MTA) {
+    return nullptr;
+  }
   ++lists_opened_;
   return std::unique_ptr<ShellWindowList>(new ScriptedList(*this));
 }
