@@ -2,5 +2,8 @@
 // this order and destroyed in the reverse one: the trace log first, so that
 // it is destroyed last and its "End Run" banner closes every run.
 #include "core/trace_log.h"
+#include "setup/browser_windows.h"
 
 TraceLog g_TraceLog;
+PointerList ReopenUrlList;
+PointerList PlacementList;

@@ -155,50 +155,7 @@ TEST_F(ModuleTraceTest, UnwritableLogIsDroppedSilently) {
 // Runs module_host under a debugger and collects the debug strings it sends.
 std::vector<std::string> DebugStringsOf(const std::string& command_line) {
   std::vector<std::string> strings;
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process = {};
-  std::string line = command_line;
-  if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, DEBUG_ONLY_THIS_PROCESS,
-                      nullptr, nullptr, &startup, &process)) {
-    return strings;
-  }
-  for (bool running = true; running;) {
-    DEBUG_EVENT event;
-    if (!WaitForDebugEvent(&event, 30000)) break;
-    DWORD status = DBG_CONTINUE;
-    switch (event.dwDebugEventCode) {
-      case OUTPUT_DEBUG_STRING_EVENT: {
-        const OUTPUT_DEBUG_STRING_INFO& info = event.u.DebugString;
-        std::string text(info.nDebugStringLength, '\0');
-        SIZE_T read = 0;
-        ReadProcessMemory(process.hProcess, info.lpDebugStringData, &text[0], text.size(), &read);
-        text.resize(read);
-        while (!text.empty() && text.back() == '\0') text.pop_back();
-        strings.push_back(text);
-        break;
-      }
-      case EXCEPTION_DEBUG_EVENT:
-        if (event.u.Exception.ExceptionRecord.ExceptionCode != EXCEPTION_BREAKPOINT) {
-          status = DBG_EXCEPTION_NOT_HANDLED;
-        }
-        break;
-      case CREATE_PROCESS_DEBUG_EVENT:
-        if (event.u.CreateProcessInfo.hFile) CloseHandle(event.u.CreateProcessInfo.hFile);
-        break;
-      case LOAD_DLL_DEBUG_EVENT:
-        if (event.u.LoadDll.hFile) CloseHandle(event.u.LoadDll.hFile);
-        break;
-      case EXIT_PROCESS_DEBUG_EVENT:
-        running = false;
-        break;
-      default:
-        break;
-    }
-    ContinueDebugEvent(event.dwProcessId, event.dwThreadId, status);
-  }
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  RunUnderDebugger(command_line, [&](const std::string& text) { strings.push_back(text); });
   return strings;
 }
 

@@ -1,5 +1,7 @@
 #include "harness/test_support.h"
 
+#include <shlobj.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -84,13 +86,12 @@ std::vector<std::string> ReadLines(const std::string& path) {
   std::string bytes = ReadFileBytes(path);
   size_t start = 0;
   while (start < bytes.size()) {
-    size_t end = bytes.find("\r\n", start);
-    if (end == std::string::npos) {
-      lines.push_back(bytes.substr(start));
-      break;
-    }
-    lines.push_back(bytes.substr(start, end - start));
-    start = end + 2;
+    size_t end = bytes.find('\n', start);
+    if (end == std::string::npos) end = bytes.size();
+    std::string line = bytes.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+    start = end + 1;
   }
   return lines;
 }
@@ -352,6 +353,177 @@ int RunProcess(const std::string& command_line, DWORD timeout_ms) {
   }
   CloseHandle(process.hProcess);
   return static_cast<int>(exit_code);
+}
+
+int RunProcessOutput(const std::string& command_line, std::string* output, DWORD timeout_ms) {
+  output->clear();
+  SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+  HANDLE read_end = nullptr, write_end = nullptr;
+  if (!CreatePipe(&read_end, &write_end, &inherit, 0)) return -1;
+  SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = write_end;
+  startup.hStdError = write_end;
+  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  PROCESS_INFORMATION process = {};
+  std::string mutable_line = command_line;
+  BOOL started = CreateProcessA(nullptr, &mutable_line[0], nullptr, nullptr, TRUE, 0, nullptr,
+                                nullptr, &startup, &process);
+  CloseHandle(write_end);
+  if (!started) {
+    CloseHandle(read_end);
+    return -1;
+  }
+  char chunk[4096];
+  DWORD read = 0;
+  while (ReadFile(read_end, chunk, sizeof(chunk), &read, nullptr) && read > 0) {
+    output->append(chunk, read);
+  }
+  CloseHandle(read_end);
+  DWORD exit_code = static_cast<DWORD>(-1);
+  if (WaitForSingleObject(process.hProcess, timeout_ms) == WAIT_OBJECT_0) {
+    GetExitCodeProcess(process.hProcess, &exit_code);
+  } else {
+    TerminateProcess(process.hProcess, 1);
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return static_cast<int>(exit_code);
+}
+
+int RunUnderDebugger(const std::string& command_line,
+                     const std::function<void(const std::string&)>& on_string) {
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process = {};
+  std::string line = command_line;
+  if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, DEBUG_ONLY_THIS_PROCESS,
+                      nullptr, nullptr, &startup, &process)) {
+    return -1;
+  }
+  DWORD exit_code = static_cast<DWORD>(-1);
+  for (bool running = true; running;) {
+    DEBUG_EVENT event;
+    if (!WaitForDebugEvent(&event, 60000)) {
+      TerminateProcess(process.hProcess, 1);
+      break;
+    }
+    DWORD status = DBG_CONTINUE;
+    switch (event.dwDebugEventCode) {
+      case OUTPUT_DEBUG_STRING_EVENT: {
+        const OUTPUT_DEBUG_STRING_INFO& info = event.u.DebugString;
+        std::string text(info.nDebugStringLength, '\0');
+        SIZE_T read = 0;
+        ReadProcessMemory(process.hProcess, info.lpDebugStringData, &text[0], text.size(), &read);
+        text.resize(read);
+        while (!text.empty() && text.back() == '\0') text.pop_back();
+        on_string(text);
+        break;
+      }
+      case EXCEPTION_DEBUG_EVENT:
+        if (event.u.Exception.ExceptionRecord.ExceptionCode != EXCEPTION_BREAKPOINT) {
+          status = DBG_EXCEPTION_NOT_HANDLED;
+        }
+        break;
+      case CREATE_PROCESS_DEBUG_EVENT:
+        if (event.u.CreateProcessInfo.hFile) CloseHandle(event.u.CreateProcessInfo.hFile);
+        break;
+      case LOAD_DLL_DEBUG_EVENT:
+        if (event.u.LoadDll.hFile) CloseHandle(event.u.LoadDll.hFile);
+        break;
+      case EXIT_PROCESS_DEBUG_EVENT:
+        exit_code = event.u.ExitProcess.dwExitCode;
+        running = false;
+        break;
+      default:
+        break;
+    }
+    ContinueDebugEvent(event.dwProcessId, event.dwThreadId, status);
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return static_cast<int>(exit_code);
+}
+
+std::string CookieRecord(const std::string& name, const std::string& value,
+                         const std::string& host, ULONGLONG created, ULONGLONG expires) {
+  auto half = [](ULONGLONG t, int shift) { return std::to_string(DWORD(t >> shift)) + "\n"; };
+  return name + "\n" + value + "\n" + host + "\n1536\n" + half(expires, 0) + half(expires, 32) +
+         half(created, 0) + half(created, 32) + "*\n";
+}
+
+std::string CookiesFolder() {
+  char folder[MAX_PATH] = {};
+  SHGetFolderPathA(nullptr, CSIDL_COOKIES | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT,
+                   folder);
+  return folder;
+}
+
+DialogWatcher::DialogWatcher() {
+  InitializeCriticalSection(&lock_);
+  stop_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  thread_ = CreateThread(
+      nullptr, 0,
+      [](void* self) -> DWORD {
+        static_cast<DialogWatcher*>(self)->Watch();
+        return 0;
+      },
+      this, 0, nullptr);
+}
+
+DialogWatcher::~DialogWatcher() {
+  SetEvent(stop_);
+  WaitForSingleObject(thread_, INFINITE);
+  CloseHandle(thread_);
+  CloseHandle(stop_);
+  DeleteCriticalSection(&lock_);
+}
+
+std::vector<DialogWatcher::Seen> DialogWatcher::seen() {
+  EnterCriticalSection(&lock_);
+  std::vector<Seen> copy = seen_;
+  LeaveCriticalSection(&lock_);
+  return copy;
+}
+
+void DialogWatcher::Watch() {
+  while (WaitForSingleObject(stop_, 20) == WAIT_TIMEOUT) {
+    std::vector<HWND> dialogs;
+    EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+          DWORD process = 0;
+          GetWindowThreadProcessId(window, &process);
+          char window_class[16] = {};
+          GetClassNameA(window, window_class, sizeof(window_class));
+          if (process == GetCurrentProcessId() && std::strcmp(window_class, "#32770") == 0 &&
+              IsWindowVisible(window)) {
+            reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
+          }
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&dialogs));
+    for (HWND dialog : dialogs) {
+      Seen seen;
+      char text[1024] = {};
+      GetWindowTextA(dialog, text, sizeof(text));
+      seen.caption = text;
+      text[0] = '\0';
+      // The message text of a message box, or the first static text of a dialog.
+      HWND child = GetDlgItem(dialog, 0xFFFF);
+      if (child == nullptr) child = FindWindowExA(dialog, nullptr, "Static", nullptr);
+      if (child != nullptr) GetWindowTextA(child, text, sizeof(text));
+      seen.text = text;
+      seen.owner = GetWindow(dialog, GW_OWNER);
+      EnterCriticalSection(&lock_);
+      seen_.push_back(seen);
+      LeaveCriticalSection(&lock_);
+      PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+      // Until it is gone, so that it is recorded once.
+      for (int i = 0; i < 250 && IsWindow(dialog) && IsWindowVisible(dialog); ++i) Sleep(20);
+    }
+  }
 }
 
 }  // namespace korvat_test

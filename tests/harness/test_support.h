@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -54,7 +55,7 @@ bool FileExists(const std::string& path);
 bool DirectoryExists(const std::string& path);
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
-// The file's lines, split at CR LF (a missing file gives none).
+// The file's lines, without their LF or CR LF ends (a missing file gives none).
 std::vector<std::string> ReadLines(const std::string& path);
 void DeleteTree(const std::string& path);
 
@@ -109,5 +110,45 @@ class ScopedReadOnlyKey {
 
 // Runs a program and waits for it; its exit code, or -1 when it did not start.
 int RunProcess(const std::string& command_line, DWORD timeout_ms = 60000);
+// The same, collecting what the program writes to its standard output.
+int RunProcessOutput(const std::string& command_line, std::string* output,
+                     DWORD timeout_ms = 60000);
+// Runs a program under this process as its debugger; every debug string it
+// sends goes to `on_string` while the program waits. Its exit code, or -1.
+int RunUnderDebugger(const std::string& command_line,
+                     const std::function<void(const std::string&)>& on_string);
+
+// One record of a browser cookie file: nine lines, the times as decimal
+// halves of file times.
+std::string CookieRecord(const std::string& name, const std::string& value,
+                         const std::string& host, ULONGLONG created,
+                         ULONGLONG expires = 0x7FFFFFFF00000000ull);
+// The current user's cookies folder, created when missing.
+std::string CookiesFolder();
+
+// Watches this process's dialog boxes from a thread of its own: each one that
+// appears is recorded (caption and static text) and closed with IDOK.
+class DialogWatcher {
+ public:
+  DialogWatcher();
+  ~DialogWatcher();
+  DialogWatcher(const DialogWatcher&) = delete;
+  DialogWatcher& operator=(const DialogWatcher&) = delete;
+
+  struct Seen {
+    std::string caption;
+    std::string text;
+    HWND owner;
+  };
+  // The dialogs seen so far.
+  std::vector<Seen> seen();
+
+ private:
+  void Watch();
+  HANDLE stop_;
+  HANDLE thread_;
+  CRITICAL_SECTION lock_;
+  std::vector<Seen> seen_;
+};
 
 }  // namespace korvat_test

@@ -22,9 +22,7 @@ const ULONGLONG kNever = 0x7FFFFFFF00000000ull;  // an expiry far ahead
 
 std::string Record(const std::string& name, const std::string& value, const std::string& url,
                    ULONGLONG created, ULONGLONG expires = kNever) {
-  auto part = [](ULONGLONG t, int shift) { return std::to_string(DWORD(t >> shift)) + "\n"; };
-  return name + "\n" + value + "\n" + url + "\n1536\n" + part(expires, 0) + part(expires, 32) +
-         part(created, 0) + part(created, 32) + "*\n";
+  return CookieRecord(name, value, url, created, expires);
 }
 std::string Page(const std::string& value = "/site/start/ann", ULONGLONG created = 500) {
   return Record(kMeetingPageCookie, value, "h/p/", created);
@@ -42,10 +40,8 @@ TraceCapture& Trace() {
 class CookieImportTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char folder[MAX_PATH] = {};
-    ASSERT_EQ(SHGetFolderPathA(nullptr, CSIDL_COOKIES | CSIDL_FLAG_CREATE, nullptr,
-                               SHGFP_TYPE_CURRENT, folder), S_OK);
-    folder_ = folder;
+    folder_ = CookiesFolder();
+    ASSERT_FALSE(folder_.empty());
     Clean();
     Trace().TakeMessages();
   }

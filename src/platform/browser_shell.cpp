@@ -1,0 +1,161 @@
+#include "platform/browser_shell.h"
+
+#include <exdisp.h>
+#include <ole2.h>
+
+#include <cstring>
+#include <new>
+
+#include "platform/com_ptr.h"
+
+namespace {
+
+// The classes that open a new browser window may live in any kind of server.
+constexpr DWORD kBrowserServerContext =
+    CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER;
+
+// Converts `text` to the ANSI code page into `out`, cut to fit `size` bytes
+// with its terminating zero (never inside a double-byte character).
+void BstrToAnsi(BSTR text, char* out, int size) {
+  std::memset(out, 0, static_cast<size_t>(size));
+  if (text == nullptr || size <= 1) return;
+  const int length = static_cast<int>(SysStringLen(text));
+  const int needed = WideCharToMultiByte(CP_ACP, 0, text, length, nullptr, 0, nullptr, nullptr);
+  if (needed <= 0) return;
+  if (needed < size) {
+    WideCharToMultiByte(CP_ACP, 0, text, length, out, needed, nullptr, nullptr);
+    return;
+  }
+  std::unique_ptr<char[]> whole(new (std::nothrow) char[needed]);
+  if (!whole) return;
+  WideCharToMultiByte(CP_ACP, 0, text, length, whole.get(), needed, nullptr, nullptr);
+  int keep = 0;
+  while (keep < size - 1) {
+    const int step = IsDBCSLeadByte(static_cast<BYTE>(whole[keep])) ? 2 : 1;
+    if (keep + step > size - 1) break;
+    keep += step;
+  }
+  std::memcpy(out, whole.get(), static_cast<size_t>(keep));
+}
+
+class AutomationBrowser : public BrowserWindow {
+ public:
+  explicit AutomationBrowser(IWebBrowserApp* app) : m_app(app) {}
+  ~AutomationBrowser() override { m_app->Release(); }
+
+  void GetFullName(char* out, int size) override {
+    ScopedBstr name;
+    if (FAILED(m_app->get_FullName(name.Receive()))) name.Reset();
+    BstrToAnsi(name.Get(), out, size);
+  }
+  void GetLocationUrl(char* out, int size) override {
+    ScopedBstr url;
+    if (FAILED(m_app->get_LocationURL(url.Receive()))) url.Reset();
+    BstrToAnsi(url.Get(), out, size);
+  }
+  HWND GetHwnd() override {
+    SHANDLE_PTR handle = 0;
+    if (FAILED(m_app->get_HWND(&handle))) return nullptr;
+    return reinterpret_cast<HWND>(handle);
+  }
+  void GetPlace(LONG* left, LONG* top, LONG* width, LONG* height) override {
+    long value = 0;
+    if (SUCCEEDED(m_app->get_Left(&value))) *left = value;
+    if (SUCCEEDED(m_app->get_Top(&value))) *top = value;
+    if (SUCCEEDED(m_app->get_Width(&value))) *width = value;
+    if (SUCCEEDED(m_app->get_Height(&value))) *height = value;
+  }
+  void Quit() override { m_app->Quit(); }
+  void Navigate(const wchar_t* url) override {
+    ScopedBstr address(url);
+    VARIANT flags, empty;
+    VariantInit(&flags);
+    flags.vt = VT_NULL;
+    VariantInit(&empty);  // VT_EMPTY for the frame name, post data and headers
+    m_app->Navigate(address.Get(), &flags, &empty, &empty, &empty);
+  }
+  void MakeVisible() override { m_app->put_Visible(VARIANT_TRUE); }
+  void SetPlace(LONG left, LONG top, LONG width, LONG height) override {
+    m_app->put_Left(left);
+    m_app->put_Top(top);
+    m_app->put_Width(width);
+    m_app->put_Height(height);
+  }
+
+ private:
+  IWebBrowserApp* m_app;
+};
+
+class ShellWindowCollection : public ShellWindowList {
+ public:
+  explicit ShellWindowCollection(IShellWindows* windows) : m_windows(windows) {}
+  ~ShellWindowCollection() override { m_windows->Release(); }
+
+  LONG Count() override {
+    long count = 0;
+    if (FAILED(m_windows->get_Count(&count))) return 0;
+    return count;
+  }
+  std::unique_ptr<BrowserWindow> BrowserAt(LONG index) override {
+    VARIANT item;
+    VariantInit(&item);
+    item.vt = VT_I4;
+    item.lVal = index;
+    ComPtr<IDispatch> dispatch;
+    if (FAILED(m_windows->Item(item, dispatch.Receive())) || !dispatch) return nullptr;
+    IWebBrowser2* browser = nullptr;
+    if (FAILED(dispatch->QueryInterface(IID_IWebBrowser2, reinterpret_cast<void**>(&browser))) ||
+        browser == nullptr) {
+      return nullptr;
+    }
+    std::unique_ptr<BrowserWindow> window(new (std::nothrow) AutomationBrowser(browser));
+    if (!window) browser->Release();
+    return window;
+  }
+
+ private:
+  IShellWindows* m_windows;
+};
+
+class PlatformBrowserShell : public BrowserShell {
+ public:
+  std::unique_ptr<ShellWindowList> OpenWindowList() override {
+    ComPtr<IUnknown> object;
+    if (FAILED(CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_ALL, IID_IUnknown,
+                                object.ReceiveVoid()))) {
+      return nullptr;
+    }
+    OleRun(object.Get());
+    IShellWindows* windows = nullptr;
+    if (FAILED(object->QueryInterface(IID_IShellWindows, reinterpret_cast<void**>(&windows))) ||
+        windows == nullptr) {
+      return nullptr;
+    }
+    std::unique_ptr<ShellWindowList> list(new (std::nothrow) ShellWindowCollection(windows));
+    if (!list) windows->Release();
+    return list;
+  }
+
+  std::unique_ptr<BrowserWindow> OpenNewBrowser() override {
+    IWebBrowserApp* app = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_InternetExplorer, nullptr, kBrowserServerContext,
+                                IID_IWebBrowserApp, reinterpret_cast<void**>(&app))) ||
+        app == nullptr) {
+      return nullptr;
+    }
+    std::unique_ptr<BrowserWindow> window(new (std::nothrow) AutomationBrowser(app));
+    if (!window) app->Release();
+    return window;
+  }
+};
+
+PlatformBrowserShell g_PlatformBrowserShell;
+BrowserShell* g_pTestBrowserShell = nullptr;
+
+}  // namespace
+
+BrowserShell& CurrentBrowserShell() {
+  return g_pTestBrowserShell != nullptr ? *g_pTestBrowserShell : g_PlatformBrowserShell;
+}
+
+void SetBrowserShellForTesting(BrowserShell* shell) { g_pTestBrowserShell = shell; }

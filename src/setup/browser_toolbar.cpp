@@ -1,0 +1,106 @@
+#include "setup/browser_toolbar.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "core/resource_module.h"
+#include "core/trace_log.h"
+#include "plugin/host_notify.h"
+#include "plugin/setup_notice_dialog.h"
+#include "registration/reg_key_handle.h"
+#include "registration/registry_resource.h"
+#include "resources/resource_ids.h"
+#include "settings/settings_key.h"
+#include "setup/browser_windows.h"
+
+namespace {
+
+constexpr char kButtonKey[] =
+    "Software\\Microsoft\\Internet Explorer\\Extensions\\{80947ADC-151D-490B-87F1-7C8CE1B46220}";
+constexpr DWORD kAfterReopenInstallMs = 100;
+constexpr DWORD kAfterReopenRemoveMs = 300;
+
+bool OptionWantsButton(const char* option) {
+  return _stricmp(option, "ie") == 0 || _stricmp(option, "iedesktop") == 0;
+}
+
+// An icon reference: the resource module's path, a comma and the icon number.
+void SetIcon(RegKeyHandle& key, const char* value_name, int icon) {
+  char reference[MAX_PATH + 16];
+  std::snprintf(reference, sizeof(reference), "%s,%d", ResourceModulePath, icon);
+  key.SetString(reference, value_name);
+}
+
+void WriteOverrides(bool branded, const char* brand_title) {
+  RegKeyHandle button;
+  if (button.Open(HKEY_CURRENT_USER, kButtonKey, KEY_READ | KEY_WRITE) != ERROR_SUCCESS) return;
+  if (!branded) {
+    SetIcon(button, "HotIcon", IDI_BUTTON_HOT);
+    SetIcon(button, "Icon", IDI_BUTTON);
+    return;
+  }
+  button.SetString(brand_title, "MenuStatusBar");
+  button.SetString(brand_title, "MenuText");
+  button.SetString(brand_title, "ButtonText");
+  if (ResourceModulePath[0] != '\0') {
+    SetIcon(button, "HotIcon", IDI_BRAND_HOT);
+    SetIcon(button, "Icon", IDI_BRAND);
+  }
+  RegFlushKey(button.Get());
+}
+
+}  // namespace
+
+int AddToolbarKey(int install) {
+  g_TraceLog.Write("AddToolbarKey()");
+  if (!install) {
+    RunRegistryResource(IDR_TOOLBAR_BUTTON, false);
+    return 1;
+  }
+
+  RegKeyHandle settings;
+  if (settings.Open(HKEY_CURRENT_USER, kSettingsKey, kSettingsRead) != ERROR_SUCCESS) return 0;
+  char option[kFlagBufferSize];
+  if (QuerySettingString(settings.Get(), kOption, option, sizeof(option)) != ERROR_SUCCESS ||
+      !OptionWantsButton(option)) {
+    return 0;
+  }
+  settings.Close();
+
+  RunRegistryResource(IDR_TOOLBAR_BUTTON, true);
+
+  if (settings.Open(HKEY_CURRENT_USER, kSettingsKey, kSettingsRead) != ERROR_SUCCESS) return 0;
+  char has_brand[kFlagBufferSize];
+  char brand_title[kFlagBufferSize] = {};
+  LONG lookup = QuerySettingString(settings.Get(), kHasBrand, has_brand, sizeof(has_brand));
+  const bool branded = lookup == ERROR_SUCCESS && TextIsTrue(has_brand);
+  if (branded) {
+    lookup = QuerySettingString(settings.Get(), kBrandTitle, brand_title, sizeof(brand_title));
+  }
+  settings.Close();
+
+  if (lookup == ERROR_SUCCESS) WriteOverrides(branded, brand_title);
+  return 1;
+}
+
+int AddIEToolBar() {
+  g_TraceLog.Write("AddIEToolBar()");
+  if (!AddToolbarKey(1)) return 0;
+  if (ScanIEWindows(0, 1) > 1) {
+    SetupNoticeDialog dialog;
+    dialog.DoModal(g_hHostWnd);
+  }
+  CycleIEWindows(1);
+  Sleep(kAfterReopenInstallMs);
+  FreeBrowserLists();
+  return 1;
+}
+
+void RemoveIEToolBar() {
+  AddToolbarKey(0);
+  CycleIEWindows(0);
+  Sleep(kAfterReopenRemoveMs);
+  FreeBrowserLists();
+}

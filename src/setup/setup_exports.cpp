@@ -1,0 +1,14 @@
+// The exported installation and removal entries: thin forwards to the flows.
+#include <windows.h>
+
+#include "setup/setup_flow.h"
+
+STDAPI DllRegisterServer() { return RegisterServerFlow(); }
+
+STDAPI DllUnregisterServer() { return UnregisterServerFlow(); }
+
+extern "C" UINT WINAPI TapvoSetup(DWORD installer_handle) { return SetupFlow(installer_handle); }
+
+extern "C" UINT WINAPI TapvoPreSetup(DWORD) { return PreSetupFlow(); }
+
+extern "C" UINT WINAPI TapvoUninstall(DWORD) { return UninstallFlow(); }

@@ -1,0 +1,91 @@
+// The toolbar button's site as the browser gives it: a service provider that
+// hands out a browser whose Navigate records the address and, for each of
+// the four optional arguments, its type and whether it points anywhere.
+#pragma once
+
+#include <windows.h>
+#include <exdisp.h>
+#include <servprov.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace korvat_test {
+
+inline const GUID kBrowserAppService = {
+    0x0002df05, 0x0000, 0x0000, {0xc0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+
+// A browser that records each Navigate: the address and, for each of the
+// four optional arguments, its type and whether it points anywhere.
+class RecordingBrowser : public IWebBrowser {
+ public:
+  std::vector<std::string> calls;
+
+  HRESULT STDMETHODCALLTYPE Navigate(BSTR url, VARIANT* flags, VARIANT* frame, VARIANT* post,
+                                     VARIANT* headers) override {
+    char text[4096] = {};
+    WideCharToMultiByte(CP_ACP, 0, url, -1, text, sizeof(text), nullptr, nullptr);
+    std::string call = text;
+    for (VARIANT* argument : {flags, frame, post, headers}) {
+      char shown[32];
+      snprintf(shown, sizeof(shown), " %04X:%s", argument->vt,
+               argument->pvarVal == nullptr ? "null" : "set");
+      call += shown;
+    }
+    calls.push_back(call);
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+    *object = IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IWebBrowser) ? this : nullptr;
+    return *object != nullptr ? S_OK : E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  // Nothing else is used.
+#define NOT_USED(method, ...) \
+  HRESULT STDMETHODCALLTYPE method(__VA_ARGS__) override { return E_NOTIMPL; }
+  NOT_USED(GetTypeInfoCount, UINT*) NOT_USED(GetTypeInfo, UINT, LCID, ITypeInfo**)
+  NOT_USED(GetIDsOfNames, REFIID, LPOLESTR*, UINT, LCID, DISPID*)
+  NOT_USED(Invoke, DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*)
+  NOT_USED(GoBack) NOT_USED(GoForward) NOT_USED(GoHome) NOT_USED(GoSearch) NOT_USED(Refresh)
+  NOT_USED(Refresh2, VARIANT*) NOT_USED(Stop) NOT_USED(get_Application, IDispatch**)
+  NOT_USED(get_Parent, IDispatch**) NOT_USED(get_Container, IDispatch**)
+  NOT_USED(get_Document, IDispatch**) NOT_USED(get_TopLevelContainer, VARIANT_BOOL*)
+  NOT_USED(get_Type, BSTR*) NOT_USED(get_Left, LONG*) NOT_USED(put_Left, LONG)
+  NOT_USED(get_Top, LONG*) NOT_USED(put_Top, LONG) NOT_USED(get_Width, LONG*)
+  NOT_USED(put_Width, LONG) NOT_USED(get_Height, LONG*) NOT_USED(put_Height, LONG)
+  NOT_USED(get_LocationName, BSTR*) NOT_USED(get_LocationURL, BSTR*)
+  NOT_USED(get_Busy, VARIANT_BOOL*)
+#undef NOT_USED
+};
+
+// The toolbar's site: its service provider hands out the browser, when it
+// offers one at all.
+class TestSite : public IServiceProvider {
+ public:
+  explicit TestSite(bool offers_provider = true) : offers_provider_(offers_provider) {}
+  RecordingBrowser browser;
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+    bool mine = IsEqualIID(iid, IID_IUnknown) ||
+                (offers_provider_ && IsEqualIID(iid, IID_IServiceProvider));
+    *object = mine ? this : nullptr;
+    return mine ? S_OK : E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE QueryService(REFGUID service, REFIID iid, void** object) override {
+    if (!IsEqualGUID(service, kBrowserAppService) || !IsEqualIID(iid, IID_IWebBrowser)) {
+      *object = nullptr;
+      return E_NOINTERFACE;
+    }
+    *object = static_cast<IWebBrowser*>(&browser);
+    return S_OK;
+  }
+
+ private:
+  bool offers_provider_;
+};
+
+}  // namespace korvat_test
