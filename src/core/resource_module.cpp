@@ -8,12 +8,7 @@ HMODULE ResourceModule = nullptr;
 int ResourceModuleLoaded = 0;
 char ResourceModulePath[MAX_PATH] = {};
 
-void ReloadResourceModule() {
-  char path[MAX_PATH];
-  GetSiblingPath(kResourceModuleFile, path, sizeof(path));
-  std::memset(ResourceModulePath, 0, sizeof(ResourceModulePath));
-  std::memcpy(ResourceModulePath, path, sizeof(path));
-
+void UseResourceLibrary(const char* path) {
   HMODULE library = path[0] != '\0' ? LoadLibraryA(path) : nullptr;
   if (library != nullptr) {
     ResourceModule = library;
@@ -24,6 +19,14 @@ void ReloadResourceModule() {
     ResourceModule = ModuleInstance;
     ResourceModuleLoaded = 0;
   }
+}
+
+void ReloadResourceModule() {
+  char path[MAX_PATH];
+  GetSiblingPath(kResourceModuleFile, path, sizeof(path));
+  std::memset(ResourceModulePath, 0, sizeof(ResourceModulePath));
+  std::memcpy(ResourceModulePath, path, sizeof(path));
+  UseResourceLibrary(path);
 }
 
 void LoadResourceModule() {

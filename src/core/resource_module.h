@@ -15,6 +15,9 @@ extern char ResourceModulePath[MAX_PATH];
 void LoadResourceModule();
 // Loads zrtpres.dll afresh, replacing a held handle without freeing it.
 void ReloadResourceModule();
+// Loads `path` as the resource module, replacing a held handle without
+// freeing it, or falls back to the module itself; ResourceModulePath stays.
+void UseResourceLibrary(const char* path);
 // Frees a separately loaded zrtpres.dll; the module's own handle stays.
 void FreeResourceModule();
 

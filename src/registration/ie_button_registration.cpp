@@ -54,19 +54,6 @@ constexpr KeyRemovalRow kRemoval[] = {
     {"SOFTWARE\\Classes\\CLSID", "{80947ADC-151D-490B-87F1-7C8CE1B46220}"},
 };
 
-// The resource library is loaded afresh on every install and left loaded: it
-// becomes the resource module until FreeResourceModule releases it.
-void LoadButtonResources(const char* library_path) {
-  HMODULE library = LoadLibraryA(library_path);
-  if (library != nullptr) {
-    ResourceModule = library;
-    ResourceModuleLoaded = 1;
-  } else {
-    ResourceModule = ModuleInstance;
-    ResourceModuleLoaded = 0;
-  }
-}
-
 void InstallButton(const char* folder, const char* module_path) {
   char library_path[520];
   char hot_icon[520];
@@ -78,7 +65,9 @@ void InstallButton(const char* folder, const char* module_path) {
                 xp ? IDI_BUTTON_HOT : IDI_BUTTON_LEGACY);
   std::snprintf(icon, sizeof(icon), "%s,%d", library_path, xp ? IDI_BUTTON : IDI_BUTTON_LEGACY);
 
-  LoadButtonResources(library_path);
+  // Loaded afresh on every install and left loaded: it is the resource
+  // module until FreeResourceModule releases it.
+  UseResourceLibrary(library_path);
   char button_text[1024];
   char status_text[1024];
   LoadResourceString(IDS_BUTTON_TEXT, button_text, sizeof(button_text));
