@@ -16,18 +16,23 @@ using namespace korvat_test;
 
 namespace {
 
+ParseStatus Parse(const std::vector<std::string>& words, Invocation* invocation,
+                  std::string* error) {
+  std::vector<const char*> argv{"korvatctl"};
+  for (const std::string& word : words) argv.push_back(word.c_str());
+  return ParseCommandLine(static_cast<int>(argv.size()), argv.data(), kVerbs, kVerbCount,
+                          invocation, error);
+}
+
 // What a command line parses to, in one line.
 std::string Outcome(const std::string& line) {
-  std::vector<std::string> words{"korvatctl"};
+  std::vector<std::string> words;
   std::istringstream split(line);
   for (std::string word; split >> word;) words.push_back(word);
-  std::vector<const char*> argv;
-  for (const std::string& word : words) argv.push_back(word.c_str());
 
   Invocation invocation;
   std::string error;
-  switch (ParseCommandLine(static_cast<int>(argv.size()), argv.data(), kVerbs, kVerbCount,
-                           &invocation, &error)) {
+  switch (Parse(words, &invocation, &error)) {
     case ParseStatus::kUsageError:
       return "error: " + error;
     case ParseStatus::kHelp:
@@ -97,7 +102,8 @@ TEST(KorvatctlArguments, CommandLines) {
       {"put-cookie --install=a@b --page=https://h/p", "put-cookie page=https://h/p install=a@b"},
       {"press-button --client-logged-on", "press-button logged-on"},
       {"press-button --client-logged-on=1", "error: --client-logged-on takes no value"},
-      {"setup --client-logged-on", "error: setup: --client-logged-on is not an option of this verb"},
+      {"setup --client-logged-on",
+       "error: setup: --client-logged-on is not an option of this verb"},
   };
   for (const auto& c : cases) EXPECT_EQ(Outcome(c.line), c.outcome) << c.line;
 }
@@ -157,6 +163,74 @@ TEST(KorvatctlCookies, PageAddresses) {
     const bool split = SplitPageAddress(c.page, &host, &path);
     EXPECT_EQ(split ? host + "|" + path : "refused", c.split ? c.split : "refused") << c.page;
   }
+}
+
+// The verbs' handlers, called as main() calls them, on a copy of the module.
+class KorvatctlVerbs : public ::testing::Test {
+ protected:
+  void SetUp() override { Clean(); }
+  void TearDown() override { Clean(); }
+  static void Clean() {
+    DeleteKeyTree(HKEY_CURRENT_USER, "Software\\Nuvix\\TapvoMeeting");
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, "Software\\Nuvix\\TapvoMeeting");
+  }
+  int Run(std::vector<std::string> words, const std::string& module) {
+    words.insert(words.begin(), {"--module", module});
+    Invocation invocation;
+    std::string error;
+    if (Parse(words, &invocation, &error) != ParseStatus::kRun) {
+      ADD_FAILURE() << error;
+      return -1;
+    }
+    return invocation.verb->handler(invocation);
+  }
+  TempFolder folder_;
+};
+
+// Exit code 1 exactly when the export reports a failure; a failed setup's
+// message box does not hold korvatctl up.
+TEST_F(KorvatctlVerbs, ExportResultsBecomeExitCodes) {
+  folder_.CopyFromBin("Korvat.dll");
+  folder_.CopyFromBin("zrtpres.dll");
+  const struct {
+    std::vector<std::string> words;
+    int exit_code;
+  } steps[] = {
+      {{"get-option"}, 1},  // no settings key
+      {{"set-option", "0xE"}, 1},
+      {{"get-login"}, 1},
+      {{"set-login", "https://x.example/site", "ann"}, 0},
+      {{"get-option"}, 0},
+      {{"get-login"}, 0},
+      {{"remove-addin", "none"}, 0},
+      {{"setup"}, 1},     // no install cookie: 1603 after the message
+      {{"register"}, 1},  // the same: 1
+      {{"unregister"}, 0},
+      {{"uninstall"}, 0},
+      {{"pre-setup"}, 0},
+  };
+  for (const auto& step : steps) {
+    EXPECT_EQ(Run(step.words, folder_.File("Korvat.dll")), step.exit_code) << step.words[0];
+  }
+}
+
+// The switch and the log are named after the module's file name up to its
+// first ".", as the module names them.
+TEST_F(KorvatctlVerbs, TraceFollowsTheModuleFileName) {
+  const std::string module = folder_.File("Probe.v2.dll");
+  const char kSwitchKey[] = "Software\\Nuvix\\Config";
+  EXPECT_EQ(Run({"trace", "on"}, module), 0);
+  DWORD type = REG_NONE;
+  std::string bytes;
+  ASSERT_TRUE(ReadRawValue(HKEY_CURRENT_USER, kSwitchKey, "TRACE_ENABLE_Probe", &type, &bytes));
+  EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
+  EXPECT_EQ(bytes, std::string("\1\0\0\0", 4));
+  EXPECT_EQ(Run({"trace", "show"}, module), 1);  // no log yet
+  WriteFileBytes(folder_.File("Probe.log"), "line\r\n");
+  EXPECT_EQ(Run({"trace", "show"}, module), 0);
+  EXPECT_EQ(Run({"trace", "off"}, module), 0);
+  EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, kSwitchKey, "TRACE_ENABLE_Probe"));
+  EXPECT_EQ(Run({"trace", "off"}, module), 0);
 }
 
 // korvatctl.exe itself, from a folder without the module.
