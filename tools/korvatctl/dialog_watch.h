@@ -1,0 +1,27 @@
+// While korvatctl calls into the module, a dialog box that the calling thread
+// shows (the setup failure message, the setup notice) is printed and closed
+// with OK: korvatctl runs where nobody may see a window, and must not wait
+// on one.
+#pragma once
+
+#include <windows.h>
+
+#include <vector>
+
+class DialogWatch {
+ public:
+  // Watches the windows of the thread that constructs it.
+  DialogWatch();
+  ~DialogWatch();
+  DialogWatch(const DialogWatch&) = delete;
+  DialogWatch& operator=(const DialogWatch&) = delete;
+
+ private:
+  static DWORD WINAPI Run(void* self);
+  void CloseDialogs();
+
+  DWORD m_dwOwnerThread;
+  HANDLE m_hStop;
+  HANDLE m_hThread;
+  std::vector<HWND> m_closed;
+};

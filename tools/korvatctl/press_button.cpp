@@ -1,0 +1,136 @@
+#include "press_button.h"
+
+#include <windows.h>
+#include <docobj.h>
+#include <ocidl.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "browser_site.h"
+#include "client_window.h"
+#include "platform/com_ptr.h"
+#include "results.h"
+#include "settings/settings_key.h"
+
+namespace {
+
+// {80947ADC-151D-490B-87F1-7C8CE1B46220}
+constexpr CLSID kKorvatExecClsid = {
+    0x80947adc, 0x151d, 0x490b, {0x87, 0xf1, 0x7c, 0x8c, 0xe1, 0xb4, 0x62, 0x20}};
+
+// The registry's errors come back as HRESULTs of the Windows codes.
+constexpr Meaning kExecMeanings[] = {
+    {S_OK, "success"},
+    {static_cast<long>(0x80070002), "failed: no settings key or no MeetingPage"},
+    {static_cast<long>(0x800700EA), "failed: MeetingPage is longer than 1023 characters"},
+    {E_POINTER, "failed: no browser from the site"},
+};
+
+// The keys down to the logon key, outermost first.
+const char* const kLogonKeyChain[] = {"Software\\Nuvix", kSettingsKey, kLogonKey};
+
+// LogonState = 1 for the length of the press, as the client keeps it while
+// it is logged on. Afterwards the value, and every key made for it, go back
+// to what they were: a Logon key left behind would keep the settings key
+// from being deleted by a removal.
+class LogonStateOverride {
+ public:
+  LogonStateOverride() {
+    for (const char* path : kLogonKeyChain) m_existed.push_back(KeyExists(path));
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kLogonKey, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr,
+                        &key, nullptr) != ERROR_SUCCESS) {
+      return;
+    }
+    DWORD size = 0;
+    if (RegQueryValueExA(key, kLogonState, nullptr, &m_dwOldType, nullptr, &size) ==
+        ERROR_SUCCESS) {
+      m_old.resize(size + 1);  // never empty, so that data() points somewhere
+      m_bHadValue = RegQueryValueExA(key, kLogonState, nullptr, &m_dwOldType, m_old.data(),
+                                     &size) == ERROR_SUCCESS;
+      m_old.resize(size);
+      // A value that cannot be read back is left alone.
+      if (!m_bHadValue) {
+        RegCloseKey(key);
+        return;
+      }
+    }
+    const DWORD logged_on = 1;
+    m_bSet =
+        RegSetValueExA(key, kLogonState, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&logged_on),
+                       sizeof(logged_on)) == ERROR_SUCCESS;
+    RegCloseKey(key);
+  }
+
+  ~LogonStateOverride() {
+    HKEY key = nullptr;
+    if (m_bSet &&
+        RegOpenKeyExA(HKEY_CURRENT_USER, kLogonKey, 0, KEY_WRITE, &key) == ERROR_SUCCESS) {
+      if (m_bHadValue) {
+        RegSetValueExA(key, kLogonState, 0, m_dwOldType, m_old.data(),
+                       static_cast<DWORD>(m_old.size()));
+      } else {
+        RegDeleteValueA(key, kLogonState);
+      }
+      RegCloseKey(key);
+    }
+    for (size_t i = m_existed.size(); i-- > 0;) {
+      if (!m_existed[i]) RegDeleteKeyA(HKEY_CURRENT_USER, kLogonKeyChain[i]);
+    }
+  }
+
+  LogonStateOverride(const LogonStateOverride&) = delete;
+  LogonStateOverride& operator=(const LogonStateOverride&) = delete;
+
+  bool set() const { return m_bSet; }
+
+ private:
+  static bool KeyExists(const char* path) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    RegCloseKey(key);
+    return true;
+  }
+
+  std::vector<bool> m_existed;
+  bool m_bHadValue = false;
+  DWORD m_dwOldType = REG_NONE;
+  std::vector<BYTE> m_old;
+  bool m_bSet = false;
+};
+
+}  // namespace
+
+int RunPressButton(const Invocation& invocation) {
+  ScopedCoInitialize com;
+  ClientWindow client;
+  std::unique_ptr<LogonStateOverride> logon;
+  if (invocation.client_logged_on) {
+    logon.reset(new LogonStateOverride());
+    if (!logon->set() || !client.Start()) {
+      std::fprintf(stderr, "korvatctl: press-button: cannot stand in for the logged-on client\n");
+      return kExitFailed;
+    }
+    std::printf("client: frame window up, LogonState=1\n");
+  }
+
+  // The site outlives the object, which may hold its browser to the end.
+  BrowserSite site;
+  ComPtr<IOleCommandTarget> target;
+  HRESULT result = CoCreateInstance(kKorvatExecClsid, nullptr, CLSCTX_INPROC_SERVER,
+                                    IID_IOleCommandTarget, target.ReceiveVoid());
+  if (FAILED(result)) {
+    std::printf("CoCreateInstance(KorvatExec): %s\n", DescribeHresult(result).c_str());
+    return kExitFailed;
+  }
+  ComPtr<IObjectWithSite> sited;
+  result = target.As(IID_IObjectWithSite, &sited);
+  if (SUCCEEDED(result)) result = sited->SetSite(static_cast<IServiceProvider*>(&site));
+  if (FAILED(result)) std::printf("SetSite: %s\n", DescribeHresult(result).c_str());
+  std::fflush(stdout);
+  result = target->Exec(nullptr, 0, OLECMDEXECOPT_DODEFAULT, nullptr, nullptr);
+  return Report("Exec", result, kExecMeanings, true);
+}

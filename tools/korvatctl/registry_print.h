@@ -1,0 +1,9 @@
+// What the module leaves behind, printed: the settings key of both hives, the
+// browser button key, the KorvatExec class, the desktop shortcut; and the
+// trace switch with the trace log.
+#pragma once
+
+#include "arguments.h"
+
+int RunShow(const Invocation& invocation);
+int RunTrace(const Invocation& invocation);
