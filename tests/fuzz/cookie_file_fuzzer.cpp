@@ -2,6 +2,7 @@
 // for, the install cookie split and the meeting page built, as the import
 // does, and every text must stay within its buffer.
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -20,8 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Mid-2020 as a file time: recent enough that stale seeds are expired.
   const uint64_t now = 0x01D6500000000000ull;
 
-  char page_value[kCookieLineSize];
-  char page_url[kCookieLineSize];
+  char page_value[kCookieLineSize], page_url[kCookieLineSize];
   uint64_t created = 0;
   bool found = FindCookieInText(text, size, kMeetingPageCookie, now, page_value, page_url,
                                 &created);
@@ -30,14 +30,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   InstallChoices choices;
   SetInstallDefaults(&choices);
-  char value[kCookieLineSize];
-  char url[kCookieLineSize];
+  char value[kCookieLineSize], url[kCookieLineSize];
   if (FindCookieInText(text, size, kInstallCookie, now, value, url, &created)) {
+    // The import keeps at most kInstallValueSize - 1 characters of the value.
     char install_value[kInstallValueSize];
-    size_t length = std::strlen(value);
-    if (length >= kInstallValueSize) length = kInstallValueSize - 1;
-    std::memcpy(install_value, value, length);
-    install_value[length] = '\0';
+    std::snprintf(install_value, sizeof(install_value), "%s", value);
     SplitInstallCookie(install_value, &choices);
   }
   Check(std::strlen(choices.scheme) < kSchemeSize && choices.scheme[0] != '\0');

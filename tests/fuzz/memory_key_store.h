@@ -1,15 +1,15 @@
 // An in-memory registry for the registry script interpreter's native build:
 // keys named without regard to case, handles that must all be closed again,
-// read-only keys, and a double-byte code page, so that every path of the
-// interpreter runs without Windows.
+// read-only keys, keys deleted under an open handle, and a double-byte code
+// page, so that every path of the interpreter runs without Windows.
 #pragma once
 
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 #include <memory>
 #include <set>
 #include <string>
-#include <vector>
 
 #include "registration/registry_script.h"
 
@@ -18,56 +18,30 @@ class MemoryKeyStore final : public RegistryKeyStore {
   // Windows status codes the store answers with.
   static constexpr long kNotFound = 2, kAccessDenied = 5, kInvalidHandle = 6, kKeyDeleted = 1018;
 
-  struct Node {
-    bool read_only = false;
-    bool deleted = false;
-    std::map<std::string, std::pair<uint32_t, std::string>> values;
-    std::map<std::string, std::shared_ptr<Node>> children;
-  };
-
   MemoryKeyStore() {
-    for (auto& root : roots_) root.node = std::make_shared<Node>();
+    for (Handle& root : roots_) root.node = std::make_shared<Node>();
   }
   ~MemoryKeyStore() override {
     for (Handle* handle : open_) delete handle;
   }
-
   size_t open_handles() const { return open_.size(); }
 
   // Adds `path` ("A\\B") below `root`, the last key read-only if asked.
-  Node* Add(ScriptRoot root, const std::string& path, bool read_only = false) {
+  void Add(ScriptRoot root, const std::string& path, bool read_only = false) {
     Node* node = roots_[static_cast<int>(root)].node.get();
-    size_t start = 0;
-    while (start <= path.size()) {
-      size_t end = path.find('\\', start);
-      if (end == std::string::npos) end = path.size();
+    for (size_t start = 0, end; start <= path.size(); start = end + 1) {
+      end = std::min(path.find('\\', start), path.size());
       auto& child = node->children[Fold(path.substr(start, end - start))];
       if (!child) child = std::make_shared<Node>();
       node = child.get();
-      start = end + 1;
     }
     node->read_only = read_only;
-    return node;
-  }
-  Node* Find(ScriptRoot root, const std::string& path) {
-    Node* node = roots_[static_cast<int>(root)].node.get();
-    size_t start = 0;
-    while (node != nullptr && start <= path.size()) {
-      size_t end = path.find('\\', start);
-      if (end == std::string::npos) end = path.size();
-      auto found = node->children.find(Fold(path.substr(start, end - start)));
-      node = found == node->children.end() ? nullptr : found->second.get();
-      start = end + 1;
-    }
-    return node;
   }
 
   Key RootKey(ScriptRoot root) override { return &roots_[static_cast<int>(root)]; }
-
   long OpenKey(Key parent, const char* name, Access access, Key* key) override {
-    Handle* from = Check(parent);
-    if (from == nullptr) return kInvalidHandle;
-    if (from->node->deleted) return kKeyDeleted;
+    Handle* from;
+    if (long status = Use(parent, false, &from)) return status;
     auto found = from->node->children.find(Fold(name));
     if (*name == '\0' || found == from->node->children.end()) return kNotFound;
     if (access == Access::kAll && found->second->read_only) return kAccessDenied;
@@ -75,113 +49,103 @@ class MemoryKeyStore final : public RegistryKeyStore {
     return 0;
   }
   long CreateKey(Key parent, const char* name, Key* key) override {
-    Handle* from = Check(parent);
-    if (from == nullptr) return kInvalidHandle;
-    if (from->node->deleted) return kKeyDeleted;
+    Handle* from;
+    if (long status = Use(parent, false, &from)) return status;
     if (*name == '\0') return kNotFound;
-    auto& child = from->node->children[Fold(name)];
-    if (!child) {
-      if (!from->writable) {
-        from->node->children.erase(Fold(name));
-        return kAccessDenied;
-      }
-      child = std::make_shared<Node>();
+    auto found = from->node->children.find(Fold(name));
+    if (found == from->node->children.end()) {
+      if (!from->writable) return kAccessDenied;
+      found = from->node->children.emplace(Fold(name), std::make_shared<Node>()).first;
     }
-    if (child->read_only) return kAccessDenied;
-    *key = Open(child, true);
+    if (found->second->read_only) return kAccessDenied;
+    *key = Open(found->second, true);
     return 0;
   }
   long CloseKey(Key key) override {
-    Handle* handle = static_cast<Handle*>(key);
-    if (open_.erase(handle) == 0) std::abort();  // closed twice, or a root
-    delete handle;
+    if (open_.erase(static_cast<Handle*>(key)) == 0) std::abort();  // closed twice, or a root
+    delete static_cast<Handle*>(key);
     return 0;
   }
   long SetValue(Key key, const char* name, uint32_t type, const void* data,
                 uint32_t size) override {
-    Handle* handle = Check(key);
-    if (handle == nullptr) return kInvalidHandle;
-    if (handle->node->deleted) return kKeyDeleted;
-    if (!handle->writable) return kAccessDenied;
+    Handle* handle;
+    if (long status = Use(key, true, &handle)) return status;
     handle->node->values[Fold(name == nullptr ? "" : name)] = {
         type, std::string(static_cast<const char*>(data), size)};
     return 0;
   }
   long DeleteValue(Key key, const char* name) override {
-    Handle* handle = Check(key);
-    if (handle == nullptr) return kInvalidHandle;
-    if (!handle->writable) return kAccessDenied;
+    Handle* handle;
+    if (long status = Use(key, true, &handle)) return status;
     return handle->node->values.erase(Fold(name == nullptr ? "" : name)) != 0 ? 0 : kNotFound;
   }
-  long DeleteKey(Key parent, const char* name) override {
-    Handle* from = Check(parent);
-    if (from == nullptr) return kInvalidHandle;
-    auto found = from->node->children.find(Fold(name));
-    if (found == from->node->children.end()) return kNotFound;
-    if (!found->second->children.empty() || found->second->read_only) return kAccessDenied;
-    found->second->deleted = true;
-    from->node->children.erase(found);
-    return 0;
-  }
-  long DeleteSubTree(Key parent, const char* name) override {
-    Handle* from = Check(parent);
-    if (from == nullptr) return kInvalidHandle;
-    auto found = from->node->children.find(Fold(name));
-    if (found == from->node->children.end()) return kNotFound;
-    if (!DeleteChildren(found->second.get())) return kAccessDenied;
-    found->second->deleted = true;
-    from->node->children.erase(found);
-    return 0;
-  }
+  long DeleteKey(Key parent, const char* name) override { return Erase(parent, name, false); }
+  long DeleteSubTree(Key parent, const char* name) override { return Erase(parent, name, true); }
   bool HasSubKeys(Key key) override {
-    Handle* handle = Check(key);
-    return handle == nullptr || handle->node->deleted || !handle->node->children.empty();
+    Handle* handle;
+    return Use(key, false, &handle) != 0 || !handle->node->children.empty();
   }
   // Shift-JIS-like lead bytes.
   bool IsLeadByte(unsigned char c) override {
     return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
   }
+  // Decimal digits that fit in 32 bits; anything else is 0.
   uint32_t ParseDword(const char* text) override {
     uint64_t number = 0;
-    if (*text == '\0') return 0;
     for (; *text != '\0'; ++text) {
       if (*text < '0' || *text > '9') return 0;
-      number = number * 10 + static_cast<uint64_t>(*text - '0');
-      if (number > 0xFFFFFFFFu) return 0;
+      if ((number = number * 10 + static_cast<uint64_t>(*text - '0')) > 0xFFFFFFFFu) return 0;
     }
     return static_cast<uint32_t>(number);
   }
 
  private:
+  struct Node {
+    bool read_only = false, deleted = false;
+    std::map<std::string, std::pair<uint32_t, std::string>> values;
+    std::map<std::string, std::shared_ptr<Node>> children;
+  };
   struct Handle {
     std::shared_ptr<Node> node;
     bool writable = true;
   };
 
-  static std::string Fold(const std::string& name) {
-    std::string folded = name;
-    for (char& c : folded) {
+  static std::string Fold(std::string name) {
+    for (char& c : name) {
       if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     }
-    return folded;
+    return name;
   }
-  bool IsRoot(const Handle* handle) const {
-    return handle >= roots_ && handle < roots_ + kRoots;
-  }
-  Handle* Check(Key key) {
-    Handle* handle = static_cast<Handle*>(key);
-    return IsRoot(handle) || open_.count(handle) != 0 ? handle : nullptr;
+  // The handle behind an open key or a root, while its key still exists.
+  long Use(Key key, bool write, Handle** handle) {
+    *handle = static_cast<Handle*>(key);
+    const bool root = *handle >= roots_ && *handle < roots_ + kRoots;
+    if (!root && open_.count(*handle) == 0) return kInvalidHandle;
+    if ((*handle)->node->deleted) return kKeyDeleted;
+    return write && !(*handle)->writable ? kAccessDenied : 0;
   }
   Key Open(const std::shared_ptr<Node>& node, bool writable) {
-    Handle* handle = new Handle{node, writable};
-    open_.insert(handle);
-    return handle;
+    return *open_.insert(new Handle{node, writable}).first;
   }
-  bool DeleteChildren(Node* node) {
+  // One key without sub-keys, or a whole tree; a read-only key stops either.
+  long Erase(Key parent, const char* name, bool tree) {
+    Handle* from;
+    if (long status = Use(parent, false, &from)) return status;
+    auto found = from->node->children.find(Fold(name));
+    if (found == from->node->children.end()) return kNotFound;
+    Node* node = found->second.get();
+    if (tree ? !EraseChildren(node) : node->read_only || !node->children.empty()) {
+      return kAccessDenied;
+    }
+    node->deleted = true;
+    from->node->children.erase(found);
+    return 0;
+  }
+  static bool EraseChildren(Node* node) {
     if (node->read_only) return false;
     while (!node->children.empty()) {
       auto first = node->children.begin();
-      if (!DeleteChildren(first->second.get())) return false;
+      if (!EraseChildren(first->second.get())) return false;
       first->second->deleted = true;
       node->children.erase(first);
     }

@@ -16,11 +16,9 @@ namespace korvat_test {
 inline const GUID kBrowserAppService = {
     0x0002df05, 0x0000, 0x0000, {0xc0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
-// A browser that records each Navigate: the address and, for each of the
-// four optional arguments, its type and whether it points anywhere.
 class RecordingBrowser : public IWebBrowser {
  public:
-  std::vector<std::string> calls;
+  std::vector<std::string> calls;  // "address 400C:null ..." per Navigate
 
   HRESULT STDMETHODCALLTYPE Navigate(BSTR url, VARIANT* flags, VARIANT* frame, VARIANT* post,
                                      VARIANT* headers) override {
@@ -42,7 +40,6 @@ class RecordingBrowser : public IWebBrowser {
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
   ULONG STDMETHODCALLTYPE Release() override { return 1; }
-  // Nothing else is used.
 #define NOT_USED(method, ...) \
   HRESULT STDMETHODCALLTYPE method(__VA_ARGS__) override { return E_NOTIMPL; }
   NOT_USED(GetTypeInfoCount, UINT*) NOT_USED(GetTypeInfo, UINT, LCID, ITypeInfo**)
@@ -60,8 +57,7 @@ class RecordingBrowser : public IWebBrowser {
 #undef NOT_USED
 };
 
-// The toolbar's site: its service provider hands out the browser, when it
-// offers one at all.
+// Offers IServiceProvider only when asked to.
 class TestSite : public IServiceProvider {
  public:
   explicit TestSite(bool offers_provider = true) : offers_provider_(offers_provider) {}
@@ -76,12 +72,10 @@ class TestSite : public IServiceProvider {
   ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
   ULONG STDMETHODCALLTYPE Release() override { return 1; }
   HRESULT STDMETHODCALLTYPE QueryService(REFGUID service, REFIID iid, void** object) override {
-    if (!IsEqualGUID(service, kBrowserAppService) || !IsEqualIID(iid, IID_IWebBrowser)) {
-      *object = nullptr;
-      return E_NOINTERFACE;
-    }
-    *object = static_cast<IWebBrowser*>(&browser);
-    return S_OK;
+    bool browser_asked = IsEqualGUID(service, kBrowserAppService) &&
+                         IsEqualIID(iid, IID_IWebBrowser);
+    *object = browser_asked ? static_cast<IWebBrowser*>(&browser) : nullptr;
+    return browser_asked ? S_OK : E_NOINTERFACE;
   }
 
  private:

@@ -12,8 +12,8 @@
 #include "platform/com_ptr.h"
 #include "registration/registry_resource.h"
 #include "resources/resource_ids.h"
-#include "toolbar/korvat_exec.h"
 #include "toolbar/browser_site_double.h"
+#include "toolbar/korvat_exec.h"
 
 using namespace korvat_test;
 
@@ -21,18 +21,9 @@ namespace {
 
 const char kSettings[] = "Software\\Nuvix\\TapvoMeeting";
 const char kLogon[] = "Software\\Nuvix\\TapvoMeeting\\Logon";
-
-std::string Hex(const std::string& bytes) {
-  std::string hex;
-  for (unsigned char c : bytes) {
-    char pair[3];
-    snprintf(pair, sizeof(pair), "%02X", c);
-    hex += pair;
-  }
-  return hex;
-}
-
 const std::string kEmptyArguments = " 400C:null 400C:null 400C:null 400C:null";
+
+std::vector<std::string> Navigated(const std::string& page) { return {page + kEmptyArguments}; }
 
 class KorvatExecTest : public ::testing::Test {
  protected:
@@ -47,25 +38,17 @@ class KorvatExecTest : public ::testing::Test {
   }
   // A new object, sited when a site is given, pressed once.
   static HRESULT Press(TestSite* site) {
+    ComPtr<IObjectWithSite> object;
     ComPtr<IOleCommandTarget> target;
-    HRESULT result = CreateKorvatExec(nullptr, IID_IOleCommandTarget, target.ReceiveVoid());
-    if (FAILED(result)) return result;
-    if (site != nullptr) {
-      ComPtr<IObjectWithSite> sited;
-      target.As(IID_IObjectWithSite, &sited);
-      EXPECT_EQ(sited->SetSite(site), S_OK);
-    }
+    EXPECT_EQ(CreateKorvatExec(nullptr, IID_IObjectWithSite, object.ReceiveVoid()), S_OK);
+    if (site != nullptr) EXPECT_EQ(object->SetSite(site), S_OK);
+    EXPECT_EQ(object.As(IID_IOleCommandTarget, &target), S_OK);
     return target->Exec(nullptr, 0, OLECMDEXECOPT_DODEFAULT, nullptr, nullptr);
   }
   // The lines the client's frame recorded since the last look.
   std::vector<std::string> TakeClientLog() {
-    std::string bytes = ReadFileBytes(folder_.File("doubles.log"));
+    std::vector<std::string> lines = ReadLines(folder_.File("doubles.log"));
     DeleteFileA(folder_.File("doubles.log").c_str());
-    std::vector<std::string> lines;
-    for (size_t start = 0, end; (end = bytes.find('\n', start)) != std::string::npos;
-         start = end + 1) {
-      lines.push_back(bytes.substr(start, end - start));
-    }
     return lines;
   }
   TempFolder folder_;
@@ -102,27 +85,21 @@ TEST_F(KorvatExecTest, PageGoesToALoggedOnClientElseTheBrowserNavigates) {
     EXPECT_EQ(Press(&site), c.expected) << c.name;
     std::vector<std::string> sent, navigated;
     if (c.sent) {
+      // The zero byte is sent and counted.
+      const char kHex[] = "0123456789ABCDEF";
+      std::string hex;
+      for (unsigned char b : c.page + '\0') hex += {kHex[b >> 4], kHex[b & 15]};
       sent.push_back("WM_COPYDATA dwData=0 cbData=" + std::to_string(c.page.size() + 1) +
-                     " bytes=" + Hex(c.page + '\0'));
+                     " bytes=" + hex);
     } else if (SUCCEEDED(c.expected)) {
-      navigated.push_back(c.page + kEmptyArguments);
+      navigated = Navigated(c.page);
     }
     EXPECT_EQ(TakeClientLog(), sent) << c.name;
     EXPECT_EQ(site.browser.calls, navigated) << c.name;
   }
 }
 
-TEST_F(KorvatExecTest, WithoutAClientWindowTheBrowserNavigatesIfThereIsOne) {
-  SetStringValue(HKEY_CURRENT_USER, kSettings, "MeetingPage", "https://example.com/m");
-  SetDwordValue(HKEY_CURRENT_USER, kLogon, "LogonState", 1);
-  TestSite site;
-  EXPECT_EQ(Press(&site), S_OK);
-  EXPECT_EQ(site.browser.calls,
-            std::vector<std::string>{"https://example.com/m" + kEmptyArguments});
-  EXPECT_EQ(Press(nullptr), E_POINTER);
-}
-
-TEST_F(KorvatExecTest, CommandChecksComeBeforeTheSettings) {
+TEST_F(KorvatExecTest, CommandChecksComeFirstAndTheSiteIsTakenOnceAndNeverHandedOut) {
   ComPtr<IOleCommandTarget> target;
   ASSERT_EQ(CreateKorvatExec(nullptr, IID_IOleCommandTarget, target.ReceiveVoid()), S_OK);
   const GUID group = IID_IUnknown;
@@ -132,32 +109,28 @@ TEST_F(KorvatExecTest, CommandChecksComeBeforeTheSettings) {
             OLECMDERR_E_NOHELP);
   EXPECT_EQ(target->Exec(nullptr, 0, 0, nullptr, nullptr),
             HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
-
   OLECMD commands[3] = {{1, 0}, {2, 0}, {99, 0}};
   EXPECT_EQ(target->QueryStatus(&group, 3, commands, nullptr), S_OK);
   for (const OLECMD& command : commands) EXPECT_EQ(command.cmdf, 3u) << command.cmdID;
   EXPECT_EQ(target->QueryStatus(nullptr, 0, nullptr, nullptr), E_POINTER);
-  EXPECT_EQ(target->QueryStatus(nullptr, 0, commands, nullptr), S_OK);
-}
 
-TEST_F(KorvatExecTest, SiteIsTakenOnceAndNeverHandedOut) {
   ComPtr<IObjectWithSite> object;
-  ASSERT_EQ(CreateKorvatExec(nullptr, IID_IObjectWithSite, object.ReceiveVoid()), S_OK);
+  ASSERT_EQ(target.As(IID_IObjectWithSite, &object), S_OK);
   TestSite without_provider(false), site;
   EXPECT_EQ(object->SetSite(nullptr), E_POINTER);
   EXPECT_EQ(object->SetSite(&without_provider), E_NOINTERFACE);
   EXPECT_EQ(object->SetSite(&site), S_OK);
   EXPECT_EQ(object->SetSite(nullptr), S_OK);  // the browser stays
-
   void* handed_out = this;
   EXPECT_EQ(object->GetSite(IID_IUnknown, &handed_out), S_OK);
   EXPECT_EQ(handed_out, nullptr);
 
+  // Logged on, but no client window: the browser navigates, if there is one.
   SetStringValue(HKEY_CURRENT_USER, kSettings, "MeetingPage", "http://kept/");
-  ComPtr<IOleCommandTarget> target;
-  object.As(IID_IOleCommandTarget, &target);
+  SetDwordValue(HKEY_CURRENT_USER, kLogon, "LogonState", 1);
   EXPECT_EQ(target->Exec(nullptr, 0, 0, nullptr, nullptr), S_OK);
-  EXPECT_EQ(site.browser.calls, std::vector<std::string>{"http://kept/" + kEmptyArguments});
+  EXPECT_EQ(site.browser.calls, Navigated("http://kept/"));
+  EXPECT_EQ(Press(nullptr), E_POINTER);
 }
 
 // Wine's COM runtime loads the built module from its class registration.
@@ -165,17 +138,13 @@ TEST_F(KorvatExecTest, RegisteredClassIsActivatedThroughCom) {
   const std::string class_key = "CLSID\\{80947ADC-151D-490B-87F1-7C8CE1B46220}";
   folder_.CopyFromBin("Korvat.dll");
   const std::string path = folder_.File("Korvat.dll");
-  HMODULE module = LoadLibraryA(path.c_str());
-  ASSERT_NE(module, nullptr);
-  ModuleInstance = module;
-  ASSERT_EQ(RunRegistryResource(IDR_KORVATEXEC, true), S_OK);
-  ModuleInstance = nullptr;
-  FreeLibrary(module);
-  // COM looks for classes in the machine's part of the classes root.
-  EXPECT_EQ(ReadStringValue(HKEY_LOCAL_MACHINE, "Software\\Classes\\" + class_key +
-                                                    "\\InprocServer32", ""),
-            path);
-  ASSERT_EQ(GetModuleHandleA(path.c_str()), nullptr);
+  {
+    LoadedLibrary module(path);
+    ModuleInstance = module.get();
+    ASSERT_EQ(RunRegistryResource(IDR_KORVATEXEC, true), S_OK);
+    ModuleInstance = nullptr;
+  }
+  ASSERT_EQ(GetModuleHandleA(path.c_str()), nullptr);  // until COM loads it
 
   SetStringValue(HKEY_CURRENT_USER, kSettings, "MeetingPage", "http://activated/");
   TestSite site;
@@ -191,9 +160,8 @@ TEST_F(KorvatExecTest, RegisteredClassIsActivatedThroughCom) {
     ASSERT_EQ(object.As(IID_IOleCommandTarget, &target), S_OK);
     EXPECT_EQ(target->Exec(nullptr, 0, 0, nullptr, nullptr), S_OK);
   }
-  EXPECT_EQ(site.browser.calls, std::vector<std::string>{"http://activated/" + kEmptyArguments});
-  for (const std::string& key : {std::string("Korvat.KorvatExec.1"),
-                                 std::string("Korvat.KorvatExec"), class_key}) {
+  EXPECT_EQ(site.browser.calls, Navigated("http://activated/"));
+  for (const char* key : {"Korvat.KorvatExec.1", "Korvat.KorvatExec", class_key.c_str()}) {
     DeleteKeyTree(HKEY_CLASSES_ROOT, key);
   }
 }
