@@ -12,19 +12,17 @@
 
 namespace korvat_test {
 
+// The option flags that name the three registration writers.
+constexpr DWORD kOffice = 0x2, kButton = 0x4, kRightClick = 0x8;
+
 class FeatureModule {
  public:
-  struct Options {
-    bool with_resources = true;  // zrtpres.dll beside the module
-    bool trace = false;          // the module's trace log switched on
-  };
-  FeatureModule() : FeatureModule(Options()) {}
-  explicit FeatureModule(Options options);
+  // `with_resources`: zrtpres.dll beside the module; `trace`: its trace log on.
+  explicit FeatureModule(bool with_resources = true, bool trace = false);
   // Unloads the module and every load of zrtpres.dll that it left behind.
   ~FeatureModule();
 
   const TempFolder& folder() const { return folder_; }
-  std::string ModulePath() const { return folder_.File("Korvat.dll"); }
   // The messages of the trace log (the text after the time), banners left out.
   std::vector<std::string> TraceMessages() const;
 
@@ -45,24 +43,24 @@ struct ExpectedKey {
   std::string path;
   std::vector<std::string> tree;
 };
+// A tree from lines relative to its top key, "\\sub\\key|name=data": an empty
+// name is the default value, data "#3" is REG_DWORD 3, other data REG_SZ.
+// Every key on a line's path belongs to the tree.
+ExpectedKey Tree(const std::string& top, const std::vector<std::string>& lines);
 
-// The browser button and KorvatExec class keys for a module in `folder`.
-std::vector<ExpectedKey> ButtonKeys(const std::string& folder, bool xp,
-                                    const std::string& status_text);
-std::vector<ExpectedKey> OfficeKeys(const std::string& folder);
-std::vector<ExpectedKey> RightMenuKeys(const std::string& folder);
+// The keys of one writer (a flag above) for a module in `folder`; the
+// button's status text comes from zrtpres.dll, so is empty without it.
+std::vector<ExpectedKey> WriterKeys(DWORD writer, const std::string& folder, bool xp = false,
+                                    const std::string& status_text = "");
 
 // Keys that tell whether each registration is present.
-extern const char kButtonKey[];
-extern const char kOfficeWordAddInKey[];
-extern const char kRightMenuHandlerKey[];
+extern const char kButtonKey[], kOfficeWordAddInKey[], kRightMenuHandlerKey[];
 
 // Deletes every key of the three writers from the current user's hive.
 void DeleteRegistrationKeys();
 
 // The settings key; "<missing>" is what ReadStringValue gives for no value.
-extern const char kSettingsPath[];
-extern const char kMissing[];
+extern const char kSettingsPath[], kMissing[];
 // Deletes the settings key of both hives and every registration key.
 void CleanFeatureKeys();
 // A value of the user's settings key; storing kMissing makes only the key.

@@ -18,18 +18,13 @@ using namespace korvat_test;
 namespace {
 
 using Lines = std::vector<std::string>;
-const ULONGLONG kNever = 0x7FFFFFFF00000000ull;  // an expiry far ahead
 
-std::string Record(const std::string& name, const std::string& value, const std::string& url,
-                   ULONGLONG created, ULONGLONG expires = kNever) {
-  return CookieRecord(name, value, url, created, expires);
-}
 std::string Page(const std::string& value = "/site/start/ann", ULONGLONG created = 500) {
-  return Record(kMeetingPageCookie, value, "h/p/", created);
+  return CookieRecord(kMeetingPageCookie, value, "h/p/", created);
 }
 // An empty value stands for no install cookie.
 std::string Install(const std::string& value) {
-  return value.empty() ? "" : Record(kInstallCookie, value, "h/", 500);
+  return value.empty() ? "" : CookieRecord(kInstallCookie, value, "h/", 500);
 }
 
 TraceCapture& Trace() {
@@ -106,9 +101,9 @@ TEST_F(CookieImportTest, TheNewestUnexpiredCookieWinsInEitherListingOrder) {
     Write(3 - newer, Page("/old", 100));
     std::string newest = Write(newer, Page("/new", 200));
     // Expired, local and undated cookies never win.
-    Write(3, Record(kMeetingPageCookie, "/expired", "h/", 900, 0x100000000ull));
-    Write(4, Record(kMeetingPageCookie, "/local", "~~local~~/x/", 900));
-    Write(5, Record(kMeetingPageCookie, "/undated", "h/", 0));
+    Write(3, CookieRecord(kMeetingPageCookie, "/expired", "h/", 900, 0x100000000ull));
+    Write(4, CookieRecord(kMeetingPageCookie, "/local", "~~local~~/x/", 900));
+    Write(5, CookieRecord(kMeetingPageCookie, "/undated", "h/", 0));
     EXPECT_EQ(ImportCookieSettings(), 1);
     EXPECT_EQ(User(kMeetingPage), "http://h/new");
     EXPECT_EQ(std::string(LastCookieFile), newest);

@@ -40,23 +40,58 @@ class LoginInfoTest : public ::testing::Test {
   FeatureModule module_;
 };
 
-TEST_F(LoginInfoTest, ThePageIsTheSiteASlashStartAndTheNameUnencoded) {
-  const char* const rows[][3] = {
-      {"x/site", "ann", "x/site/start/ann"}, {"x/site/", "ann", "x/site/start/ann"},
-      {"x/site", "", "x/site/start/"},      {"x", "A%41+b c", "x/start/A%41+b c"},
-      {"", "ann", "/start/ann"},  // an empty site still gets its "/"
+// A page stored by TapvoSetLoginInfo (the site, "/" unless present, "start/",
+// the name unencoded) or directly, split at its last two "/" and decoded.
+TEST_F(LoginInfoTest, StoredPagesSplitAtTheirLastTwoSlashes) {
+  const std::string long_page = "https://host/" + std::string(200, 'p');
+  const std::string sites(1100, 's'), names(1100, 'n');
+  const struct {
+    bool set;  // stored by TapvoSetLoginInfo from the site and name read back
+    std::string page, site, name;
+  } rows[] = {
+      {true, "https://meet.example.com/site/start/ann", "https://meet.example.com/site", "ann"},
+      {true, "x/site/start/", "x/site", ""},
+      {true, "/start/ann", "", "ann"},  // an empty site still gets its "/"
+      {false, "x/site/start/Ann+Lee", "x/site", "Ann Lee"},
+      {false, "x/start/a/b", "x/start", "b"},
+      {false, "x/start/ann/", "x", "ann"},  // a final "/" behind the name is dropped
+      {false, "x/site/start/%41%4a%zz%4", "x/site", "AJ%zz%4"},
+      {false, "x/site/start/100%", "x/site", "100%"},
+      {false, "x/" + sites + "/start/ann", "x/" + sites.substr(0, 1021), "ann"},
+      {false, "x/start/" + names, "x", names.substr(0, 1023)},
+      {false, "no-start-here", "no-start-here", kUntouched},
+      {false, long_page, long_page.substr(0, 128), kUntouched},
+      {false, "", "", kUntouched},
   };
   for (const auto& row : rows) {
-    StoreUserSetting("MeetingPage", "old");
-    EXPECT_EQ(module_.SetLoginInfo(row[0], row[1]), 0);
-    EXPECT_EQ(UserSetting("MeetingPage"), row[2]);
+    SCOPED_TRACE(row.page.substr(0, 30));
+    StoreUserSetting("MeetingPage", row.set ? "old" : row.page);
+    if (row.set) ASSERT_EQ(module_.SetLoginInfo(row.site.c_str(), row.name.c_str()), 0);
+    EXPECT_EQ(UserSetting("MeetingPage"), row.page);
+    Login login = Get();
+    EXPECT_EQ(login.result, 0);
+    EXPECT_EQ(login.site(), row.site);
+    EXPECT_EQ(login.name(), row.name);
+    if (row.name == kUntouched) {
+      // 128 bytes of text and zeros, and a zero after a text of 128 characters.
+      EXPECT_EQ(login.site_buffer.find('#'), 129u);
+    }
   }
+  // The site gets no second "/", and the name goes in unencoded.
+  for (const char* site : {"x/", "x"}) {
+    ASSERT_EQ(module_.SetLoginInfo(site, "A%41+b c"), 0);
+    EXPECT_EQ(UserSetting("MeetingPage"), "x/start/A%41+b c");
+  }
+  // A SiteName takes the place of the page, even when it is empty.
+  StoreUserSetting("SiteName", "");
+  Login login = Get();
+  EXPECT_EQ(login.result, 0);
+  EXPECT_EQ(login.site_buffer.substr(0, 128), std::string(128, '\0'));
+  EXPECT_EQ(login.name(), kUntouched);
 }
 
 TEST_F(LoginInfoTest, NullOrOverlongInputIsRefusedBeforeAnythingIsWritten) {
-  FeatureModule::Options options;
-  options.trace = true;
-  FeatureModule module(options);
+  FeatureModule module(true, true);
   const std::string site(2000, 's');
   EXPECT_EQ(module.SetLoginInfo(nullptr, "ann"), -1);
   EXPECT_EQ(module.SetLoginInfo("x", nullptr), -1);
@@ -75,92 +110,37 @@ TEST_F(LoginInfoTest, NullOrOverlongInputIsRefusedBeforeAnythingIsWritten) {
   EXPECT_EQ(module.TraceMessages().back(), "TapvoSetLoginInfo() end");
 }
 
-TEST_F(LoginInfoTest, ANewKeyGetsEveryIntegrationOn) {
-  EXPECT_EQ(module_.SetLoginInfo("x/site", "ann"), 0);
-  const std::string key = kSettingsPath;
-  EXPECT_EQ(DumpTree(HKEY_CURRENT_USER, key),
-            (std::vector<std::string>{key, key + "|INSTALLED=REG_SZ:1",
-                                      key + "|MeetingPage=REG_SZ:x/site/start/ann",
-                                      key + "|OfficeMenu=REG_SZ:true", key + "|Option=REG_SZ:ie",
-                                      key + "|RightClick=REG_SZ:true"}));
-  for (const char* registration : {kButtonKey, kRightMenuHandlerKey, kOfficeWordAddInKey}) {
-    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, registration)) << registration;
-  }
-}
-
-TEST_F(LoginInfoTest, AnExistingKeyKeepsItsOptionsAndFillsInMissingOnes) {
+// A new key gets every integration on; an existing one keeps its options and
+// fills in missing ones as on. The registrations follow.
+TEST_F(LoginInfoTest, SetLoginInfoFillsInTheOptionsAndAppliesThem) {
   const char* const names[] = {"INSTALLED", "RightClick", "OfficeMenu", "Option"};
   const char* const registrations[] = {kRightMenuHandlerKey, kOfficeWordAddInKey, kButtonKey};
   struct Row {
-    const char* before[4];
+    const char* before[4];  // none: no key, and nothing registered beforehand
     const char* after[4];
     bool registered[3];
   } rows[] = {
+      {{}, {"1", "true", "true", "ie"}, {1, 1, 1}},
       {{kMissing, kMissing, kMissing, kMissing}, {"true", "true", "true", "ie"}, {1, 1, 1}},
       {{"TRUE", "no", "TRUE", "desktop"}, {"TRUE", "no", "TRUE", "desktop"}, {0, 1, 0}},
       {{"1", "true", "false", "IEDesktop"}, {"true", "true", "false", "IEDesktop"}, {1, 0, 1}},
   };
   for (const Row& row : rows) {
-    SCOPED_TRACE(row.before[3]);
+    SCOPED_TRACE(row.after[3]);
     CleanFeatureKeys();
-    module_.RemoveAddIn(0xE);  // everything registered beforehand
-    StoreUserSetting("MeetingPage", "old");
-    for (int i = 0; i < 4; ++i) StoreUserSetting(names[i], row.before[i]);
+    if (row.before[0] != nullptr) {
+      module_.RemoveAddIn(kOffice | kButton | kRightClick);
+      for (int i = 0; i < 4; ++i) StoreUserSetting(names[i], row.before[i]);
+    }
     EXPECT_EQ(module_.SetLoginInfo("x", "ann"), 0);
     EXPECT_EQ(UserSetting("MeetingPage"), "x/start/ann");
     for (int i = 0; i < 4; ++i) EXPECT_EQ(UserSetting(names[i]), row.after[i]) << names[i];
     for (int i = 0; i < 3; ++i) {
       EXPECT_EQ(KeyExists(HKEY_CURRENT_USER, registrations[i]), row.registered[i]) << i;
     }
+    // A new key holds these five values and no other.
+    if (row.before[0] == nullptr) EXPECT_EQ(DumpTree(HKEY_CURRENT_USER, kSettingsPath).size(), 6u);
   }
-}
-
-TEST_F(LoginInfoTest, AStoredPageSplitsAtItsLastTwoSlashes) {
-  const std::string long_page = "https://host/" + std::string(200, 'p');
-  const std::string sites(1100, 's'), names(1100, 'n');
-  const std::string rows[][3] = {
-      {"x/site/start/Ann+Lee", "x/site", "Ann Lee"},
-      {"x/start/a/b", "x/start", "b"},
-      {"x/site/start/", "x/site", ""},
-      {"x/start/ann/", "x", "ann"},  // a final "/" behind the name is dropped
-      {"x/site/start/%41%4a%zz%4", "x/site", "AJ%zz%4"},
-      {"x/site/start/100%", "x/site", "100%"},
-      {"x/" + sites + "/start/ann", "x/" + sites.substr(0, 1021), "ann"},
-      {"x/start/" + names, "x", names.substr(0, 1023)},
-      {"no-start-here", "no-start-here", kUntouched},
-      {long_page, long_page.substr(0, 128), kUntouched},
-      {"", "", kUntouched},
-  };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row[0].substr(0, 30));
-    StoreUserSetting("MeetingPage", row[0]);
-    Login login = Get();
-    EXPECT_EQ(login.result, 0);
-    EXPECT_EQ(login.site(), row[1]);
-    EXPECT_EQ(login.name(), row[2]);
-    if (row[2] == kUntouched) {
-      // 128 bytes of text and zeros, and a zero after a text of 128 characters.
-      EXPECT_EQ(login.site_buffer.find('#'), 129u);
-    }
-  }
-}
-
-TEST_F(LoginInfoTest, StoredInfoComesBackAsItWent) {
-  const char* const rows[][2] = {{"https://meet.example.com/site", "ann"}, {"x/site", ""},
-                                 {"", "ann"}};
-  for (const auto& row : rows) {
-    ASSERT_EQ(module_.SetLoginInfo(row[0], row[1]), 0);
-    Login login = Get();
-    EXPECT_EQ(login.result, 0);
-    EXPECT_EQ(login.site(), row[0]);
-    EXPECT_EQ(login.name(), row[1]);
-  }
-  // A SiteName takes the place of the page, even when it is empty.
-  StoreUserSetting("SiteName", "");
-  Login login = Get();
-  EXPECT_EQ(login.result, 0);
-  EXPECT_EQ(login.site_buffer.substr(0, 128), std::string(128, '\0'));
-  EXPECT_EQ(login.name(), kUntouched);
 }
 
 // The machine's settings, readable but not writable as for a user without

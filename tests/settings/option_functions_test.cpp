@@ -12,7 +12,6 @@ using namespace korvat_test;
 
 namespace {
 
-constexpr DWORD kOffice = 0x2, kButton = 0x4, kRightClick = 0x8;
 const std::string kTooLong(260, 't');  // one byte more than the 260-byte reader holds
 
 class OptionFunctionsTest : public ::testing::Test {
@@ -84,9 +83,7 @@ TEST_F(OptionFunctionsTest, GetOptionOnlyAddsTheBitsTheValuesStandFor) {
 }
 
 TEST_F(OptionFunctionsTest, WithoutTheSettingsKeyNothingIsReadOrWritten) {
-  FeatureModule::Options options;
-  options.trace = true;
-  FeatureModule module(options);
+  FeatureModule module(true, true);
   EXPECT_EQ(module.SetOption(kRightClick | kOffice | kButton), -1);
   DWORD flags = 0x40;
   EXPECT_EQ(module.GetOption(&flags), -1);

@@ -12,57 +12,42 @@ using namespace korvat_test;
 
 namespace {
 
-class SettingsKeyTest : public ::testing::Test {
- protected:
-  void SetUp() override { DeleteKeyTree(HKEY_CURRENT_USER, kSettingsKey); }
-  void TearDown() override { DeleteKeyTree(HKEY_CURRENT_USER, kSettingsKey); }
-};
-
-TEST_F(SettingsKeyTest, ValuesThatFitTheBufferAreRead) {
+TEST(SettingsKeyTest, OnlyValuesThatFitTheBufferWithTheirZeroAreRead) {
   struct Case {
+    const char* stored_as;  // the value name written, null for no key at all
     std::string stored;
+    bool binary;  // unterminated data
     DWORD buffer;
     bool read;
   } cases[] = {
-      {"ie", kFlagBufferSize, true},
-      {"", kFlagBufferSize, true},
-      {std::string(259, 'x'), kFlagBufferSize, true},
-      {std::string(260, 'x'), kFlagBufferSize, false},
-      {std::string(1023, 'p'), kPageBufferSize, true},
-      {std::string(1024, 'p'), kPageBufferSize, false},
-      {std::string(1024, 'p'), kLoginPageBufferSize, true},
+      {kOption, "ie", false, kFlagBufferSize, true},
+      {kOption, "", false, kFlagBufferSize, true},
+      {kOption, std::string(259, 'x'), false, kFlagBufferSize, true},
+      {kOption, std::string(260, 'x'), false, kFlagBufferSize, false},
+      {kOption, std::string(1023, 'p'), false, kPageBufferSize, true},
+      {kOption, std::string(1024, 'p'), false, kPageBufferSize, false},
+      {kOption, std::string(1024, 'p'), false, kLoginPageBufferSize, true},
+      {kOption, std::string(8, 'z'), true, 8, false},
+      {kOption, std::string(8, 'z'), true, 9, true},
+      {kRightClick, "true", false, kFlagBufferSize, false},  // another value only
+      {nullptr, "", false, kFlagBufferSize, false},
   };
   for (const Case& c : cases) {
-    SetStringValue(HKEY_CURRENT_USER, kSettingsKey, kOption, c.stored);
+    SCOPED_TRACE(testing::Message() << c.stored.size() << " in " << c.buffer);
+    DeleteKeyTree(HKEY_CURRENT_USER, kSettingsKey);
+    if (c.binary) {
+      SetBinaryValue(HKEY_CURRENT_USER, kSettingsKey, c.stored_as, c.stored);
+    } else if (c.stored_as != nullptr) {
+      SetStringValue(HKEY_CURRENT_USER, kSettingsKey, c.stored_as, c.stored);
+    }
     std::string buffer(c.buffer, '?');
     LONG status = ReadSettingString(HKEY_CURRENT_USER, kOption, &buffer[0], c.buffer);
-    EXPECT_EQ(status == ERROR_SUCCESS, c.read) << c.stored.size() << " in " << c.buffer;
-    // A missing value leaves the buffer empty and zeroed.
+    EXPECT_EQ(status == ERROR_SUCCESS, c.read);
+    // A missing value leaves the buffer empty; the whole buffer is zeroed.
     EXPECT_EQ(std::string(buffer.c_str()), c.read ? c.stored : std::string());
     EXPECT_EQ(buffer.find('?'), std::string::npos);
   }
-}
-
-TEST_F(SettingsKeyTest, UnterminatedDataThatFillsTheBufferIsMissing) {
-  SetBinaryValue(HKEY_CURRENT_USER, kSettingsKey, kOption, std::string(8, 'z'));
-  char buffer[8];
-  EXPECT_NE(ReadSettingString(HKEY_CURRENT_USER, kOption, buffer, sizeof(buffer)),
-            ERROR_SUCCESS);
-  EXPECT_STREQ(buffer, "");
-  char larger[9];
-  EXPECT_EQ(ReadSettingString(HKEY_CURRENT_USER, kOption, larger, sizeof(larger)),
-            ERROR_SUCCESS);
-  EXPECT_STREQ(larger, "zzzzzzzz");
-}
-
-TEST_F(SettingsKeyTest, MissingKeyOrValueIsMissing) {
-  char buffer[kFlagBufferSize];
-  EXPECT_NE(ReadSettingString(HKEY_CURRENT_USER, kOption, buffer, sizeof(buffer)),
-            ERROR_SUCCESS);
-  SetStringValue(HKEY_CURRENT_USER, kSettingsKey, kRightClick, "true");
-  EXPECT_NE(ReadSettingString(HKEY_CURRENT_USER, kOption, buffer, sizeof(buffer)),
-            ERROR_SUCCESS);
-  EXPECT_STREQ(buffer, "");
+  DeleteKeyTree(HKEY_CURRENT_USER, kSettingsKey);
 }
 
 TEST(TextIsTrueTest, ComparesWithoutRegardToCase) {
