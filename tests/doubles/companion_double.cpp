@@ -6,23 +6,13 @@
 
 #include "record.h"
 
-namespace {
-
-void Record(const char* export_name) {
+static HRESULT Record(const char* export_name) {
   char path[MAX_PATH] = {};
   GetModuleFileNameA(CurrentModule(), path, MAX_PATH);
   const char* slash = std::strrchr(path, '\\');
   RecordCall(CurrentModule(), "%s %s", slash != nullptr ? slash + 1 : path, export_name);
-}
-
-}  // namespace
-
-STDAPI DllRegisterServer() {
-  Record("DllRegisterServer");
   return S_OK;
 }
 
-STDAPI DllUnregisterServer() {
-  Record("DllUnregisterServer");
-  return S_OK;
-}
+STDAPI DllRegisterServer() { return Record("DllRegisterServer"); }
+STDAPI DllUnregisterServer() { return Record("DllUnregisterServer"); }

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <memory>
 #include <regex>
 #include <string>
@@ -18,24 +17,15 @@ namespace {
 
 using Strings = std::vector<std::string>;
 const INT_PTR n = 0;  // an argument the module does not look at
-
 const char kSettings[] = "Software\\Nuvix\\TapvoMeeting";
 const char kShortcutText[] = "Start Nuvix Tapvo Meeting";
-const char kUnRegisterLine[] = "UnRegisterKey() parent_key = SOFTWARE\\Nuvix,section_key = TapvoMeeting";
+const char kUnRegisterLine[] =
+    "UnRegisterKey() parent_key = SOFTWARE\\Nuvix,section_key = TapvoMeeting";
+const Strings kExitLines = {"ExitControl() begin", "ExitControl() end"};
 
 // A handle or pointer as the host writes it: signed decimal at pointer size.
 std::string AsText(const void* value) {
   return std::to_string(static_cast<long long>(reinterpret_cast<INT_PTR>(value)));
-}
-
-// The doubles' calls; each line ends in a bare LF.
-Strings RecordedCalls(const std::string& path) {
-  Strings lines;
-  std::string bytes = ReadFileBytes(path);
-  for (size_t at = 0, end; (end = bytes.find('\n', at)) != std::string::npos; at = end + 1) {
-    lines.push_back(bytes.substr(at, end - at));
-  }
-  return lines;
 }
 
 class PluginExportsTest : public ::testing::Test {
@@ -46,7 +36,7 @@ class PluginExportsTest : public ::testing::Test {
     dir_ = folder_->path() + "\\plug in";
     CreateDirectoryA(dir_.c_str(), nullptr);
     for (const char* file : {"Korvat.dll", "tpvoun.exe"}) Copy(file, file);
-    static ATOM host_class = [] {
+    static const ATOM host_class = [] {
       WNDCLASSA wc = {};
       wc.lpfnWndProc = &HostProc;
       wc.lpszClassName = "KorvatTestHost";
@@ -79,8 +69,8 @@ class PluginExportsTest : public ::testing::Test {
   // Calls an export with the argument types given (all pointer-sized).
   template <typename R, typename... Args>
   R Call(const char* name, Args... args) {
-    using Fn = R(WINAPI*)(Args...);
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(module_->Proc(name)))(args...);
+    return reinterpret_cast<R(WINAPI*)(Args...)>(
+        reinterpret_cast<void*>(module_->Proc(name)))(args...);
   }
   void* InitControl(const std::string& text) { return Call<void*>("InitControl", text.c_str()); }
   void ExitControl(const std::string& text) { Call<void>("ExitControl", text.c_str()); }
@@ -121,7 +111,7 @@ class PluginExportsTest : public ::testing::Test {
     trace_seen_ = lines.size();
     return messages;
   }
-  Strings Calls() const { return RecordedCalls(dir_ + "\\doubles.log"); }
+  Strings Calls() const { return ReadLines(dir_ + "\\doubles.log"); }
   bool ControlLoaded() const { return GetModuleHandleA((dir_ + "\\zrtpctl.dll").c_str()); }
   static std::string Setting(HKEY root, const char* name) {
     return ReadStringValue(root, kSettings, name);
@@ -136,67 +126,42 @@ class PluginExportsTest : public ::testing::Test {
   size_t trace_seen_ = 0;
 };
 
-const Strings kInitLines = {"InitControl() begin", "InitControl() end"};
-const Strings kExitLines = {"ExitControl() begin", "ExitControl() end"};
-
 TEST_F(PluginExportsTest, ControlModuleIsCreatedThroughThePreferredFunctionAndReleasedOnce) {
-  struct Case {
-    const char* variant;
-    const char* create;  // followed by the host window
-    const char* deleted;
-  } cases[] = {{"zrtpctl_both.dll", "PDNewInstance %s 0", "ZRDeleteInstance 4201"},
-               {"zrtpctl_zr_only.dll", "ZRNewInstance %s", "ZRDeleteInstance 4202"}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.variant);
-    TearDown();
-    SetUp();
-    Load(c.variant);
-    void* loader = InitControl(host_text_);
-    char created[64];
-    std::snprintf(created, sizeof(created), c.create, host_text_.c_str());
-    EXPECT_EQ(Calls(), Strings{created});
-    EXPECT_TRUE(ControlLoaded());
-    EXPECT_EQ(Events(), Strings{"WM_SIZE 0 0"});
-    EXPECT_EQ(Trace(), kInitLines);
-
-    // Values that were not handed out are ignored after the trace lines.
-    char unrelated[] = "not a loader";
-    for (const std::string& value : {std::string("0"), std::string("loader"),
-                                     std::string("12345"), AsText(unrelated)}) {
-      ExitControl(value);
-      EXPECT_EQ(Trace(), kExitLines) << value;
-    }
-    EXPECT_STREQ(unrelated, "not a loader");
-    EXPECT_EQ(Calls().size(), 1u);
-
-    // The real value releases the control module; a second release is ignored.
-    ExitControl(AsText(loader));
-    ExitControl(AsText(loader));
-    EXPECT_EQ(Calls(), (Strings{created, c.deleted}));
-    EXPECT_FALSE(ControlLoaded());
-    EXPECT_EQ(Trace().size(), 4u);
-  }
-}
-
-TEST_F(PluginExportsTest, AFailedLoadOrNoHostWindowPostsNothing) {
-  struct Case {
+  const struct {
     const char* variant;
     bool host;
-    Strings calls;  // with the loader released
-  } cases[] = {{"zrtpctl_no_delete.dll", true, {}},
-               {"", true, {}},
-               {"zrtpctl_both.dll", false, {"PDNewInstance 0 0", "ZRDeleteInstance 4201"}}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.variant);
+    const char *create, *deleted;  // create: followed by the host window; null: a failed load
+  } cases[] = {{"zrtpctl_both.dll", true, "PDNewInstance %s 0", "ZRDeleteInstance 4201"},
+               {"zrtpctl_zr_only.dll", true, "ZRNewInstance %s", "ZRDeleteInstance 4202"},
+               {"zrtpctl_both.dll", false, "PDNewInstance 0 0", "ZRDeleteInstance 4201"},
+               {"zrtpctl_no_delete.dll", true, nullptr, nullptr},
+               {"", true, nullptr, nullptr}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.variant) + (c.host ? "" : " without a host window"));
     TearDown();
     SetUp();
     Load(c.variant);
     void* loader = InitControl(c.host ? host_text_ : "no window");
     ASSERT_NE(loader, nullptr);
-    EXPECT_EQ(ControlLoaded(), !c.calls.empty());
-    EXPECT_EQ(Events(), Strings{});  // neither to the host nor to the thread
-    ExitControl(AsText(loader));
-    EXPECT_EQ(Calls(), c.calls);
+    char created[64] = {};
+    if (c.create) std::snprintf(created, sizeof(created), c.create, host_text_.c_str());
+    EXPECT_EQ(Calls(), c.create ? Strings{created} : Strings{});
+    EXPECT_EQ(ControlLoaded(), c.create != nullptr);
+    // WM_SIZE after a load only, and only to a host window.
+    EXPECT_EQ(Events(), c.create && c.host ? Strings{"WM_SIZE 0 0"} : Strings{});
+    EXPECT_EQ(Trace(), (Strings{"InitControl() begin", "InitControl() end"}));
+
+    // Values that were not handed out, and a second release, are ignored
+    // after the trace lines; the real value releases the control module.
+    char unrelated[] = "not a loader";
+    for (const std::string& value : {std::string("0"), std::string("loader"),
+                                     std::string("12345"), AsText(unrelated), AsText(loader),
+                                     AsText(loader)}) {
+      ExitControl(value);
+      EXPECT_EQ(Trace(), kExitLines) << value;
+    }
+    EXPECT_STREQ(unrelated, "not a loader");
+    EXPECT_EQ(Calls(), c.create ? (Strings{created, c.deleted}) : Strings{});
     EXPECT_FALSE(ControlLoaded());
   }
 }
@@ -207,18 +172,14 @@ TEST_F(PluginExportsTest, PluginWindowCoversTheParentAsCreatedAndGoesWithItsInst
   HWND parent = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 120, 80, 300, 200,
                                 nullptr, nullptr, nullptr, nullptr);
   void* instance = Call<void*>("ZRNewInstance", parent);
-  ASSERT_NE(instance, nullptr);
   HWND child = GetWindow(parent, GW_CHILD);
   ASSERT_NE(child, nullptr);
   SetWindowPos(parent, nullptr, 0, 0, 640, 480, SWP_NOMOVE | SWP_NOZORDER);
   RECT rect;
   GetWindowRect(child, &rect);
   MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
-  EXPECT_EQ((Strings{std::to_string(rect.left), std::to_string(rect.top),
-                     std::to_string(rect.right), std::to_string(rect.bottom)}),
-            (Strings{"0", "0", "300", "200"}));
-  EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(child, GWL_STYLE)), 0x56000000u);
-  EXPECT_EQ(GetClassLongA(child, GCL_STYLE), 0x000Bu);
+  EXPECT_EQ(std::vector<LONG>({rect.left, rect.top, rect.right, rect.bottom}),
+            std::vector<LONG>({0, 0, 300, 200}));
   char name[64] = {};
   GetClassNameA(child, name, sizeof(name));
   const std::string digits = std::to_string(2 * sizeof(void*));  // 8 on 32-bit
@@ -235,27 +196,22 @@ TEST_F(PluginExportsTest, PluginWindowCoversTheParentAsCreatedAndGoesWithItsInst
   EXPECT_FALSE(IsWindow(child));
   EXPECT_EQ(unrelated, std::vector<unsigned char>(64, 0xAB));
 
-  // A window that went with its parent leaves only the instance to release.
-  void* second = Call<void*>("ZRNewInstance", parent);
+  // A window that went with its parent leaves only the instance to release;
+  // a module loaded again registers the class that its unloading took.
+  instance = Call<void*>("ZRNewInstance", parent);
   DestroyWindow(parent);
-  Call<void>("ZRDeleteInstance", second);
+  Call<void>("ZRDeleteInstance", instance);
+  module_.reset();
+  Load("");
+  parent = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 300, 200, nullptr, nullptr, nullptr,
+                           nullptr);
+  instance = Call<void*>("ZRNewInstance", parent);
+  EXPECT_NE(GetWindow(parent, GW_CHILD), nullptr);
+  Call<void>("ZRDeleteInstance", instance);
+  DestroyWindow(parent);
 }
 
-TEST_F(PluginExportsTest, AModuleLoadedAgainCreatesItsWindowsAgain) {
-  // The unloaded module took its window class with it.
-  for (int load = 0; load < 2; ++load) {
-    Load("");
-    HWND parent = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 300, 200, nullptr, nullptr,
-                                  nullptr, nullptr);
-    void* instance = Call<void*>("ZRNewInstance", parent);
-    EXPECT_NE(GetWindow(parent, GW_CHILD), nullptr) << load;
-    Call<void>("ZRDeleteInstance", instance);
-    DestroyWindow(parent);
-    module_.reset();
-  }
-}
-
-TEST_F(PluginExportsTest, PreDownloadRebuildsTheSettingsInBothHivesAndNotifiesOnceAHostIsKnown) {
+TEST_F(PluginExportsTest, PreDownloadAndSetupRebuildTheSettingsAndNotifyOnceAHostIsKnown) {
   Load("");
   auto pre_download = [this](const char* page) {
     return Call<int>("AsPreDownload", n, n, n, page, "", "");
@@ -267,27 +223,21 @@ TEST_F(PluginExportsTest, PreDownloadRebuildsTheSettingsInBothHivesAndNotifiesOn
   EXPECT_EQ(Trace(), (Strings{"AsPreDownload() begin", kUnRegisterLine, "As PreDownload() end"}));
 
   InitControl(host_text_);
-  const char* no_page = "<missing>";
-  struct Case {
-    const char* page;
-    const char* stored;
-  } cases[] = {{"ab", no_page}, {"abc", "abc"}, {nullptr, no_page}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.page != nullptr ? c.page : "null");
+  for (const char* page : {"ab", "abc", static_cast<const char*>(nullptr)}) {
+    SCOPED_TRACE(page != nullptr ? page : "null");
     SetStringValue(HKEY_CURRENT_USER, kSettings, "ReturnPage", "old");
-    EXPECT_EQ(pre_download(c.page), 0);
+    EXPECT_EQ(pre_download(page), 0);
     for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
       EXPECT_EQ(Setting(root, "ShortcutName"), kShortcutText);
       EXPECT_EQ(Setting(root, "ShortcutDescribe"), kShortcutText);
-      EXPECT_EQ(Setting(root, "ReturnPage"), c.stored);
+      EXPECT_EQ(Setting(root, "ReturnPage"),  // kept only when longer than 2
+                page != nullptr && std::string(page) == "abc" ? "abc" : "<missing>");
     }
     EXPECT_EQ(Events(), Strings{"notify 0 1"});
   }
-}
 
-TEST_F(PluginExportsTest, SetupRunsTheStepsWithoutAReturnPageAndNotifiesEachEnd) {
-  Load("");  // no control module to register: the host is told all the same
-  InitControl(host_text_);
+  // Setup runs the three steps without a return page; with no control module
+  // to register, the host is told all the same.
   Trace();
   SetStringValue(HKEY_CURRENT_USER, kSettings, "ReturnPage", "http://old/page");
   EXPECT_EQ(Call<int>("AsSetup", n, n, n, n, n, n, n, n, n, n, n, n, n, n, n, n), 0);
@@ -297,7 +247,6 @@ TEST_F(PluginExportsTest, SetupRunsTheStepsWithoutAReturnPageAndNotifiesEachEnd)
   EXPECT_EQ(Trace(), (Strings{"AsSetup() begin", "AsPreDownload() begin", kUnRegisterLine,
                               "As PreDownload() end", "AsAfterDownload() begin",
                               "AsAfterDownload() end", "AsSetup() end"}));
-
   // The two steps without work write nothing.
   EXPECT_EQ(Call<int>("AsDownload", n, n, n, n, n, n, n, n, n), 0);
   EXPECT_EQ(Call<int>("AsExitDownload"), 0);

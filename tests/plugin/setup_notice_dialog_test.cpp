@@ -15,33 +15,6 @@ using namespace korvat_test;
 
 namespace {
 
-struct Seen {
-  bool found = false, owner_enabled = true, closed = false;
-  RECT rect = {};
-  LONG ex_style = 0;
-};
-
-// Finds the dialog, notes what it shows, closes it with `message`.
-void WatchAndClose(UINT message, WPARAM wParam, HWND owner, Seen* seen) {
-  // Shown once it has been placed.
-  HWND dialog = nullptr;
-  for (int i = 0; i < 200; ++i, Sleep(25)) {
-    dialog = FindWindowA("#32770", "Nuvix Tapvo Meeting Setup");
-    if (dialog != nullptr && IsWindowVisible(dialog)) break;
-  }
-  if (!(seen->found = dialog != nullptr && IsWindowVisible(dialog))) return;
-  GetWindowRect(dialog, &seen->rect);
-  seen->ex_style = GetWindowLongA(dialog, GWL_EXSTYLE);
-  seen->owner_enabled = IsWindowEnabled(owner);
-  PostMessageA(dialog, message, wParam, 0);
-  for (int i = 0; i < 200 && IsWindow(dialog); ++i) Sleep(25);
-  seen->closed = !IsWindow(dialog);
-  if (!seen->closed) {  // end it anyway rather than hang the test
-    EndDialog(dialog, 1);
-    PostMessageA(dialog, WM_NULL, 0, 0);
-  }
-}
-
 TEST(SetupNoticeDialogTest, ShowsCentredAndTopmostAndClosesByOkEscapeAndTheCloseBox) {
   // The module's own template, as when no zrtpres.dll lies beside it.
   TempFolder folder;
@@ -53,33 +26,47 @@ TEST(SetupNoticeDialogTest, ShowsCentredAndTopmostAndClosesByOkEscapeAndTheClose
   // An owner away from the screen's centre: the dialog is centred regardless.
   HWND owner = CreateWindowExA(0, "STATIC", "owner", WS_POPUP | WS_VISIBLE, 10, 20, 200, 100,
                                nullptr, nullptr, nullptr, nullptr);
-  struct Closer {
-    const char* name;
+  const struct {
     UINT message;
     WPARAM wParam;
-  } closers[] = {{"OK", WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED)},
-                 {"Escape", WM_KEYDOWN, VK_ESCAPE},
-                 {"close box", WM_SYSCOMMAND, SC_CLOSE}};
-  for (const Closer& closer : closers) {
-    SCOPED_TRACE(closer.name);
-    Seen seen;
-    std::thread user([&] { WatchAndClose(closer.message, closer.wParam, owner, &seen); });
+  } closers[] = {{WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED)},  // OK
+                 {WM_KEYDOWN, VK_ESCAPE},
+                 {WM_SYSCOMMAND, SC_CLOSE}};  // the close box
+  for (const auto& closer : closers) {
+    SCOPED_TRACE(closer.message);
+    HWND dialog = nullptr;
+    RECT rect = {};
+    bool topmost = false, owner_enabled = true, closed = false;
+    std::thread user([&] {
+      for (int i = 0; i < 200; ++i, Sleep(25)) {  // shown once it has been placed
+        dialog = FindWindowA("#32770", "Nuvix Tapvo Meeting Setup");
+        if (dialog != nullptr && IsWindowVisible(dialog)) break;
+      }
+      if (dialog == nullptr || !IsWindowVisible(dialog)) return;
+      GetWindowRect(dialog, &rect);
+      topmost = (GetWindowLongA(dialog, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+      owner_enabled = IsWindowEnabled(owner);
+      PostMessageA(dialog, closer.message, closer.wParam, 0);
+      for (int i = 0; i < 200 && IsWindow(dialog); ++i) Sleep(25);
+      if (!(closed = !IsWindow(dialog))) {  // end it anyway rather than hang the test
+        EndDialog(dialog, 1);
+        PostMessageA(dialog, WM_NULL, 0, 0);
+      }
+    });
     EXPECT_EQ(SetupNoticeDialog().DoModal(owner), 0);
     user.join();
-    ASSERT_TRUE(seen.found);
-    EXPECT_TRUE(seen.closed);
-    const int width = seen.rect.right - seen.rect.left;
-    const int height = seen.rect.bottom - seen.rect.top;
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(closed);
+    const int width = rect.right - rect.left, height = rect.bottom - rect.top;
     EXPECT_GT(width, 0);
-    EXPECT_EQ(seen.rect.left, (GetSystemMetrics(SM_CXSCREEN) - width) / 2);
-    EXPECT_EQ(seen.rect.top, (GetSystemMetrics(SM_CYSCREEN) - height) / 2);
-    EXPECT_NE(seen.ex_style & WS_EX_TOPMOST, 0);
-    EXPECT_FALSE(seen.owner_enabled);  // modal to its owner, which gets it back
+    EXPECT_EQ(rect.left, (GetSystemMetrics(SM_CXSCREEN) - width) / 2);
+    EXPECT_EQ(rect.top, (GetSystemMetrics(SM_CYSCREEN) - height) / 2);
+    EXPECT_TRUE(topmost);
+    EXPECT_FALSE(owner_enabled);  // modal to its owner, which gets it back
     EXPECT_TRUE(IsWindowEnabled(owner));
   }
   DestroyWindow(owner);
-  ResourceModule = nullptr;
-  ModuleInstance = nullptr;
+  ResourceModule = ModuleInstance = nullptr;
 }
 
 }  // namespace

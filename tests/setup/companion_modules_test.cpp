@@ -16,8 +16,6 @@ using namespace korvat_test;
 
 namespace {
 
-using Lines = std::vector<std::string>;
-
 TraceCapture& Trace() {
   static TraceCapture capture("companion_modules_trace");
   return capture;
@@ -43,26 +41,26 @@ class CompanionModulesTest : public ::testing::Test {
   }
   void TearDown() override { Clean(); }
   static void Clean() {
-    DeleteKeyTree(HKEY_CURRENT_USER, kSettingsKey);
-    DeleteKeyTree(HKEY_LOCAL_MACHINE, kSettingsKey);
+    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) DeleteKeyTree(root, kSettingsKey);
   }
   // Runs one operation: its result and what the doubles recorded, joined.
   std::string Call(const Operation& op) {
-    int result = op.call();
+    const int result = op.call();
     EXPECT_EQ(GetModuleHandleA(module_.folder().File(op.file).c_str()), nullptr) << "not freed";
-    EXPECT_EQ(Trace().TakeMessages(), op.trace != nullptr ? Lines{op.trace} : Lines{});
-    std::string log = module_.folder().File("doubles.log");
-    std::string records = ReadFileBytes(log);
+    EXPECT_EQ(Trace().TakeMessages(),
+              op.trace ? std::vector<std::string>{op.trace} : std::vector<std::string>{});
+    const std::string log = module_.folder().File("doubles.log");
+    const std::string records = ReadFileBytes(log);
     DeleteFileA(log.c_str());
     return std::to_string(result) + ":" + records;
   }
   ModuleCopy module_;
 };
 
-TEST_F(CompanionModulesTest, AddRegistersOnlyWhenTheSwitchIsTrueAndAPageIsThere) {
+TEST_F(CompanionModulesTest, AddRegistersWhenTheSwitchIsTrueAndAPageIsThereRemoveAlways) {
   module_.folder().CopyFromBin("nvxMSAI.dll");
   module_.folder().CopyFromBin("nvxrmenu.dll");
-  struct Case {
+  const struct {
     const char* flag;  // null: missing
     bool page, in_user_hive, registers;
   } cases[] = {
@@ -70,9 +68,8 @@ TEST_F(CompanionModulesTest, AddRegistersOnlyWhenTheSwitchIsTrueAndAPageIsThere)
       {"FALSE", true, true, false}, {"T", true, true, false},     {"", true, true, false},
       {nullptr, true, true, false}, {"TRUE", false, true, false}, {"TRUE", true, false, false},
   };
-  for (int i = 0; i < 2; ++i) {
-    const Operation& op = kOperations[i];
-    for (const Case& c : cases) {
+  for (const Operation& op : {kOperations[0], kOperations[1]}) {
+    for (const auto& c : cases) {
       HKEY root = c.in_user_hive ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
       SetStringValue(root, kSettingsKey, kBrandTitle, "x");
       if (c.flag != nullptr) SetStringValue(root, kSettingsKey, op.setting, c.flag);
@@ -82,19 +79,16 @@ TEST_F(CompanionModulesTest, AddRegistersOnlyWhenTheSwitchIsTrueAndAPageIsThere)
       Clean();
     }
   }
-}
-
-TEST_F(CompanionModulesTest, RemoveUnregistersWhateverTheSettingsSay) {
-  module_.folder().CopyFromBin("nvxMSAI.dll");
-  module_.folder().CopyFromBin("nvxrmenu.dll");
-  for (int i = 2; i < 4; ++i) {  // no settings key at all
-    EXPECT_EQ(Call(kOperations[i]), "1:" + std::string(kOperations[i].record) + "\n");
+  // Removal asks whatever the settings say, here with no settings key at all.
+  for (const Operation& op : {kOperations[2], kOperations[3]}) {
+    EXPECT_EQ(Call(op), "1:" + std::string(op.record) + "\n");
   }
 }
 
 TEST_F(CompanionModulesTest, MissingLibrariesDoNothingAndOnesWithoutExportsAreFreed) {
-  SetStringValue(HKEY_CURRENT_USER, kSettingsKey, kOfficeMenu, "TRUE");
-  SetStringValue(HKEY_CURRENT_USER, kSettingsKey, kRightClick, "TRUE");
+  for (const char* name : {kOfficeMenu, kRightClick}) {
+    SetStringValue(HKEY_CURRENT_USER, kSettingsKey, name, "TRUE");
+  }
   SetStringValue(HKEY_CURRENT_USER, kSettingsKey, kMeetingPage, "http://h/p");
   for (bool present : {false, true}) {
     if (present) {
