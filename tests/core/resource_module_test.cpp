@@ -141,12 +141,25 @@ TEST_F(ResourceModuleTest, BothFilesCarryTheSameNoticeDialog) {
   EXPECT_EQ(header.cdit, 2);
   EXPECT_EQ(header.cx, 204);
   EXPECT_EQ(header.cy, 69);
-  // The template's texts are UTF-16.
-  for (const char* text : {"Nuvix Tapvo Meeting Setup", "Close all other browsers before using "
+  // The template's texts are UTF-16; the font size stands before its name.
+  for (const char* text : {"Nuvix Tapvo Meeting Setup", "\x08MS Sans Serif",
+                           "Close all other browsers before using "
                            "the Tapvo Meeting button on your Internet Explorer."}) {
     std::string wide;
     for (const char* c = text; *c != '\0'; ++c) wide += std::string{*c, '\0'};
     EXPECT_NE(ours.find(wide), std::string::npos) << text;
+  }
+  // Each control: style, no extended style, place, size and identifier.
+  struct Item {
+    DWORD style, ex_style;
+    short x, y, cx, cy;
+    WORD id;
+  } __attribute__((packed)) items[] = {{0x50010001, 0, 148, 52, 50, 12, IDOK},
+                                       {0x50020000, 0, 18, 7, 180, 28, 0xFFFF}};
+  for (const Item& item : items) {
+    EXPECT_NE(ours.find(std::string(reinterpret_cast<const char*>(&item), sizeof(item))),
+              std::string::npos)
+        << std::hex << item.style;
   }
 }
 
