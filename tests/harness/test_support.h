@@ -52,7 +52,6 @@ class LoadedLibrary {
 
 // Files.
 bool FileExists(const std::string& path);
-bool DirectoryExists(const std::string& path);
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 // The file's lines, without their LF or CR LF ends (a missing file gives none).
