@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/module_state.h"
+#include "harness/module_copy.h"
 #include "harness/test_support.h"
 #include "resources/resource_ids.h"
 
@@ -21,19 +22,8 @@ namespace {
 class ResourceModuleTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder_.CopyFromBin("Korvat.dll");
-    module_ = LoadLibraryA(folder_.File("Korvat.dll").c_str());
-    ASSERT_NE(module_, nullptr);
-    ModuleInstance = module_;
-    ResourceModule = nullptr;
-    ResourceModuleLoaded = 0;
-    std::memset(ResourceModulePath, 0, sizeof(ResourceModulePath));
-  }
-  void TearDown() override {
-    FreeResourceModule();
-    ResourceModule = nullptr;
-    ModuleInstance = nullptr;
-    if (module_ != nullptr) FreeLibrary(module_);
+    ASSERT_TRUE(copy_.loaded());
+    module_ = copy_.module();
   }
   std::string String(UINT id) {
     char text[1024];
@@ -41,7 +31,8 @@ class ResourceModuleTest : public ::testing::Test {
     return text;
   }
   HMODULE Zrtpres() const { return GetModuleHandleA(folder_.File("zrtpres.dll").c_str()); }
-  TempFolder folder_;
+  ModuleCopy copy_;
+  const TempFolder& folder_ = copy_.folder();
   HMODULE module_ = nullptr;
 };
 

@@ -9,6 +9,7 @@
 
 #include "core/module_state.h"
 #include "core/resource_module.h"
+#include "harness/module_copy.h"
 #include "harness/test_support.h"
 
 using namespace korvat_test;
@@ -17,11 +18,8 @@ namespace {
 
 TEST(SetupNoticeDialogTest, ShowsCentredAndTopmostAndClosesByOkEscapeAndTheCloseBox) {
   // The module's own template, as when no zrtpres.dll lies beside it.
-  TempFolder folder;
-  folder.CopyFromBin("Korvat.dll");
-  LoadedLibrary module(folder.File("Korvat.dll"));
-  ASSERT_TRUE(module);
-  ModuleInstance = module.get();
+  ModuleCopy module;
+  ASSERT_TRUE(module.loaded());
   LoadResourceModule();
   // An owner away from the screen's centre: the dialog is centred regardless.
   HWND owner = CreateWindowExA(0, "STATIC", "owner", WS_POPUP | WS_VISIBLE, 10, 20, 200, 100,
@@ -66,7 +64,6 @@ TEST(SetupNoticeDialogTest, ShowsCentredAndTopmostAndClosesByOkEscapeAndTheClose
     EXPECT_TRUE(IsWindowEnabled(owner));
   }
   DestroyWindow(owner);
-  ResourceModule = ModuleInstance = nullptr;
 }
 
 }  // namespace

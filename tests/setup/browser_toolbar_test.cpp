@@ -14,7 +14,7 @@
 #include "plugin/host_notify.h"
 #include "settings/settings_key.h"
 #include "setup/browser_windows.h"
-#include "setup/module_copy.h"
+#include "harness/module_copy.h"
 #include "setup/pointer_list.h"
 #include "setup/scripted_browser_shell.h"
 

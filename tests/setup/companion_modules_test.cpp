@@ -10,7 +10,7 @@
 #include "harness/test_support.h"
 #include "harness/trace_capture.h"
 #include "settings/settings_key.h"
-#include "setup/module_copy.h"
+#include "harness/module_copy.h"
 
 using namespace korvat_test;
 

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <cstring>
+
 #include "core/module_state.h"
 #include "core/resource_module.h"
 #include "harness/test_support.h"
@@ -17,6 +19,8 @@ class ModuleCopy {
     folder_.CopyFromBin("Korvat.dll");
     ModuleInstance = module_ = LoadLibraryA(folder_.File("Korvat.dll").c_str());
     ResourceModule = nullptr;
+    ResourceModuleLoaded = 0;
+    std::memset(ResourceModulePath, 0, sizeof(ResourceModulePath));
   }
   ~ModuleCopy() {
     FreeResourceModule();
@@ -24,6 +28,7 @@ class ModuleCopy {
     if (module_ != nullptr) FreeLibrary(module_);
   }
   bool loaded() const { return module_ != nullptr; }
+  HMODULE module() const { return module_; }
   const TempFolder& folder() const { return folder_; }
 
  private:
