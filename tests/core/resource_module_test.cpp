@@ -92,19 +92,18 @@ TEST(JoinPath, EmptyDirectoryGivesARootPathAndATooSmallBufferAnEmptyOne) {
   EXPECT_STREQ(tiny, "");
 }
 
+BOOL CALLBACK CollectIconGroup(HMODULE, LPCSTR, LPSTR name, LONG_PTR ids) {
+  if (IS_INTRESOURCE(name)) {
+    reinterpret_cast<std::vector<int>*>(ids)->push_back(
+        static_cast<int>(reinterpret_cast<ULONG_PTR>(name)));
+  }
+  return TRUE;
+}
+
 TEST_F(ResourceModuleTest, IconGroupsStandInTheOrderTheShortcutReliesOn) {
   auto group_ids = [](HMODULE module) {
     std::vector<int> ids;
-    EnumResourceNamesA(
-        module, RT_GROUP_ICON,
-        [](HMODULE, LPCSTR, LPSTR name, LONG_PTR ids) -> BOOL {
-          if (IS_INTRESOURCE(name)) {
-            reinterpret_cast<std::vector<int>*>(ids)->push_back(
-                static_cast<int>(reinterpret_cast<ULONG_PTR>(name)));
-          }
-          return TRUE;
-        },
-        reinterpret_cast<LONG_PTR>(&ids));
+    EnumResourceNamesA(module, RT_GROUP_ICON, CollectIconGroup, reinterpret_cast<LONG_PTR>(&ids));
     return ids;
   };
   // Index 2 of the module's own file is group 205, index 3 is group 211.

@@ -456,16 +456,31 @@ std::string CookiesFolder() {
   return folder;
 }
 
+namespace {
+
+BOOL CALLBACK CollectDialog(HWND window, LPARAM param) {
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  char window_class[16] = {};
+  GetClassNameA(window, window_class, sizeof(window_class));
+  if (process == GetCurrentProcessId() && std::strcmp(window_class, "#32770") == 0 &&
+      IsWindowVisible(window)) {
+    reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
+  }
+  return TRUE;
+}
+
+}  // namespace
+
 DialogWatcher::DialogWatcher() {
   InitializeCriticalSection(&lock_);
   stop_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  thread_ = CreateThread(
-      nullptr, 0,
-      [](void* self) -> DWORD {
-        static_cast<DialogWatcher*>(self)->Watch();
-        return 0;
-      },
-      this, 0, nullptr);
+  thread_ = CreateThread(nullptr, 0, Run, this, 0, nullptr);
+}
+
+DWORD WINAPI DialogWatcher::Run(void* self) {
+  static_cast<DialogWatcher*>(self)->Watch();
+  return 0;
 }
 
 DialogWatcher::~DialogWatcher() {
@@ -486,19 +501,7 @@ std::vector<DialogWatcher::Seen> DialogWatcher::seen() {
 void DialogWatcher::Watch() {
   while (WaitForSingleObject(stop_, 20) == WAIT_TIMEOUT) {
     std::vector<HWND> dialogs;
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-          DWORD process = 0;
-          GetWindowThreadProcessId(window, &process);
-          char window_class[16] = {};
-          GetClassNameA(window, window_class, sizeof(window_class));
-          if (process == GetCurrentProcessId() && std::strcmp(window_class, "#32770") == 0 &&
-              IsWindowVisible(window)) {
-            reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
-          }
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&dialogs));
+    EnumWindows(CollectDialog, reinterpret_cast<LPARAM>(&dialogs));
     for (HWND dialog : dialogs) {
       Seen seen;
       char text[1024] = {};

@@ -143,6 +143,7 @@ class DialogWatcher {
   std::vector<Seen> seen();
 
  private:
+  static DWORD WINAPI Run(void* self);
   void Watch();
   HANDLE stop_;
   HANDLE thread_;
