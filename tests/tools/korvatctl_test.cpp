@@ -209,4 +209,27 @@ TEST(KorvatctlProgram, ExitCodesAndThePressPutsTheLogonStateBack) {
   DeleteKeyTree(HKEY_CURRENT_USER, kSettings);
 }
 
+// show reads the class's server value with room for a zero: a value of 260
+// bytes without one is printed whole, and nothing after it.
+TEST(KorvatctlProgram, ShowPrintsAServerValueThatFillsItsBufferAndNoMore) {
+  TempFolder folder;
+  folder.CopyFromBin("korvatctl.exe");
+  const std::string key = "CLSID\\{80947ADC-151D-490B-87F1-7C8CE1B46220}";
+  const std::string server(MAX_PATH, 's'), data = server + '#';  // no zero follows
+  RegSetKeyValueA(HKEY_CLASSES_ROOT, (key + "\\InprocServer32").c_str(), nullptr, REG_SZ,
+                  data.data(), MAX_PATH);
+  std::string output;
+  EXPECT_EQ(RunProcessOutput("\"" + folder.File("korvatctl.exe") + "\" show", &output), 0);
+  DeleteKeyTree(HKEY_CLASSES_ROOT, key);
+  const std::string expected =
+      "KorvatExec class: HKCR\\" + key + "\\InprocServer32 = \"" + server + "\"";
+  std::istringstream lines(output);
+  int found = 0;
+  for (std::string line; std::getline(lines, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    found += line == expected;
+  }
+  EXPECT_EQ(found, 1) << output;
+}
+
 }  // namespace
