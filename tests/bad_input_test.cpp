@@ -94,6 +94,53 @@ class BadInputTest : public ::testing::Test {
   HMODULE module_ = nullptr;
 };
 
+// Host windows and loaders travel as decimal text. Only a real window gets
+// the WM_SIZE and the notification: 65535 is HWND_BROADCAST, which would
+// reach every top-level window. A value that names no loader releases none.
+TEST_F(BadInputTest, HostValuesThatNameNoWindowReachNoWindow) {
+  folder_.CopyFromBin("Korvat.dll");
+  folder_.CopyFromBin("zrtpctl_both.dll", "zrtpctl.dll");
+  Load();
+  auto init_control = Export<void*, const char*>("InitControl");
+  auto exit_control = Export<void, const char*>("ExitControl");
+  auto new_instance = Export<void*, HWND>("ZRNewInstance");
+  auto delete_instance = Export<void, void*>("ZRDeleteInstance");
+  auto pre_download = Export<int, INT_PTR, INT_PTR, INT_PTR, const char*, const char*,
+                             const char*>("AsPreDownload");
+  const std::string control = folder_.File("zrtpctl.dll");
+  HWND host = NewWitness(), gone = NewWitness();
+  DestroyWindow(gone);
+  const std::string host_text = AsText(host), gone_text = AsText(gone);
+  const struct {
+    const char* text;  // null: a null pointer
+    HWND parent;       // what ZRNewInstance is given for the same value
+  } rows[] = {
+      {host_text.c_str(), host}, {nullptr, nullptr}, {"", nullptr}, {"abc", nullptr},
+      {"12abc", reinterpret_cast<HWND>(12)}, {"99999999999999999999999", nullptr},
+      {"-1", reinterpret_cast<HWND>(-1)}, {"65535", HWND_BROADCAST},
+      {gone_text.c_str(), gone},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.text != nullptr ? row.text : "null");
+    const bool is_host = row.parent == host;
+    void* loader = init_control(row.text);
+    ASSERT_NE(loader, nullptr);
+    EXPECT_EQ(pre_download(0, 0, 0, nullptr, nullptr, nullptr), 0);
+    exit_control(row.text);  // names no loader: the control stays
+    EXPECT_NE(GetModuleHandleA(control.c_str()), nullptr);
+    exit_control(AsText(loader).c_str());
+    EXPECT_EQ(GetModuleHandleA(control.c_str()), nullptr);
+    void* instance = new_instance(row.parent);
+    EXPECT_NE(instance, nullptr);
+    EXPECT_EQ(GetWindow(host, GW_CHILD) != nullptr, is_host);
+    delete_instance(instance);
+    Pump();
+    EXPECT_EQ(g_seen, is_host ? (Strings{"notify 0 1", "WM_SIZE 0 0"}) : Strings{});
+    g_seen.clear();
+  }
+  DestroyWindow(host);
+}
+
 // A module path of MAX_PATH characters or more leaves no module directory.
 // The sibling paths would then begin with "\" and name the root of the
 // current drive; nothing may be started or loaded from there, and each step
