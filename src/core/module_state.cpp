@@ -46,5 +46,9 @@ bool JoinPath(const char* dir, const char* file_name, char* out, size_t out_size
 bool GetSiblingPath(const char* file_name, char* out, size_t out_size) {
   char dir[MAX_PATH];
   GetModuleDirectory(dir);
+  if (dir[0] == '\0') {
+    if (out_size > 0) out[0] = '\0';
+    return false;
+  }
   return JoinPath(dir, file_name, out, out_size);
 }

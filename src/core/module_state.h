@@ -37,5 +37,7 @@ bool GetModulePathAndDirectory(char* path, char* dir);
 bool JoinPath(const char* dir, const char* file_name, char* out, size_t out_size);
 
 // The path of a sibling file: the module directory, a backslash and the
-// file name. With an empty directory the path begins with "\".
+// file name. False (and `out` empty) when the directory cannot be had, as
+// for a module path of MAX_PATH characters or more: "\name" would name the
+// root of the current drive, so nothing is loaded or started then.
 bool GetSiblingPath(const char* file_name, char* out, size_t out_size);

@@ -22,7 +22,9 @@ void UseResourceLibrary(const char* path) {
 }
 
 void ReloadResourceModule() {
-  char path[MAX_PATH];
+  // Without a module directory the path stays empty and the module's own
+  // resources serve.
+  char path[MAX_PATH] = {};
   GetSiblingPath(kResourceModuleFile, path, sizeof(path));
   std::memset(ResourceModulePath, 0, sizeof(ResourceModulePath));
   std::memcpy(ResourceModulePath, path, sizeof(path));

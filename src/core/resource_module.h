@@ -8,7 +8,8 @@
 extern HMODULE ResourceModule;
 // 1 when ResourceModule is a separately loaded zrtpres.dll that must be freed.
 extern int ResourceModuleLoaded;
-// Full path of zrtpres.dll as last computed, kept even when loading failed.
+// Full path of zrtpres.dll as last computed, kept even when loading failed;
+// empty when the module directory could not be had.
 extern char ResourceModulePath[MAX_PATH];
 
 // Loads zrtpres.dll unless a resource module is already held.

@@ -5,9 +5,11 @@
 HWND g_hHostWnd = nullptr;
 HWND g_hPluginParent = nullptr;
 
+bool IsHostWindow(HWND window) { return IsWindow(window) != FALSE; }
+
 int NotifyHost(WPARAM wParam, LPARAM lParam) {
   if (g_hHostWnd == nullptr) return 0;
   // Sent, not posted: the host sees the step's end before the step returns.
-  SendMessageA(g_hHostWnd, g_ZRNotifyMsg, wParam, lParam);
+  if (IsHostWindow(g_hHostWnd)) SendMessageA(g_hHostWnd, g_ZRNotifyMsg, wParam, lParam);
   return 1;
 }

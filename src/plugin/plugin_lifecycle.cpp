@@ -41,8 +41,9 @@ ControlLoader* InitControlLoader(const char* host_window_text) {
     return nullptr;
   }
   // Without a host window there is nobody to post to: PostMessageA with a null
-  // window would put the message on the calling thread's own queue.
-  if (path[0] != '\0' && loader->Load(g_hHostWnd, path) == 1 && g_hHostWnd != nullptr) {
+  // window would put the message on the calling thread's own queue, and with
+  // a broadcast value on every top-level window's.
+  if (path[0] != '\0' && loader->Load(g_hHostWnd, path) == 1 && IsHostWindow(g_hHostWnd)) {
     PostMessageA(g_hHostWnd, WM_SIZE, 0, 0);
   }
   return loader;

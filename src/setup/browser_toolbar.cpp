@@ -27,7 +27,9 @@ bool OptionWantsButton(const char* option) {
 }
 
 // An icon reference: the resource module's path, a comma and the icon number.
+// Without a path the script's own icons stay: ",203" would name no file.
 void SetIcon(RegKeyHandle& key, const char* value_name, int icon) {
+  if (ResourceModulePath[0] == '\0') return;
   char reference[MAX_PATH + 16];
   std::snprintf(reference, sizeof(reference), "%s,%d", ResourceModulePath, icon);
   key.SetString(reference, value_name);
@@ -44,10 +46,8 @@ void WriteOverrides(bool branded, const char* brand_title) {
   button.SetString(brand_title, "MenuStatusBar");
   button.SetString(brand_title, "MenuText");
   button.SetString(brand_title, "ButtonText");
-  if (ResourceModulePath[0] != '\0') {
-    SetIcon(button, "HotIcon", IDI_BRAND_HOT);
-    SetIcon(button, "Icon", IDI_BRAND);
-  }
+  SetIcon(button, "HotIcon", IDI_BRAND_HOT);
+  SetIcon(button, "Icon", IDI_BRAND);
   RegFlushKey(button.Get());
 }
 

@@ -2,7 +2,9 @@
 // copy of the module, and, as a program, its exit codes and the logon state it
 // must put back after a press.
 #include <gtest/gtest.h>
+#include <io.h>
 
+#include <cstdio>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -207,6 +209,43 @@ TEST(KorvatctlProgram, ExitCodesAndThePressPutsTheLogonStateBack) {
     EXPECT_EQ(DumpTree(HKEY_CURRENT_USER, kSettings), before) << state;
   }
   DeleteKeyTree(HKEY_CURRENT_USER, kSettings);
+}
+
+// Leaves 'G' in the stack below the caller, where the next call's locals go.
+__attribute__((noinline)) void FillStack() {
+  volatile char fill[16384];
+  for (size_t i = 0; i < sizeof(fill); ++i) fill[i] = 'G';
+}
+
+// show reads the class's server value with room for a zero: a value of 260
+// bytes without one is printed whole, and nothing of what lies beside the
+// buffer after it. Run in this process, over a stack filled with 'G'.
+TEST(KorvatctlShow, AServerValueThatFillsItsBufferIsPrintedWholeAndNoMore) {
+  const std::string key = "CLSID\\{80947ADC-151D-490B-87F1-7C8CE1B46220}";
+  const std::string server(MAX_PATH, 's'), data = server + '#';  // no zero follows
+  RegSetKeyValueA(HKEY_CLASSES_ROOT, (key + "\\InprocServer32").c_str(), nullptr, REG_SZ,
+                  data.data(), MAX_PATH);
+  Invocation invocation;
+  std::string error;
+  ASSERT_EQ(Parse({"show"}, &invocation, &error), ParseStatus::kRun);
+  TempFolder folder;
+  const std::string file = folder.File("show.txt");
+  std::fflush(stdout);
+  const int console = _dup(_fileno(stdout));
+  ASSERT_NE(std::freopen(file.c_str(), "w", stdout), nullptr);
+  FillStack();
+  invocation.verb->handler(invocation);
+  std::fflush(stdout);
+  _dup2(console, _fileno(stdout));
+  _close(console);
+  DeleteKeyTree(HKEY_CLASSES_ROOT, key);
+  const std::string expected =
+      "KorvatExec class: HKCR\\" + key + "\\InprocServer32 = \"" + server + "\"";
+  std::string shown;
+  for (const std::string& line : ReadLines(file)) {
+    if (line.rfind("KorvatExec class:", 0) == 0) shown = line;
+  }
+  EXPECT_EQ(shown, expected);
 }
 
 }  // namespace

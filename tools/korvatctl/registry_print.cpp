@@ -91,8 +91,9 @@ void PrintKey(HKEY root, const char* root_name, const std::string& path) {
 }
 
 void PrintClassServer() {
-  char server[MAX_PATH] = {};
-  LONG size = sizeof(server);
+  // Room for a zero after a value that fills MAX_PATH bytes without one.
+  char server[MAX_PATH + 1] = {};
+  LONG size = sizeof(server) - 1;
   if (RegQueryValueA(HKEY_CLASSES_ROOT, kClassServerKey, server, &size) == ERROR_SUCCESS) {
     std::printf("KorvatExec class: HKCR\\%s = \"%s\"\n", kClassServerKey, server);
   } else {
