@@ -293,7 +293,6 @@ TEST_F(KorvatctlVerbs, CheckNamesEachBrokenPiece) {
     EXPECT_NE(reasons.find(row.reason), std::string::npos) << reasons;
     EXPECT_EQ(snapshot(), before) << row.failing << " " << row.reason;
   }
-  RemoveDirectoryA(log.c_str());
 }
 
 // korvatctl.exe itself, from a folder without the module: its exit codes, and

@@ -65,7 +65,7 @@ const Verb kVerbs[] = {
      "--json: the same as one JSON object with the members files, settings\n"
      "(HKCU, HKLM), button, class, typelib and shortcuts."},
     {"check", RunCheck, 0, 0, kOptionJson, 0, nullptr, false, "check [--json]",
-     "say whether the installation on this machine is whole, point by point\n"
+     "say whether this machine's installation is whole, point by point\n"
      "Each point is \"ok\" or a one-line reason: the class registration names\n"
      "this module; the type library is registered and its file exists; the\n"
      "browser button key is there exactly when Option asks for the button; the\n"
