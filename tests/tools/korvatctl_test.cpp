@@ -1,17 +1,22 @@
 // korvatctl: its command line against the real verb table, its verbs on a
-// copy of the module, and, as a program, its exit codes and the logon state it
-// must put back after a press.
+// copy of the module, check against a table of broken installations, and, as
+// a program, its exit codes and the logon state it must put back after a
+// press.
 #include <gtest/gtest.h>
 #include <io.h>
+#include <shlobj.h>
 
 #include <cstdio>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "arguments.h"
+#include "check.h"
 #include "cookie_writer.h"
 #include "harness/test_support.h"
+#include "installation.h"
 
 using namespace korvat_test;
 
@@ -53,6 +58,7 @@ std::string Outcome(const std::string& line) {
   if (!invocation.page.empty()) outcome += " page=" + invocation.page;
   if (invocation.has_install) outcome += " install=" + invocation.install;
   if (invocation.client_logged_on) outcome += " logged-on";
+  if (invocation.json) outcome += " json";
   return outcome;
 }
 
@@ -90,14 +96,18 @@ TEST(KorvatctlArguments, CommandLines) {
       {"remove-addin Office-Menu", malformed("remove-addin", "Office-Menu")},
       {"set-login -- -site- ann", "set-login -site- ann"},
       {"trace of", "error: trace: 'of' is not one of on|off|show"},
-      {"put-cookie", "error: put-cookie: --page is required (usage: korvatctl put-cookie "
-                     "--page URL [--install FIELDS])"},
+      {"put-cookie",
+       "error: put-cookie: --page is required (usage: korvatctl put-cookie "
+       "--page URL [--install FIELDS])"},
       {"put-cookie --page", "error: --page needs a value"},
       {"put-cookie --install=a@b --page=https://h/p", "put-cookie page=https://h/p install=a@b"},
       {"press-button --client-logged-on", "press-button logged-on"},
       {"press-button --client-logged-on=1", "error: --client-logged-on takes no value"},
       {"setup --client-logged-on",
        "error: setup: --client-logged-on is not an option of this verb"},
+      {"check --json", "check json"},
+      {"show", "show"},
+      {"setup --json", "error: setup: --json is not an option of this verb"},
   };
   for (const auto& c : cases) EXPECT_EQ(Outcome(c.line), c.outcome) << c.line;
   EXPECT_EQ(DescribeFlags(0), "none");
@@ -129,10 +139,25 @@ TEST(KorvatctlCookies, PageAddresses) {
 // after the name up to its first ".", as the module names them.
 class KorvatctlVerbs : public ::testing::Test {
  protected:
-  void SetUp() override { TearDown(); }
+  void SetUp() override { Clean(); }
   void TearDown() override {
+    Clean();
+    DeleteFileA((CookiesFolder() + "\\korvatctl@meet.example.com.txt").c_str());
+  }
+  // What a setup leaves, but the cookie.
+  void Clean() {
     for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) DeleteKeyTree(root, kSettings);
     RegDeleteKeyValueA(HKEY_CURRENT_USER, kSwitchKey, "TRACE_ENABLE_Korvat");
+    DeleteKeyTree(HKEY_CURRENT_USER, kButtonKey);
+    for (const char* key : {"Korvat.KorvatExec", "Korvat.KorvatExec.1", kTypeLib, kClass}) {
+      DeleteKeyTree(HKEY_CLASSES_ROOT, key);
+    }
+    DeleteFileA(Shortcut().c_str());
+  }
+  static std::string Shortcut() {
+    char folder[MAX_PATH] = {};
+    SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, folder);
+    return std::string(folder) + "\\Start Nuvix Tapvo Meeting.url";
   }
   int Run(Words words) {
     words.insert(words.begin(), {"--module", folder_.File("Korvat.v2.dll")});
@@ -145,6 +170,8 @@ class KorvatctlVerbs : public ::testing::Test {
     return invocation.verb->handler(invocation);
   }
   static constexpr char kSwitchKey[] = "Software\\Nuvix\\Config";
+  static constexpr char kClass[] = "CLSID\\{80947ADC-151D-490B-87F1-7C8CE1B46220}";
+  static constexpr char kTypeLib[] = "TypeLib\\{E06D2368-C03F-41E9-95A8-EBB8F142DBCC}";
   TempFolder folder_;
 };
 
@@ -178,6 +205,96 @@ TEST_F(KorvatctlVerbs, ExportResultsBecomeExitCodes) {
   for (const auto& step : steps) EXPECT_EQ(Run(step.words), step.exit_code) << step.words[0];
   EXPECT_TRUE(FileExists(folder_.File("Korvat.log")));
   EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, kSwitchKey, "TRACE_ENABLE_Korvat"));
+}
+
+// check after a setup that installed everything finds every point holding;
+// each row then breaks one piece, and check names the points that depend on
+// it, with a reason, and changes neither the registry nor the files.
+TEST_F(KorvatctlVerbs, CheckNamesEachBrokenPiece) {
+  folder_.CopyFromBin("Korvat.dll", "Korvat.v2.dll");
+  folder_.CopyFromBin("zrtpres.dll");
+  const std::string log = folder_.File("Korvat.log");
+  auto text = [](HKEY root, const std::string& key, const char* name, const std::string& data) {
+    return [=] { SetStringValue(root, key, name, data); };
+  };
+  const struct {
+    const char* failing;  // the points that no longer hold, in check's order
+    std::function<void()> damage;
+    const char* reason;  // in their reasons
+  } rows[] = {
+      {"", [] {}, ""},
+      {"", [] { SetDwordValue(HKEY_CURRENT_USER, kSwitchKey, "TRACE_ENABLE_Korvat", 3); }, ""},
+      {"class", [] { DeleteKeyTree(HKEY_CLASSES_ROOT, kClass); }, "not registered"},
+      {"class", text(HKEY_CLASSES_ROOT, kClassServerKey, "", "C:\\gone\\Korvat.dll"),
+       "names C:\\gone\\Korvat.dll, which does not exist"},
+      {"class", text(HKEY_CLASSES_ROOT, kClassServerKey, "", folder_.File("zrtpres.dll")),
+       "zrtpres.dll, not "},
+      {"class", [] { SetDwordValue(HKEY_CLASSES_ROOT, kClassServerKey, "", 1); }, "REG_DWORD"},
+      {"typelib", [] { DeleteKeyTree(HKEY_CLASSES_ROOT, kTypeLib); }, "not registered"},
+      {"typelib", text(HKEY_CLASSES_ROOT, kTypeLibKey, "", "C:\\gone.tlb"), "does not exist"},
+      {"button", [] { DeleteKeyTree(HKEY_CURRENT_USER, kButtonKey); }, "asks for the button"},
+      {"button", text(HKEY_CURRENT_USER, kButtonKey, "ClsidExtension", "{0}"), "ClsidExtension"},
+      {"button", text(HKEY_CURRENT_USER, kSettings, "Option", "desktop"), "does not ask for"},
+      {"shortcut", [] { DeleteFileA(Shortcut().c_str()); }, "which does not exist"},
+      {"shortcut", [] { RegDeleteKeyValueA(HKEY_CURRENT_USER, kSettings, "SHORTCUT_PATH"); },
+       "not set"},
+      {"shortcut", [] { SetBinaryValue(HKEY_CURRENT_USER, kSettings, "SHORTCUT_PATH", "C:"); },
+       "SHORTCUT_PATH is REG_BINARY"},
+      {"shortcut", text(HKEY_CURRENT_USER, kSettings, "MeetingPage", "https://meet.example.com/b"),
+       "not the MeetingPage \"https://meet.example.com/b\""},
+      {"companions", [&] { DeleteFileA(folder_.File("nvxMSAI.dll").c_str()); }, "nvxMSAI.dll"},
+      {"companions", [&] { DeleteFileA(folder_.File("nvxrmenu.dll").c_str()); }, "nvxrmenu.dll"},
+      {"shortcut page", text(HKEY_CURRENT_USER, kSettings, "MeetingPage", "ftp://h/a"),
+       "not an http or https address"},
+      {"shortcut page", [] { SetDwordValue(HKEY_CURRENT_USER, kSettings, "MeetingPage", 7); },
+       "MeetingPage is REG_DWORD"},
+      {"trace",
+       [&] {
+         SetDwordValue(HKEY_CURRENT_USER, kSwitchKey, "TRACE_ENABLE_Korvat", 1);
+         CreateDirectoryA(log.c_str(), nullptr);
+       },
+       "Korvat.log cannot be written"},
+  };
+  // The keys and files that check reads, with the files' sizes and times.
+  auto snapshot = [&] {
+    std::vector<std::string> all;
+    for (auto key :
+         {std::make_pair(HKEY_CURRENT_USER, "Software\\Nuvix"),
+          std::make_pair(HKEY_CURRENT_USER, kButtonKey), std::make_pair(HKEY_CLASSES_ROOT, kClass),
+          std::make_pair(HKEY_CLASSES_ROOT, kTypeLib)}) {
+      for (const std::string& line : DumpTree(key.first, key.second)) all.push_back(line);
+    }
+    for (const std::string& folder : {folder_.path(), FolderOf(Shortcut())}) {
+      WIN32_FIND_DATAA found;
+      HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
+      for (bool more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileA(find, &found)) {
+        all.push_back(std::string(found.cFileName) + " " + std::to_string(found.nFileSizeLow) +
+                      " " + std::to_string(found.ftLastWriteTime.dwLowDateTime));
+      }
+      FindClose(find);
+    }
+    return all;
+  };
+  ASSERT_EQ(Run({"put-cookie", "--page", "https://meet.example.com/acme/start/ann", "--install",
+                 "iedesktop@true@true@https://meet.example.com"}),
+            0);
+  for (const auto& row : rows) {
+    Clean();
+    RemoveDirectoryA(log.c_str());
+    for (const char* file : {"nvxMSAI.dll", "nvxrmenu.dll"}) folder_.CopyFromBin(file);
+    ASSERT_EQ(Run({"setup"}), 0);
+    row.damage();
+    const std::vector<std::string> before = snapshot();
+    std::string failing, reasons;
+    for (const CheckPoint& point : CheckInstallation(folder_.File("Korvat.v2.dll"))) {
+      if (point.reason.empty()) continue;
+      failing += std::string(failing.empty() ? "" : " ") + point.name;
+      reasons += point.reason + "\n";
+    }
+    EXPECT_EQ(failing, row.failing) << reasons;
+    EXPECT_NE(reasons.find(row.reason), std::string::npos) << reasons;
+    EXPECT_EQ(snapshot(), before) << row.failing << " " << row.reason;
+  }
 }
 
 // korvatctl.exe itself, from a folder without the module: its exit codes, and

@@ -31,6 +31,7 @@ constexpr OptionName kOptions[] = {
     {"--page", kOptionPage, true},
     {"--install", kOptionInstall, true},
     {"--client-logged-on", kOptionClientLoggedOn, false},
+    {"--json", kOptionJson, false},
 };
 
 bool ParseNumber(const std::string& text, uint32_t* value) {
@@ -218,6 +219,7 @@ ParseStatus ParseCommandLine(int argc, const char* const* argv, const Verb* verb
         out->has_install = true;
       }
       if (name == "--client-logged-on") out->client_logged_on = true;
+      if (name == "--json") out->json = true;
       continue;
     }
     if (out->verb != nullptr) {

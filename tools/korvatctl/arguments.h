@@ -18,6 +18,7 @@ enum VerbOption : unsigned {
   kOptionPage = 1u << 0,            // --page URL
   kOptionInstall = 1u << 1,         // --install FIELDS
   kOptionClientLoggedOn = 1u << 2,  // --client-logged-on
+  kOptionJson = 1u << 3,            // --json
 };
 
 // The option flags as the module's option functions take and report them.
@@ -52,6 +53,7 @@ struct Invocation {
   std::string install;
   bool has_install = false;
   bool client_logged_on = false;
+  bool json = false;
   uint32_t flags = 0;  // the first argument of a flags verb
   bool help = false;
 };

@@ -24,6 +24,7 @@ constexpr char kProgramNotes[] =
     "options:\n"
     "  --module PATH  the module to drive (default: Korvat.dll beside korvatctl.exe)\n"
     "  --help, -h     this help, or the help of a verb\n"
+    "  --json         show and check: one JSON object instead of text\n"
     "\n"
     "FLAGS: a number (decimal, or hexadecimal with 0x) or names joined by \",\":\n"
     "  office-menu (0x2), browser-button (0x4), right-click (0x8); \"none\" for 0.\n"

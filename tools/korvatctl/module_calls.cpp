@@ -1,9 +1,9 @@
 #include "module_calls.h"
 
 #include <cstdio>
-#include <cstring>
 
 #include "dialog_watch.h"
+#include "installation.h"
 #include "platform/com_ptr.h"
 #include "platform/proc_address.h"
 #include "platform/scoped_library.h"
@@ -131,16 +131,10 @@ int CallFlagsEntry(const Invocation& invocation, const char* name, const Meaning
 }  // namespace
 
 std::string ModulePath(const Invocation& invocation) {
+  if (invocation.module.empty()) return FolderOf(ProgramPath()) + "\\" + kModuleFile;
   char path[MAX_PATH] = {};
-  if (!invocation.module.empty()) {
-    DWORD length = GetFullPathNameA(invocation.module.c_str(), MAX_PATH, path, nullptr);
-    return length > 0 && length < MAX_PATH ? path : invocation.module;
-  }
-  DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return kModuleFile;
-  char* slash = std::strrchr(path, '\\');
-  std::string folder = slash != nullptr ? std::string(path, slash + 1) : std::string();
-  return folder + kModuleFile;
+  DWORD length = GetFullPathNameA(invocation.module.c_str(), MAX_PATH, path, nullptr);
+  return length > 0 && length < MAX_PATH ? path : invocation.module;
 }
 
 int RunSetup(const Invocation& invocation) {

@@ -9,97 +9,14 @@
 #include <vector>
 
 #include "core/trace_log.h"
+#include "installation.h"
+#include "json_writer.h"
 #include "module_calls.h"
 #include "settings/settings_key.h"
 
 namespace {
 
-constexpr char kButtonKey[] =
-    "Software\\Microsoft\\Internet Explorer\\Extensions\\{80947ADC-151D-490B-87F1-7C8CE1B46220}";
-constexpr char kClassServerKey[] = "CLSID\\{80947ADC-151D-490B-87F1-7C8CE1B46220}\\InprocServer32";
 constexpr char kShortcutExtension[] = ".url";
-
-// A registry key open for reading, closed at the end of the scope.
-class ReadKey {
- public:
-  ReadKey(HKEY root, const std::string& path) {
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &m_hKey) != ERROR_SUCCESS) {
-      m_hKey = nullptr;
-    }
-  }
-  ~ReadKey() {
-    if (m_hKey != nullptr) RegCloseKey(m_hKey);
-  }
-  ReadKey(const ReadKey&) = delete;
-  ReadKey& operator=(const ReadKey&) = delete;
-  HKEY Get() const { return m_hKey; }
-
- private:
-  HKEY m_hKey = nullptr;
-};
-
-std::string ValueText(DWORD type, const std::vector<BYTE>& data, DWORD size) {
-  if (type == REG_SZ || type == REG_EXPAND_SZ) {
-    std::string text(reinterpret_cast<const char*>(data.data()), size);
-    while (!text.empty() && text.back() == '\0') text.pop_back();
-    return "\"" + text + "\"";
-  }
-  char shown[64];
-  if (type == REG_DWORD && size == sizeof(DWORD)) {
-    DWORD number;
-    std::memcpy(&number, data.data(), sizeof(number));
-    std::snprintf(shown, sizeof(shown), "0x%08lX (REG_DWORD)", static_cast<unsigned long>(number));
-  } else {
-    std::snprintf(shown, sizeof(shown), "%lu bytes of type %lu", static_cast<unsigned long>(size),
-                  static_cast<unsigned long>(type));
-  }
-  return shown;
-}
-
-// The key's values, then each sub-key the same way.
-void PrintKey(HKEY root, const char* root_name, const std::string& path) {
-  const std::string shown = std::string(root_name) + "\\" + path;
-  ReadKey key(root, path);
-  if (key.Get() == nullptr) {
-    std::printf("%s: not present\n", shown.c_str());
-    return;
-  }
-  std::printf("%s\n", shown.c_str());
-  DWORD sub_keys = 0, longest_sub_key = 0, values = 0, longest_name = 0, longest_data = 0;
-  RegQueryInfoKeyA(key.Get(), nullptr, nullptr, nullptr, &sub_keys, &longest_sub_key, nullptr,
-                   &values, &longest_name, &longest_data, nullptr, nullptr);
-  std::vector<char> name(longest_name + longest_sub_key + 2);
-  std::vector<BYTE> data(longest_data + 1);
-  for (DWORD i = 0; i < values; ++i) {
-    DWORD name_size = static_cast<DWORD>(name.size());
-    DWORD data_size = static_cast<DWORD>(data.size());
-    DWORD type = REG_NONE;
-    if (RegEnumValueA(key.Get(), i, name.data(), &name_size, nullptr, &type, data.data(),
-                      &data_size) != ERROR_SUCCESS) {
-      continue;
-    }
-    std::printf("  %s = %s\n", name_size == 0 ? "(default)" : name.data(),
-                ValueText(type, data, data_size).c_str());
-  }
-  for (DWORD i = 0; i < sub_keys; ++i) {
-    DWORD name_size = static_cast<DWORD>(name.size());
-    if (RegEnumKeyExA(key.Get(), i, name.data(), &name_size, nullptr, nullptr, nullptr, nullptr) ==
-        ERROR_SUCCESS) {
-      PrintKey(root, root_name, path + "\\" + name.data());
-    }
-  }
-}
-
-void PrintClassServer() {
-  // Room for a zero after a value that fills MAX_PATH bytes without one.
-  char server[MAX_PATH + 1] = {};
-  LONG size = sizeof(server) - 1;
-  if (RegQueryValueA(HKEY_CLASSES_ROOT, kClassServerKey, server, &size) == ERROR_SUCCESS) {
-    std::printf("KorvatExec class: HKCR\\%s = \"%s\"\n", kClassServerKey, server);
-  } else {
-    std::printf("KorvatExec class: not registered\n");
-  }
-}
 
 bool ReadFileText(const std::string& path, std::string* text) {
   FILE* file = std::fopen(path.c_str(), "rb");
@@ -123,17 +40,40 @@ void PrintText(const std::string& text, const char* indent) {
   }
 }
 
+// Everything show reports, read once and then printed as text or as JSON.
+struct Installation {
+  struct File {
+    const char* name;
+    std::string path;
+    std::string version;  // empty: no file, or no VERSIONINFO
+  };
+  // A path that a class registration keeps under HKEY_CLASSES_ROOT.
+  struct Registered {
+    const char* label;  // as the text names it
+    const char* name;   // the member of the JSON object
+    const char* key;
+    bool present;
+    RegistryValue value;
+  };
+  struct Shortcut {
+    std::string path;
+    std::string text;
+  };
+  std::vector<File> files;
+  KeyContents user_settings;
+  KeyContents machine_settings;
+  KeyContents button;
+  std::vector<Registered> registered;
+  std::vector<Shortcut> shortcuts;
+};
+
 // The shortcut that the module remembered, and the one of the standard name.
-void PrintShortcuts() {
+std::vector<Installation::Shortcut> ReadShortcuts() {
   std::vector<std::string> candidates;
-  char remembered[MAX_PATH] = {};
-  ReadKey settings(HKEY_CURRENT_USER, kSettingsKey);
-  DWORD size = sizeof(remembered) - 1;
-  if (settings.Get() != nullptr &&
-      RegQueryValueExA(settings.Get(), kShortcutPath, nullptr, nullptr,
-                       reinterpret_cast<BYTE*>(remembered), &size) == ERROR_SUCCESS &&
-      remembered[0] != '\0') {
-    candidates.push_back(remembered);
+  RegistryValue remembered;
+  if (ReadValue(HKEY_CURRENT_USER, kSettingsKey, kShortcutPath, &remembered) &&
+      !remembered.Text().empty()) {
+    candidates.push_back(remembered.Text());
   }
   char desktop[MAX_PATH] = {};
   if (SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, desktop) ==
@@ -143,38 +83,160 @@ void PrintShortcuts() {
       candidates.push_back(standard);
     }
   }
-  bool found = false;
+  std::vector<Installation::Shortcut> shortcuts;
   for (const std::string& path : candidates) {
     std::string text;
-    if (!ReadFileText(path, &text)) continue;
-    std::printf("desktop shortcut: %s\n", path.c_str());
-    PrintText(text, "  ");
-    found = true;
+    if (ReadFileText(path, &text)) shortcuts.push_back({path, text});
   }
-  if (!found) std::printf("desktop shortcut: none\n");
+  return shortcuts;
+}
+
+Installation ReadInstallation(const std::string& module) {
+  Installation installation;
+  installation.files = {{"Korvat.dll", module, ""},
+                        {"zrtpres.dll", FolderOf(module) + "\\zrtpres.dll", ""},
+                        {"korvatctl.exe", ProgramPath(), ""}};
+  for (auto& file : installation.files) file.version = FileVersion(file.path);
+  installation.user_settings = ReadKeyContents(HKEY_CURRENT_USER, kSettingsKey);
+  installation.machine_settings = ReadKeyContents(HKEY_LOCAL_MACHINE, kSettingsKey);
+  installation.button = ReadKeyContents(HKEY_CURRENT_USER, kButtonKey);
+  installation.registered = {{"KorvatExec class", "class", kClassServerKey, false, {}},
+                             {"type library", "typelib", kTypeLibKey, false, {}}};
+  for (auto& path : installation.registered) {
+    path.present = ReadValue(HKEY_CLASSES_ROOT, path.key, nullptr, &path.value);
+  }
+  installation.shortcuts = ReadShortcuts();
+  return installation;
+}
+
+std::string ValueText(const RegistryValue& value) {
+  if (value.IsText()) return "\"" + value.Text() + "\"";
+  char shown[64];
+  if (value.type == REG_DWORD && value.data.size() == sizeof(DWORD)) {
+    DWORD number;
+    std::memcpy(&number, value.data.data(), sizeof(number));
+    std::snprintf(shown, sizeof(shown), "0x%08lX (REG_DWORD)", static_cast<unsigned long>(number));
+  } else {
+    std::snprintf(shown, sizeof(shown), "%lu bytes of type %lu",
+                  static_cast<unsigned long>(value.data.size()),
+                  static_cast<unsigned long>(value.type));
+  }
+  return shown;
+}
+
+// The key's values, then each sub-key the same way.
+void PrintKey(const std::string& shown, const KeyContents& key) {
+  if (!key.present) {
+    std::printf("%s: not present\n", shown.c_str());
+    return;
+  }
+  std::printf("%s\n", shown.c_str());
+  for (const RegistryValue& value : key.values) {
+    std::printf("  %s = %s\n", value.name.empty() ? "(default)" : value.name.c_str(),
+                ValueText(value).c_str());
+  }
+  for (const auto& sub_key : key.keys) PrintKey(shown + "\\" + sub_key.first, sub_key.second);
+}
+
+void PrintText(const Installation& installation) {
+  for (const auto& file : installation.files) {
+    const std::string state = !file.version.empty() ? "version " + file.version
+                              : IsFile(file.path)   ? "no version resource"
+                                                    : "not present";
+    std::printf("%s: %s, %s\n", file.name, file.path.c_str(), state.c_str());
+  }
+  PrintKey(std::string("HKCU\\") + kSettingsKey, installation.user_settings);
+  PrintKey(std::string("HKLM\\") + kSettingsKey, installation.machine_settings);
+  PrintKey(std::string("HKCU\\") + kButtonKey, installation.button);
+  for (const auto& path : installation.registered) {
+    if (path.present) {
+      std::printf("%s: HKCR\\%s = %s\n", path.label, path.key, ValueText(path.value).c_str());
+    } else {
+      std::printf("%s: not registered\n", path.label);
+    }
+  }
+  for (const auto& shortcut : installation.shortcuts) {
+    std::printf("desktop shortcut: %s\n", shortcut.path.c_str());
+    PrintText(shortcut.text, "  ");
+  }
+  if (installation.shortcuts.empty()) std::printf("desktop shortcut: none\n");
+}
+
+// A registry value in JSON: text as a string, a REG_DWORD as a number, any
+// other type as {"type": N, "size": BYTES}.
+void WriteValue(JsonWriter& json, const RegistryValue& value) {
+  if (value.IsText()) {
+    json.String(value.Text());
+  } else if (value.type == REG_DWORD && value.data.size() == sizeof(DWORD)) {
+    DWORD number;
+    std::memcpy(&number, value.data.data(), sizeof(number));
+    json.Number(number);
+  } else {
+    json.BeginObject().Key("type").Number(value.type).Key("size").Number(value.data.size());
+    json.EndObject();
+  }
+}
+
+// A key in JSON: null when absent, else {"values": {...}, "keys": {...}}.
+void WriteKey(JsonWriter& json, const KeyContents& key) {
+  if (!key.present) {
+    json.Null();
+    return;
+  }
+  json.BeginObject().Key("values").BeginObject();
+  for (const RegistryValue& value : key.values) WriteValue(json.Key(value.name), value);
+  json.EndObject().Key("keys").BeginObject();
+  for (const auto& sub_key : key.keys) WriteKey(json.Key(sub_key.first), sub_key.second);
+  json.EndObject().EndObject();
+}
+
+void PrintJson(const Installation& installation) {
+  JsonWriter json;
+  json.BeginObject().Key("files").BeginObject();
+  for (const auto& file : installation.files) {
+    json.Key(file.name).BeginObject().Key("path").String(file.path).Key("version");
+    if (file.version.empty()) {
+      json.Null();
+    } else {
+      json.String(file.version);
+    }
+    json.EndObject();
+  }
+  json.EndObject().Key("settings").BeginObject();
+  WriteKey(json.Key("HKCU"), installation.user_settings);
+  WriteKey(json.Key("HKLM"), installation.machine_settings);
+  WriteKey(json.EndObject().Key("button"), installation.button);
+  for (const auto& path : installation.registered) {
+    if (path.present) {
+      WriteValue(json.Key(path.name), path.value);
+    } else {
+      json.Key(path.name).Null();
+    }
+  }
+  json.Key("shortcuts").BeginArray();
+  for (const auto& shortcut : installation.shortcuts) {
+    json.BeginObject().Key("path").String(shortcut.path);
+    json.Key("url").String(ShortcutUrl(shortcut.path)).EndObject();
+  }
+  std::printf("%s\n", json.EndArray().EndObject().text().c_str());
 }
 
 }  // namespace
 
-int RunShow(const Invocation&) {
-  PrintKey(HKEY_CURRENT_USER, "HKCU", kSettingsKey);
-  PrintKey(HKEY_LOCAL_MACHINE, "HKLM", kSettingsKey);
-  PrintKey(HKEY_CURRENT_USER, "HKCU", kButtonKey);
-  PrintClassServer();
-  PrintShortcuts();
+int RunShow(const Invocation& invocation) {
+  const Installation installation = ReadInstallation(ModulePath(invocation));
+  if (invocation.json) {
+    PrintJson(installation);
+  } else {
+    PrintText(installation);
+  }
   return kExitSuccess;
 }
 
 int RunTrace(const Invocation& invocation) {
-  // The module names its switch and its log after its own file name, cut at
-  // the first ".", and keeps the log beside itself.
-  const std::string module = ModulePath(invocation);
-  const size_t slash = module.find_last_of('\\');
-  const std::string folder = slash == std::string::npos ? "." : module.substr(0, slash);
-  std::string base = slash == std::string::npos ? module : module.substr(slash + 1);
-  base = base.substr(0, base.find('.'));
-  const std::string switch_name = "TRACE_ENABLE_" + base;
-  const std::string log = folder + "\\" + base + ".log";
+  const TraceNames names = TraceNamesOf(ModulePath(invocation));
+  const std::string& switch_name = names.switch_name;
+  const std::string& log = names.log;
   const std::string shown_switch = std::string("HKCU\\") + kTraceSwitchKey + switch_name;
   const std::string& action = invocation.args[0];
 

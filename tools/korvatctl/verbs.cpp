@@ -1,5 +1,6 @@
 // The verbs of korvatctl: each one's handler, arguments, options and help.
 #include "arguments.h"
+#include "check.h"
 #include "cookie_writer.h"
 #include "module_calls.h"
 #include "press_button.h"
@@ -56,10 +57,26 @@ const Verb kVerbs[] = {
      "  address, http when there is none)."},
     {"trace", RunTrace, 1, 1, 0, 0, "on|off|show", false, "trace on|off|show",
      "switch the module's trace log on or off, or print it"},
-    {"show", RunShow, 0, 0, 0, 0, nullptr, false, "show",
+    {"show", RunShow, 0, 0, kOptionJson, 0, nullptr, false, "show [--json]",
      "print the settings, the button, the class and the shortcut\n"
-     "The settings key of both hives, the browser button key, the KorvatExec\n"
-     "class and the desktop shortcut with its contents."},
+     "The versions of Korvat.dll, zrtpres.dll and korvatctl.exe, the settings key\n"
+     "of both hives, the browser button key, the KorvatExec class, the type\n"
+     "library and the desktop shortcut with its contents.\n"
+     "--json: the same as one JSON object with the members files, settings\n"
+     "(HKCU, HKLM), button, class, typelib and shortcuts."},
+    {"check", RunCheck, 0, 0, kOptionJson, 0, nullptr, false, "check [--json]",
+     "say whether this machine's installation is whole, point by point\n"
+     "Each point is \"ok\" or a one-line reason: the class registration names\n"
+     "this module; the type library is registered and its file exists; the\n"
+     "browser button key is there exactly when Option asks for the button; the\n"
+     "desktop shortcut of SHORTCUT_PATH exists and opens MeetingPage when Option\n"
+     "asks for it; the companion modules that OfficeMenu and RightClick need lie\n"
+     "beside the module; MeetingPage is an http or https address; tracing is\n"
+     "off or its log can be written. Exit code 0 when every point holds, 1 when\n"
+     "one does not. Nothing is changed, and the module is not loaded.\n"
+     "--json: one JSON object instead: {\"module\": PATH, \"whole\": true|false,\n"
+     "\"points\": {\"class\", \"typelib\", \"button\", \"shortcut\", \"companions\",\n"
+     "\"page\", \"trace\": \"ok\" or the reason}}."},
 };
 
 const size_t kVerbCount = sizeof(kVerbs) / sizeof(kVerbs[0]);
