@@ -18,12 +18,18 @@ size_t HandedOutSet::Find(const void* value) const {
 }
 
 bool HandedOutSet::Contains(const void* value) const {
+  SpinLockHolder hold(m_lock);
   return value != nullptr && Find(value) < m_count;
 }
 
 bool HandedOutSet::Add(const void* value) {
   if (value == nullptr) return false;
-  if (Contains(value)) return true;
+  SpinLockHolder hold(m_lock);
+  return AddLocked(value);
+}
+
+bool HandedOutSet::AddLocked(const void* value) {
+  if (Find(value) < m_count) return true;
   if (m_count == m_capacity) {
     size_t capacity = m_capacity + kGrowBy;
     const void** slots = new (std::nothrow) const void*[capacity];
@@ -38,6 +44,7 @@ bool HandedOutSet::Add(const void* value) {
 }
 
 bool HandedOutSet::Remove(const void* value) {
+  SpinLockHolder hold(m_lock);
   size_t at = value != nullptr ? Find(value) : m_count;
   if (at == m_count) return false;
   m_pSlots[at] = m_pSlots[--m_count];

@@ -1,10 +1,14 @@
 // The plug-in instances and control loaders that the exports handed to the
 // host and that are still alive. The host gives them back as bare numbers or
 // pointers; only a value found here is ever dereferenced or destroyed, so a
-// wrong number or a second release is ignored.
+// wrong number or a second release is ignored. A host may call from several
+// threads: each operation holds the set's lock, and of two releases of one
+// value only one finds it.
 #pragma once
 
 #include <cstddef>
+
+#include "platform/spin_lock.h"
 
 class HandedOutSet {
  public:
@@ -21,11 +25,13 @@ class HandedOutSet {
 
  private:
   size_t Find(const void* value) const;
+  bool AddLocked(const void* value);
 
   // Freed when the last value is removed, so nothing is left at unload.
   const void** m_pSlots = nullptr;
   size_t m_capacity = 0;
   size_t m_count = 0;
+  mutable SpinLock m_lock;
 };
 
 // Instances from ZRNewInstance and loaders from InitControl.

@@ -25,7 +25,7 @@ PluginWindow* NewPluginInstance(HWND parent) {
 void DeletePluginInstance(void* instance) {
   auto* window = static_cast<PluginWindow*>(instance);
   if (!g_LiveInstances.Remove(window)) return;
-  if (window->hwnd() != nullptr) DestroyWindow(window->hwnd());
+  window->DestroyOnItsThread();
   delete window;
 }
 

@@ -2,6 +2,7 @@
 
 #include "core/module_state.h"
 #include "core/resource_module.h"
+#include "platform/spin_lock.h"
 
 namespace {
 
@@ -11,6 +12,8 @@ namespace {
 WNDCLASSEXA g_WindowClass = {};
 char g_szClassName[4 + 2 * sizeof(void*) + 1] = {};
 ATOM g_ClassAtom = 0;
+// Two threads creating the first windows at once register the class once.
+SpinLock g_ClassLock;
 
 void FormatClassName() {
   static const char kHex[] = "0123456789ABCDEF";
@@ -28,6 +31,7 @@ void FormatClassName() {
 
 // Registers the class on the first creation in this process.
 ATOM RegisterWindowClassOnce(WNDPROC window_proc) {
+  SpinLockHolder hold(g_ClassLock);
   if (g_ClassAtom != 0) return g_ClassAtom;
   FormatClassName();
   g_WindowClass.cbSize = sizeof(g_WindowClass);
@@ -40,13 +44,6 @@ ATOM RegisterWindowClassOnce(WNDPROC window_proc) {
   g_ClassAtom = RegisterClassExA(&g_WindowClass);
   return g_ClassAtom;
 }
-
-// The object whose window is being created: its window procedure picks it up
-// with the window's first message (the window gets no creation data).
-struct WindowBeingCreated {
-  PluginWindow* window;
-  DWORD thread;
-} g_Creating = {};
 
 }  // namespace
 
@@ -90,22 +87,42 @@ int PluginWindow::Create(HWND parent) {
   m_hParent = parent;
   GetClientRect(parent, &m_rcParent);
 
-  if (RegisterWindowClassOnce(GetWindowProc()) == 0) return 0;
+  const ATOM window_class = RegisterWindowClassOnce(GetWindowProc());
+  if (window_class == 0) return 0;
 
-  g_Creating = {this, GetCurrentThreadId()};
+  // The object rides in the creation data, so that the window procedure
+  // binds each window to its own object, whichever thread creates it.
   HWND created = CreateWindowExA(
-      0, MAKEINTATOM(g_ClassAtom), nullptr,
+      0, MAKEINTATOM(window_class), nullptr,
       WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, m_rcParent.left,
       m_rcParent.top, m_rcParent.right - m_rcParent.left, m_rcParent.bottom - m_rcParent.top,
-      m_hParent, nullptr, ModuleInstance, nullptr);
-  g_Creating = {};
+      m_hParent, nullptr, ModuleInstance, this);
   // The window procedure has set m_hWnd already; a window destroyed during
   // its creation has cleared it again.
   if (created == nullptr) m_hWnd = nullptr;
   return m_hWnd != nullptr ? 1 : 0;
 }
 
+void PluginWindow::DestroyOnItsThread() {
+  HWND window = m_hWnd;
+  if (window == nullptr) return;
+  if (GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId()) {
+    DestroyWindow(window);
+    return;
+  }
+  // Only the window's own thread can destroy it: DestroyWindow fails on any
+  // other, which would leave a window whose procedure outlives its object
+  // and, once the module is gone, runs unloaded code. WM_CLOSE, whose default
+  // handling destroys the window, is sent to that thread; SendMessage returns
+  // when the window is gone, so the caller deletes the object only after its
+  // last message. The window's thread must go on handling messages meanwhile,
+  // as it must for the host notifications; a thread that has ended took its
+  // windows with it, and the send then fails at once.
+  SendMessageA(window, WM_CLOSE, 0, 0);
+}
+
 void PluginWindow::UnregisterWindowClass() {
+  SpinLockHolder hold(g_ClassLock);
   if (g_ClassAtom == 0) return;
   if (UnregisterClassA(MAKEINTATOM(g_ClassAtom), ModuleInstance)) g_ClassAtom = 0;
 }
@@ -113,20 +130,20 @@ void PluginWindow::UnregisterWindowClass() {
 LRESULT CALLBACK PluginWindow::WindowProc(HWND hWnd, UINT message, WPARAM wParam,
                                           LPARAM lParam) {
   auto* self = reinterpret_cast<PluginWindow*>(GetWindowLongPtrA(hWnd, GWLP_USERDATA));
-  if (self == nullptr && g_Creating.window != nullptr &&
-      g_Creating.thread == GetCurrentThreadId() && message != WM_NCDESTROY) {
-    self = g_Creating.window;
-    g_Creating = {};
-    self->m_hWnd = hWnd;
-    SetWindowLongPtrA(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  if (self == nullptr && message == WM_NCCREATE) {
+    self = static_cast<PluginWindow*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+    if (self != nullptr) {
+      self->m_hWnd = hWnd;
+      SetWindowLongPtrA(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
   }
   if (self == nullptr) return DefWindowProcA(hWnd, message, wParam, lParam);
 
   if (message == WM_NCDESTROY) {
     LRESULT result = DefWindowProcA(hWnd, message, wParam, lParam);
     SetWindowLongPtrA(hWnd, GWLP_USERDATA, 0);
-    self->m_hWnd = nullptr;
     self->OnFinalMessage(hWnd);
+    self->m_hWnd = nullptr;  // the last touch of the object
     return result;
   }
   LRESULT result = 0;

@@ -28,6 +28,10 @@ class PluginWindow {
 
   HWND hwnd() const { return m_hWnd; }
 
+  // Destroys the window, if it still exists, on the thread that owns it, and
+  // returns once it is gone.
+  void DestroyOnItsThread();
+
   // Removes the class when the module is unloaded.
   static void UnregisterWindowClass();
 

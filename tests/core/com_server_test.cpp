@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 #include <ole2.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "core/module_state.h"
 #include "core/server_module.h"
@@ -108,6 +111,35 @@ TEST_F(ComServerTest, ClassObjectIsSharedAndOnlyClientReferencesAndLocksHoldTheM
   first->LockServer(FALSE);
   first->Release();
   EXPECT_EQ(can_unload_now_(), S_OK);
+}
+
+TEST_F(ComServerTest, EightThreadsAskingAtOnceGetOneClassObject) {
+  // Each round asks a freshly loaded module, whose class object is not made yet.
+  for (int round = 0; round < 20; ++round) {
+    FreeLibrary(module_);
+    module_ = LoadLibraryA(folder_.File("Korvat.dll").c_str());
+    get_class_object_ =
+        reinterpret_cast<GetClassObjectFn>(GetProcAddress(module_, "DllGetClassObject"));
+    can_unload_now_ =
+        reinterpret_cast<CanUnloadNowFn>(GetProcAddress(module_, "DllCanUnloadNow"));
+    IClassFactory* got[8] = {};
+    std::atomic<int> ready{0};
+    std::vector<std::thread> threads;
+    for (IClassFactory*& factory : got) {
+      threads.emplace_back([&] {
+        for (++ready; ready < 8;) {
+        }
+        get_class_object_(CLSID_KorvatExec, IID_IClassFactory, reinterpret_cast<void**>(&factory));
+      });
+    }
+    for (std::thread& thread : threads) thread.join();
+    ASSERT_NE(got[0], nullptr);
+    for (IClassFactory* factory : got) EXPECT_EQ(factory, got[0]) << "round " << round;
+    for (IClassFactory* factory : got) {
+      if (factory != nullptr) factory->Release();
+    }
+    EXPECT_EQ(can_unload_now_(), S_OK);  // the cached reference does not hold the module
+  }
 }
 
 TEST_F(ComServerTest, InstancesAnswerTheirTableAndHoldTheModule) {

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <regex>
 #include <string>
 #include <thread>
@@ -178,28 +177,34 @@ TEST_F(TraceLogTest, MessagesAreFormattedAndCutAt511Characters) {
 
 TEST_F(TraceLogTest, ThreadsWritingTheirFirstLinesAtOnceGetOneBanner) {
   constexpr int kThreads = 8;
-  constexpr int kLinesEach = 20;
-  {
-    TraceLog log;
-    Open(&log);
-    std::atomic<int> ready{0};
-    std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t) {
-      threads.emplace_back([&log, &ready, t] {
-        ready.fetch_add(1);
-        while (ready.load() < kThreads) {
-        }
-        for (int i = 0; i < kLinesEach; ++i) log.Write("thread %d line %d", t, i);
-      });
+  constexpr int kLinesEach = 5;
+  // Many rounds, each a fresh log whose first lines all threads write at
+  // once, released together by one event.
+  for (int round = 0; round < 30; ++round) {
+    DeleteFileA(folder_.File("Probe.log").c_str());
+    {
+      TraceLog log;
+      Open(&log);
+      HANDLE go = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+      std::vector<std::thread> threads;
+      for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&log, go, t] {
+          WaitForSingleObject(go, INFINITE);
+          for (int i = 0; i < kLinesEach; ++i) log.Write("thread %d line %d", t, i);
+        });
+      }
+      Sleep(10);  // every thread waits on the event
+      SetEvent(go);
+      for (std::thread& thread : threads) thread.join();
+      CloseHandle(go);
     }
-    for (std::thread& thread : threads) thread.join();
+    // Between one pair of banners, nothing but the threads' lines.
+    std::vector<std::string> messages = Messages();
+    ASSERT_EQ(messages.size(), 1u * kThreads * kLinesEach) << "round " << round;
+    ASSERT_TRUE(std::all_of(messages.begin(), messages.end(), [](const std::string& m) {
+      return Matches(m, R"(thread \d line \d+)");
+    })) << "round " << round;
   }
-  // Between one pair of banners, nothing but the threads' lines.
-  std::vector<std::string> messages = Messages();
-  EXPECT_EQ(messages.size(), 1u * kThreads * kLinesEach);
-  EXPECT_TRUE(std::all_of(messages.begin(), messages.end(), [](const std::string& m) {
-    return Matches(m, R"(thread \d line \d+)");
-  }));
 }
 
 }  // namespace

@@ -352,6 +352,9 @@ int RunProcess(const std::string& command_line, DWORD timeout_ms) {
 
 int RunProcessOutput(const std::string& command_line, std::string* output, DWORD timeout_ms) {
   output->clear();
+  // Wine starts its desktop process from the first process that makes a
+  // window; started from the child, it would keep the pipe open for good.
+  GetDesktopWindow();
   SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
   HANDLE read_end = nullptr, write_end = nullptr;
   if (!CreatePipe(&read_end, &write_end, &inherit, 0)) return -1;

@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
 #include <regex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "harness/test_support.h"
@@ -209,6 +211,46 @@ TEST_F(PluginExportsTest, PluginWindowCoversTheParentAsCreatedAndGoesWithItsInst
   EXPECT_NE(GetWindow(parent, GW_CHILD), nullptr);
   Call<void>("ZRDeleteInstance", instance);
   DestroyWindow(parent);
+}
+
+TEST_F(PluginExportsTest, InstancesOfSeveralThreadsEachTakeTheirWindowWithThem) {
+  Load("");
+  // Each window thread makes instances in a parent of its own and has them
+  // deleted, by itself or by another thread while it handles messages; after
+  // each delete no child window may be left.
+  const struct {
+    int threads;
+    bool delete_elsewhere;
+  } cases[] = {{2, false}, {4, false}, {1, true}, {2, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.threads) + (c.delete_elsewhere ? " deleted elsewhere" : ""));
+    std::atomic<int> ready{0}, left{0}, rounds{0};
+    auto window_thread = [&] {
+      HWND parent = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 300, 200, nullptr, nullptr,
+                                    nullptr, nullptr);
+      for (++ready; ready < c.threads;) Sleep(0);
+      for (int i = 0; i < 100; ++i, ++rounds) {
+        void* instance = Call<void*>("ZRNewInstance", parent);
+        if (c.delete_elsewhere) {
+          std::atomic<bool> done{false};
+          std::thread other([&] { Call<void>("ZRDeleteInstance", instance), done = true; });
+          for (MSG msg; !done; Sleep(0)) {
+            while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+          }
+          other.join();
+        } else {
+          Call<void>("ZRDeleteInstance", instance);
+        }
+        if (GetWindow(parent, GW_CHILD) != nullptr) ++left;
+      }
+      DestroyWindow(parent);
+    };
+    std::vector<std::thread> threads;
+    for (int t = 0; t < c.threads; ++t) threads.emplace_back(window_thread);
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(rounds, c.threads * 100);
+    EXPECT_EQ(left, 0);
+  }
 }
 
 TEST_F(PluginExportsTest, PreDownloadAndSetupRebuildTheSettingsAndNotifyOnceAHostIsKnown) {
