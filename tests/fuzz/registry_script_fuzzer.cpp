@@ -13,9 +13,13 @@
 
 namespace {
 
+// The module's path as long as a path may be (259 characters), its quote
+// doubled: a script of a few hundred bytes reaches the token limit.
+const std::string kModule = "C:\\It''s\\" + std::string(240, 'x') + "\\Korvat.dll";
+
 ScriptResult Run(MemoryKeyStore* store, const std::string& text, bool do_register) {
   RegistryScript script(store);
-  script.AddReplacement("Module", "C:\\Program Files\\It''s\\Korvat.dll");
+  script.AddReplacement("Module", kModule.c_str());
   script.AddReplacement("Empty", "");
   ScriptResult result = script.Run(text.c_str(), do_register);
   Check(store->open_handles() == 0);
