@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 
+#include "platform/ansi_text.h"
 #include "platform/com_ptr.h"
 
 namespace {
@@ -13,6 +14,8 @@ namespace {
 // The classes that open a new browser window may live in any kind of server.
 constexpr DWORD kBrowserServerContext =
     CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER;
+
+bool IsSystemLeadByte(unsigned char c) { return IsDBCSLeadByte(c) != FALSE; }
 
 // Converts `text` to the ANSI code page into `out`, cut to fit `size` bytes
 // with its terminating zero (never inside a double-byte character).
@@ -29,13 +32,9 @@ void BstrToAnsi(BSTR text, char* out, int size) {
   std::unique_ptr<char[]> whole(new (std::nothrow) char[needed]);
   if (!whole) return;
   WideCharToMultiByte(CP_ACP, 0, text, length, whole.get(), needed, nullptr, nullptr);
-  int keep = 0;
-  while (keep < size - 1) {
-    const int step = IsDBCSLeadByte(static_cast<BYTE>(whole[keep])) ? 2 : 1;
-    if (keep + step > size - 1) break;
-    keep += step;
-  }
-  std::memcpy(out, whole.get(), static_cast<size_t>(keep));
+  std::memcpy(out, whole.get(),
+              FitAnsiText(whole.get(), static_cast<size_t>(needed), static_cast<size_t>(size),
+                          IsSystemLeadByte));
 }
 
 class AutomationBrowser : public BrowserWindow {

@@ -3,7 +3,7 @@
 #include <cinttypes>
 #include <cstdio>
 
-LONG_PTR ParseHandleText(const char* text) {
+intptr_t ParseHandleText(const char* text) {
   if (text == nullptr) return 0;
 #ifdef _WIN64
   // 64-bit handles and pointers need the whole width.
@@ -13,5 +13,5 @@ LONG_PTR ParseHandleText(const char* text) {
   long value = 0;
   if (std::sscanf(text, "%ld", &value) != 1) return 0;
 #endif
-  return static_cast<LONG_PTR>(value);
+  return static_cast<intptr_t>(value);
 }

@@ -1,8 +1,9 @@
 // Window handles and loader values pass between the host and the plug-in as
 // text: a signed decimal number, read at pointer size ("%ld" on 32-bit).
+// Pure code (no Windows headers), so that the native build fuzzes it.
 #pragma once
 
-#include <windows.h>
+#include <cstdint>
 
 // The value of `text`, or 0 when it is null or holds no number.
-LONG_PTR ParseHandleText(const char* text);
+intptr_t ParseHandleText(const char* text);

@@ -419,8 +419,11 @@ ScriptResult RegistryScript::RegisterKeyItem(Key parent, const char* name, bool 
 
 ScriptResult RegistryScript::UnregisterKeyItem(Key parent, const char* name, bool protect,
                                                bool has_body, int depth) {
+  // Opened for removing the values it holds; a key the user may only read is
+  // still walked, and keeps what it holds.
   Key opened = nullptr;
-  if (m_pStore->OpenKey(parent, name, RegistryKeyStore::Access::kRead, &opened) != 0) {
+  if (m_pStore->OpenKey(parent, name, RegistryKeyStore::Access::kReadWrite, &opened) != 0 &&
+      m_pStore->OpenKey(parent, name, RegistryKeyStore::Access::kRead, &opened) != 0) {
     // Already gone: nothing below it is touched.
     return SkipKeyRest(has_body, depth);
   }

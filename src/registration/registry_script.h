@@ -42,7 +42,9 @@ inline constexpr uint32_t kScriptDword = 4;   // REG_DWORD
 class RegistryKeyStore {
  public:
   using Key = void*;
-  enum class Access { kAll, kRead };
+  // kReadWrite: enough to read a key, set and delete its values and create
+  // its sub-keys (KEY_READ | KEY_WRITE).
+  enum class Access { kAll, kReadWrite, kRead };
 
   virtual ~RegistryKeyStore() = default;
 

@@ -27,8 +27,10 @@ RegistryKeyStore::Key Win32KeyStore::RootKey(ScriptRoot root) {
 
 long Win32KeyStore::OpenKey(Key parent, const char* name, Access access, Key* key) {
   RegKeyHandle opened;
-  LONG status =
-      opened.Open(AsHkey(parent), name, access == Access::kAll ? KEY_ALL_ACCESS : KEY_READ);
+  const REGSAM rights = access == Access::kAll         ? KEY_ALL_ACCESS
+                        : access == Access::kReadWrite ? KEY_READ | KEY_WRITE
+                                                       : KEY_READ;
+  LONG status = opened.Open(AsHkey(parent), name, rights);
   if (status == ERROR_SUCCESS) *key = opened.Detach();
   return status;
 }

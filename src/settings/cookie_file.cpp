@@ -71,11 +71,25 @@ const char* TakeField(const char* at, const char** field, size_t* length) {
   return at;
 }
 
+bool EqualsNoCase(const char* text, size_t length, const char* lower) {
+  if (length != std::strlen(lower)) return false;
+  for (size_t i = 0; i < length; ++i) {
+    char c = text[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != lower[i]) return false;
+  }
+  return true;
+}
+
+// The meeting page is opened in the user's browser and handed to the client:
+// only a web address may come of it. Any other scheme (and an address that
+// begins with "://", which names none) leaves the default.
 void TakeScheme(const char* field, size_t length, char* scheme) {
   for (size_t at = 0; at + 3 <= length; ++at) {
     if (std::memcmp(field + at, "://", 3) == 0) {
-      // An address that begins with "://" names no scheme: the default stays.
-      if (at > 0) CopyCut(scheme, kSchemeSize, field, at);
+      if (EqualsNoCase(field, at, "http") || EqualsNoCase(field, at, "https")) {
+        CopyCut(scheme, kSchemeSize, field, at);
+      }
       return;
     }
   }

@@ -20,7 +20,8 @@ inline constexpr uint64_t kMaxCookieFileSize = 1048576;
 inline constexpr size_t kInstallValueSize = 1024;
 // The meeting page keeps its first 2047 characters.
 inline constexpr size_t kMeetingPageSize = 2048;
-// The scheme taken from the install cookie keeps its first 15 characters.
+// The scheme taken from the install cookie: "http" or "https" in the letter
+// case the cookie gives, with room to spare.
 inline constexpr size_t kSchemeSize = 16;
 
 // Looks for the cookie `name` in the text of one cookie file (`size` bytes;
@@ -48,7 +49,8 @@ void SetInstallDefaults(InstallChoices* choices);
 // Takes the fields of the install cookie's value over the defaults: fields
 // are separated by runs of "@" (empty fields do not count), in the order
 // Option, OfficeMenu, RightClick, an address giving the scheme, HasBrand,
-// BrandTitle; later fields are ignored.
+// BrandTitle; later fields are ignored. Only "http" and "https", in any
+// letter case, are taken as the scheme.
 void SplitInstallCookie(const char* value, InstallChoices* choices);
 
 // The meeting page: the scheme, "://", the host field cut at its first "/"

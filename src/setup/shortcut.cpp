@@ -13,10 +13,10 @@
 #include "registration/reg_key_handle.h"
 #include "resources/resource_ids.h"
 #include "settings/settings_key.h"
+#include "setup/shortcut_name.h"
 
 namespace {
 
-constexpr char kShortcutExtension[] = ".url";
 // Icon indexes in the module's own file: group 205 and group 211.
 constexpr int kStandardIconIndex = 2;
 constexpr int kBrandIconIndex = 3;
@@ -30,23 +30,37 @@ bool OptionWantsShortcut(const char* option) {
   return _stricmp(option, "desktop") == 0 || _stricmp(option, "iedesktop") == 0;
 }
 
-// The desktop folder, a backslash, the name and ".url"; false when it does
-// not fit. The brand title comes from a web site's cookie: characters that
-// a file name cannot hold (path separators among them, which would place
-// the file outside the desktop) become "_".
-bool JoinShortcutPath(const char* desktop, const char* name, char* path) {
-  std::strcpy(path, desktop);
-  if (!AppendBackslash(path, MAX_PATH)) return false;
-  const size_t start = std::strlen(path);
-  int written = std::snprintf(path + start, MAX_PATH - start, "%s%s", name,
-                              kShortcutExtension);
-  if (written < 0 || static_cast<size_t>(written) >= MAX_PATH - start) return false;
-  char* const name_end = path + std::strlen(path) - (sizeof(kShortcutExtension) - 1);
-  for (char* at = path + start; at < name_end; at = CharNextA(at)) {
-    unsigned char c = static_cast<unsigned char>(*at);
-    if (c < 0x20 || std::strchr("\\/:*?\"<>|", c) != nullptr) *at = '_';
+bool IsSystemLeadByte(unsigned char c) { return IsDBCSLeadByte(c) != FALSE; }
+
+// A file (or anything else) stands at `path`.
+bool PathIsTaken(const char* path) {
+  if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) return true;
+  const DWORD error = GetLastError();
+  return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
+}
+
+bool FileIsThere(const char* path) {
+  const DWORD attributes = GetFileAttributesA(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+// The first of "<name>.url", "<name> (2).url", ... in `folder` (which ends
+// in a backslash) that is free or is the file this module wrote before
+// (`remembered`): a file of the user's own is never overwritten. False when
+// none is.
+bool ChooseShortcutPath(const char* folder, const char* name, const char* remembered,
+                        char* path) {
+  const size_t start = std::strlen(folder);
+  std::memcpy(path, folder, start);
+  for (unsigned number = 1; number <= kMaxShortcutNumber; ++number) {
+    if (!MakeShortcutFileName(name, number, IsSystemLeadByte, path + start, MAX_PATH - start)) {
+      return false;
+    }
+    if (!PathIsTaken(path) || (std::strcmp(path, remembered) == 0 && FileIsThere(path))) {
+      return true;
+    }
   }
-  return true;
+  return false;
 }
 
 HRESULT LastErrorResult() {
@@ -129,6 +143,7 @@ int AddShortcut() {
   char page[kPageBufferSize];
   char has_brand[kFlagBufferSize];
   char brand_title[kFlagBufferSize] = {};
+  char remembered[kFlagBufferSize] = {};
   bool branded = false;
   {
     RegKeyHandle key;
@@ -145,6 +160,10 @@ int AddShortcut() {
       lookup = QuerySettingString(key.Get(), kBrandTitle, brand_title, sizeof(brand_title));
     }
     if (lookup != ERROR_SUCCESS) return 0;
+    if (QuerySettingString(key.Get(), kShortcutPath, remembered, sizeof(remembered)) !=
+        ERROR_SUCCESS) {
+      remembered[0] = '\0';
+    }
   }
 
   char standard_name[MAX_PATH];
@@ -158,33 +177,27 @@ int AddShortcut() {
   const bool use_brand = branded && brand_title[0] != '\0';
   const char* name = use_brand ? brand_title : standard_name;
   char desktop[MAX_PATH];
-  if (!GetDesktopFolder(desktop)) return 0;
+  if (!GetDesktopFolder(desktop) || !AppendBackslash(desktop, MAX_PATH)) return 0;
   char path[MAX_PATH];
-  if (!JoinShortcutPath(desktop, name, path)) return 0;
+  if (!ChooseShortcutPath(desktop, name, remembered, path)) return 0;
 
-  CreateUrlShortcut(page, path, name, icon_file,
-                    use_brand ? kBrandIconIndex : kStandardIconIndex);
-
-  // Remembered whatever the shell reported, so that removal finds the file
-  // under a branded or translated name.
+  const HRESULT saved = CreateUrlShortcut(page, path, name, icon_file,
+                                          use_brand ? kBrandIconIndex : kStandardIconIndex);
+  // The path was free or held this module's own file, so whatever stands
+  // there now is the module's: remembered, so that removal finds it under a
+  // branded or translated name. Nothing there, nothing remembered.
+  if (!FileIsThere(path)) return 0;
   RegKeyHandle key;
   if (key.Open(HKEY_CURRENT_USER, kSettingsKey, kSettingsChange) == ERROR_SUCCESS) {
     key.SetString(path, kShortcutPath);
     RegFlushKey(key.Get());
   }
-  return 1;
+  return SUCCEEDED(saved) ? 1 : 0;
 }
 
 int RemoveShortcut() {
-  char standard_name[MAX_PATH];
-  if (LoadResourceString(IDS_SHORTCUT_NAME, standard_name, sizeof(standard_name)) == 0) {
-    return 0;
-  }
-  char desktop[MAX_PATH];
-  if (!GetDesktopFolder(desktop)) return 0;
-  char path[MAX_PATH];
-  if (JoinShortcutPath(desktop, standard_name, path)) DeleteFileA(path);
-
+  // Only the file this module wrote: one under the standard name may be the
+  // user's own.
   char remembered[kFlagBufferSize];
   if (ReadSettingString(HKEY_CURRENT_USER, kShortcutPath, remembered, sizeof(remembered)) !=
       ERROR_SUCCESS) {

@@ -1,18 +1,18 @@
 // The desktop Internet shortcut that opens the user's meeting page: created
-// when the user's Option asks for it, remembered in SHORTCUT_PATH, removed by
-// its standard name and by the remembered path.
+// when the user's Option asks for it, under a name that no file of the
+// user's holds, remembered in SHORTCUT_PATH and removed by that path alone.
 #pragma once
 
 #include <windows.h>
 
 #include <cstddef>
 
-// 1 when it got as far as creating the shortcut (whatever the shell then
-// reported), 0 when a setting, the name or the desktop folder stopped it.
+// 1 when it wrote the shortcut file, 0 when a setting, the name, the desktop
+// folder or the shell stopped it.
 int AddShortcut();
 
-// Deletes the standard-named shortcut and the one SHORTCUT_PATH names. 1 when
-// SHORTCUT_PATH was found and its file's deletion attempted.
+// Deletes the file SHORTCUT_PATH names. 1 when SHORTCUT_PATH was found and its
+// file's deletion attempted.
 int RemoveShortcut();
 
 // Writes an Internet shortcut file at `path` through the shell's Internet

@@ -4,19 +4,15 @@
 // AddressSanitizer reports any byte written past them.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <utility>
 
+#include "fuzz_support.h"
 #include "settings/meeting_page.h"
 
 namespace {
-
-void Check(bool condition) {
-  if (!condition) std::abort();
-}
 
 // The site and the name split from `page`; the name buffer may stay untouched.
 std::pair<std::string, std::string> Split(const char* page) {

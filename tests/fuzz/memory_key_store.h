@@ -1,7 +1,8 @@
 // An in-memory registry for the registry script interpreter's native build:
 // keys named without regard to case, handles that must all be closed again,
-// read-only keys, keys deleted under an open handle, and a double-byte code
-// page, so that every path of the interpreter runs without Windows.
+// read-only keys, handles opened for reading that refuse every change, keys
+// deleted under an open handle, and a double-byte code page, so that every
+// path of the interpreter runs without Windows.
 #pragma once
 
 #include <algorithm>
@@ -11,6 +12,7 @@
 #include <set>
 #include <string>
 
+#include "fuzz_support.h"
 #include "registration/registry_script.h"
 
 class MemoryKeyStore final : public RegistryKeyStore {
@@ -25,6 +27,10 @@ class MemoryKeyStore final : public RegistryKeyStore {
     for (Handle* handle : open_) delete handle;
   }
   size_t open_handles() const { return open_.size(); }
+  // No key below any root, and no value.
+  bool IsEmpty() const { return Holds(false, false); }
+  // No named value anywhere; keys below the roots may hold a default value.
+  bool HoldsOnlyKeysAndDefaults() const { return Holds(true, true); }
 
   // Adds `path` ("A\\B") below `root`, the last key read-only if asked.
   void Add(ScriptRoot root, const std::string& path, bool read_only = false) {
@@ -44,8 +50,9 @@ class MemoryKeyStore final : public RegistryKeyStore {
     if (long status = Use(parent, false, &from)) return status;
     auto found = from->node->children.find(Fold(name));
     if (*name == '\0' || found == from->node->children.end()) return kNotFound;
-    if (access == Access::kAll && found->second->read_only) return kAccessDenied;
-    *key = Open(found->second, access == Access::kAll);
+    const bool write = access != Access::kRead;
+    if (write && found->second->read_only) return kAccessDenied;
+    *key = Open(found->second, write);
     return 0;
   }
   long CreateKey(Key parent, const char* name, Key* key) override {
@@ -85,10 +92,7 @@ class MemoryKeyStore final : public RegistryKeyStore {
     Handle* handle;
     return Use(key, false, &handle) != 0 || !handle->node->children.empty();
   }
-  // Shift-JIS-like lead bytes.
-  bool IsLeadByte(unsigned char c) override {
-    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-  }
+  bool IsLeadByte(unsigned char c) override { return IsShiftJisLeadByte(c); }
   // Decimal digits that fit in 32 bits; anything else is 0.
   uint32_t ParseDword(const char* text) override {
     uint64_t number = 0;
@@ -148,6 +152,23 @@ class MemoryKeyStore final : public RegistryKeyStore {
       if (!EraseChildren(first->second.get())) return false;
       first->second->deleted = true;
       node->children.erase(first);
+    }
+    return true;
+  }
+
+  bool Holds(bool keys, bool defaults) const {
+    for (const Handle& root : roots_) {
+      if (!root.node->values.empty() || !Holds(*root.node, keys, defaults)) return false;
+    }
+    return true;
+  }
+  static bool Holds(const Node& node, bool keys, bool defaults) {
+    for (const auto& child : node.children) {
+      const auto& values = child.second->values;
+      if (!keys || values.size() > (values.count("") != 0 && defaults ? 1u : 0u) ||
+          !Holds(*child.second, keys, defaults)) {
+        return false;
+      }
     }
     return true;
   }

@@ -1,11 +1,67 @@
 // Whole registry scripts through both passes of the interpreter, over an
-// in-memory registry that already holds a class key and a read-only key.
-// Every key the interpreter opens must be closed again.
-#include <cstdlib>
+// in-memory registry that already holds a class key and a read-only key:
+// every key the interpreter opens must be closed again. Then the invariant of
+// the two passes, over an empty registry: after a register pass and an
+// unregister pass of a script, no value the script set remains, only the
+// default values of keys that stay; and a script without NoRemove leaves
+// nothing at all.
 #include <string>
 
+#include "fuzz_support.h"
 #include "memory_key_store.h"
 #include "registration/registry_script.h"
+
+namespace {
+
+// The module's path as long as a path may be (259 characters), its quote
+// doubled: a script of a few hundred bytes reaches the token limit.
+const std::string kModule = "C:\\It''s\\" + std::string(240, 'x') + "\\Korvat.dll";
+
+ScriptResult Run(MemoryKeyStore* store, const std::string& text, bool do_register) {
+  RegistryScript script(store);
+  script.AddReplacement("Module", kModule.c_str());
+  script.AddReplacement("Empty", "");
+  ScriptResult result = script.Run(text.c_str(), do_register);
+  Check(store->open_handles() == 0);
+  return result;
+}
+
+// A register pass that succeeded leaves a script that the unregister pass
+// reads through as well.
+void CheckBothPasses(const std::string& text, bool protects) {
+  MemoryKeyStore store;
+  if (ScriptFailed(Run(&store, text, true))) return;
+  Check(!ScriptFailed(Run(&store, text, false)));
+  Check(protects ? store.HoldsOnlyKeysAndDefaults() : store.IsEmpty());
+}
+
+// `text` without a NoRemove keyword anywhere: every "NoRemove" (in any letter
+// case) and every "%" (a placeholder could join one up) taken out.
+std::string WithoutNoRemove(std::string text) {
+  const std::string word = "NOREMOVE";
+  std::string out;
+  for (bool changed = true; changed;) {
+    out.clear();
+    changed = false;
+    for (size_t at = 0; at < text.size(); ++at) {
+      size_t matched = 0;
+      while (matched < word.size() && at + matched < text.size() &&
+             (text[at + matched] & ~0x20) == word[matched]) {
+        ++matched;
+      }
+      if (matched == word.size() || text[at] == '%') {
+        at += matched == word.size() ? matched - 1 : 0;
+        changed = true;
+        continue;
+      }
+      out += text[at];
+    }
+    text.swap(out);
+  }
+  return text;
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The interpreter works on a zero-terminated copy, as the module does.
@@ -14,12 +70,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   store.Add(ScriptRoot::kClassesRoot, "CLSID\\{00000000-0000-0000-0000-000000000001}");
   store.Add(ScriptRoot::kCurrentUser, "Software\\Locked", true);
   store.Add(ScriptRoot::kCurrentUser, "Software\\Locked\\Kept");
-  for (bool do_register : {true, false, false}) {
-    RegistryScript script(&store);
-    script.AddReplacement("Module", "C:\\Program Files\\It''s\\Korvat.dll");
-    script.AddReplacement("Empty", "");
-    script.Run(text.c_str(), do_register);
-    if (store.open_handles() != 0) std::abort();
-  }
+  for (bool do_register : {true, false, false}) Run(&store, text, do_register);
+
+  const std::string script = text.c_str(), unprotected = WithoutNoRemove(script);
+  if (unprotected != script) CheckBothPasses(script, true);
+  CheckBothPasses(unprotected, false);
   return 0;
 }

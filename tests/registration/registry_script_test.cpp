@@ -141,8 +141,8 @@ TEST_F(RegistryScriptTest, ForceRemoveAndDeleteSpareClsidAndTypeLib) {
 
 TEST_F(RegistryScriptTest, UnregisterKeepsProtectedAndSharedKeys) {
   std::string script = Under(
-      "NoRemove Kept { Child = s 'x' } After\r\n"
-      "Plain { Val V = s 'x' Val W = d 1 } Shared { Mine }\r\n"
+      "NoRemove Kept { Val V = s 'x' Child = s 'x' } After\r\n"
+      "Plain { Val V = s 'x' Val W = d 1 } Shared { Val V = s 'x' Mine }\r\n"
       "Missing { NoRemove Deeper { Val V = s 'x' } }");
   ASSERT_EQ(RunScript(script, true), kScriptOk);
   SetStringValue(HKEY_CURRENT_USER, kBase + "\\Shared\\Other", "", "");
@@ -152,8 +152,10 @@ TEST_F(RegistryScriptTest, UnregisterKeepsProtectedAndSharedKeys) {
   ASSERT_EQ(RunScript(script, false), kScriptOk);
   // NoRemove protects only the key it stands before.
   EXPECT_EQ(SubKeys(), (Names{"Kept", "Shared"}));
-  EXPECT_EQ(SubKeys("\\Shared"), Names{"Other"});
-  EXPECT_TRUE(SubKeys("\\Kept").empty());
+  // The script's values go from the keys that stay, a protected one too.
+  EXPECT_EQ(Tree("\\Shared"), (Names{kBase + "\\Shared", kBase + "\\Shared\\Other",
+                                     kBase + "\\Shared\\Other|(default)=REG_SZ:"}));
+  EXPECT_EQ(Tree("\\Kept"), Names{kBase + "\\Kept"});
 
   // Again, with the scripted keys gone: nothing changes.
   const Names before = Tree();

@@ -71,15 +71,19 @@ TEST_F(CookieImportTest, InstallCookieFieldsBecomeTheSettings) {
        "iedesktop|true|false|true|MyBrand|https" + ann},
       // Empty fields do not count: the later ones move forward.
       {"ie@@true", "ie|true|FALSE|FALSE||http" + ann},
-      {"@@desktop@a@b@ftp://z@y@T@ignored", "desktop|a|b|y|T|ftp" + ann},
+      {"@@desktop@a@b@HTTP://z@y@T@ignored", "desktop|a|b|y|T|HTTP" + ann},
       {"", "FALSE|FALSE|FALSE|FALSE||http" + ann},
-      // No scheme keeps "http"; a long one keeps 15 characters.
+      // Only a web address gives the scheme: any other keeps "http".
+      {"a@b@c@hTtPs://x", "a|b|c|FALSE||hTtPs" + ann},
       {"a@b@c@no-scheme", "a|b|c|FALSE||http" + ann},
       {"a@b@c@://x", "a|b|c|FALSE||http" + ann},
-      {"a@b@c@abcdefghijklmnopq://x", "a|b|c|FALSE||abcdefghijklmno" + ann},
+      {"a@b@c@javascript://%0Aalert(1)", "a|b|c|FALSE||http" + ann},
+      {"a@b@c@file://c:/x", "a|b|c|FALSE||http" + ann},
+      {"a@b@c@httpx://x", "a|b|c|FALSE||http" + ann},
+      {"a@b@c@https" + std::string(20, 's') + "://x", "a|b|c|FALSE||http" + ann},
       // The install value keeps 1023 characters, the page 2047.
       {"a@b@c@s://x@h@" + std::string(1500, 'T'),
-       "a|b|c|h|" + std::string(1009, 'T') + "|s://h" + std::string(2042, 'v'),
+       "a|b|c|h|" + std::string(1009, 'T') + "|http://h" + std::string(2039, 'v'),
        std::string(3000, 'v')},
   };
   for (const Case& c : cases) {

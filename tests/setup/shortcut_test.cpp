@@ -6,6 +6,7 @@
 #include <shlobj.h>
 
 #include <string>
+#include <vector>
 
 #include "harness/test_support.h"
 #include "settings/settings_key.h"
@@ -31,9 +32,8 @@ class ShortcutTest : public ::testing::Test {
   }
   void TearDown() override { Clean(); }
   void Clean() {
-    DeleteFileA(Desktop(kStandardFile).c_str());
-    DeleteFileA(Desktop("MyBrand.url").c_str());
-    DeleteFileA(Desktop(".._x_y_.url").c_str());
+    DeleteTree(desktop_);
+    CreateDirectoryA(desktop_.c_str(), nullptr);
     DeleteKeyTree(HKEY_CURRENT_USER, kSettingsKey);
   }
   std::string Desktop(const std::string& name) { return desktop_ + "\\" + name; }
@@ -93,20 +93,63 @@ TEST_F(ShortcutTest, SettingsChooseWhetherAndHowTheShortcutIsMade) {
   }
 }
 
-TEST_F(ShortcutTest, RemovalDeletesTheStandardFileAndTheRememberedOne) {
-  for (bool remembered : {true, false}) {
-    Set("desktop", kPage, "true", "MyBrand");
-    ASSERT_EQ(AddShortcut(), 1);
-    WriteFileBytes(Desktop(kStandardFile), "[InternetShortcut]\r\nURL=http://h/\r\n");
-    if (!remembered) DeleteKeyTree(HKEY_CURRENT_USER, kSettingsKey);
-
-    EXPECT_EQ(RemoveShortcut(), remembered ? 1 : 0);
-    EXPECT_FALSE(FileExists(Desktop(kStandardFile)));
-    EXPECT_EQ(FileExists(Desktop("MyBrand.url")), !remembered);
+// The user's own files keep their names and their contents: the shortcut
+// takes the first free name (or the one it had), removal deletes just it.
+TEST_F(ShortcutTest, FilesOfTheUsersOwnAreLeftAlone) {
+  const std::string theirs = "[InternetShortcut]\r\nURL=http://theirs/\r\n";
+  struct Case {
+    const char* title;                // null: the standard name
+    std::vector<std::string> taken;   // the user's files
+    const char* remembered;           // the file SHORTCUT_PATH names, or null
+    const char* file;                 // the shortcut
+  } cases[] = {
+      {"MyBrand", {"MyBrand.url"}, nullptr, "MyBrand (2).url"},
+      {nullptr, {kStandardFile}, nullptr, "Start Nuvix Tapvo Meeting (2).url"},
+      {"MyBrand", {"MyBrand.url", "MyBrand (2).url"}, "Gone.url", "MyBrand (3).url"},
+      {"MyBrand", {"MyBrand (2).url"}, "MyBrand.url", "MyBrand.url"},
+      // Names that Windows cannot give a file.
+      {"con", {}, nullptr, "con_.url"},
+      {"LpT9.txt", {}, nullptr, "LpT9_.txt.url"},
+      {"Nul . ", {}, nullptr, "Nul_.url"},
+      {"My Bank. .", {}, nullptr, "My Bank.url"},
+      {" . ", {}, nullptr, "_.url"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    for (const std::string& file : c.taken) WriteFileBytes(Desktop(file), theirs);
+    Set("desktop", kPage, c.title ? "true" : "false", c.title);
+    if (c.remembered) {
+      WriteFileBytes(Desktop(c.remembered), theirs);  // an earlier setup's shortcut
+      SetStringValue(HKEY_CURRENT_USER, kSettingsKey, kShortcutPath, Desktop(c.remembered));
+    }
+    EXPECT_EQ(AddShortcut(), 1);
+    EXPECT_EQ(ReadStringValue(HKEY_CURRENT_USER, kSettingsKey, kShortcutPath), Desktop(c.file));
+    EXPECT_EQ(Entries(Desktop(c.file)).find(std::string(kPage) + "|"), 0u);
+    EXPECT_EQ(RemoveShortcut(), 1);
+    EXPECT_FALSE(FileExists(Desktop(c.file)));
     // The value stays for the removal flow, which drops the whole key.
-    EXPECT_EQ(ValueExists(HKEY_CURRENT_USER, kSettingsKey, kShortcutPath), remembered);
+    EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, kSettingsKey, kShortcutPath));
+    for (const std::string& file : c.taken) EXPECT_EQ(ReadFileBytes(Desktop(file)), theirs);
     Clean();
   }
+  // No SHORTCUT_PATH: nothing is deleted.
+  WriteFileBytes(Desktop(kStandardFile), theirs);
+  EXPECT_EQ(RemoveShortcut(), 0);
+  EXPECT_EQ(ReadFileBytes(Desktop(kStandardFile)), theirs);
+}
+
+TEST_F(ShortcutTest, NoFileWrittenIsNoSuccess) {
+  // Its own file of an earlier setup, held by a program that shares it with
+  // no one.
+  Set("desktop", kPage, "true", "MyBrand");
+  WriteFileBytes(Desktop("MyBrand.url"), "");
+  SetStringValue(HKEY_CURRENT_USER, kSettingsKey, kShortcutPath, Desktop("MyBrand.url"));
+  HANDLE held = CreateFileA(Desktop("MyBrand.url").c_str(), GENERIC_READ, 0, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(AddShortcut(), 0);
+  CloseHandle(held);
+  EXPECT_EQ(ReadFileBytes(Desktop("MyBrand.url")), "");
 }
 
 TEST(AppendBackslashTest, AddsOneBackslashWhereItFits) {
