@@ -13,6 +13,7 @@
 #include "core/server_module.h"
 #include "harness/test_support.h"
 #include "platform/com_ptr.h"
+#include "platform/proc_address.h"
 #include "toolbar/korvat_exec.h"
 
 using namespace korvat_test;
@@ -50,8 +51,8 @@ class ComServerTest : public ::testing::Test {
     module_ = LoadLibraryA(folder_.File("Korvat.dll").c_str());
     ASSERT_NE(module_, nullptr);
     get_class_object_ =
-        reinterpret_cast<GetClassObjectFn>(GetProcAddress(module_, "DllGetClassObject"));
-    can_unload_now_ = reinterpret_cast<CanUnloadNowFn>(GetProcAddress(module_, "DllCanUnloadNow"));
+        GetProcAs<GetClassObjectFn>(module_, "DllGetClassObject");
+    can_unload_now_ = GetProcAs<CanUnloadNowFn>(module_, "DllCanUnloadNow");
     ASSERT_NE(get_class_object_, nullptr);
     ASSERT_NE(can_unload_now_, nullptr);
   }
@@ -119,9 +120,9 @@ TEST_F(ComServerTest, EightThreadsAskingAtOnceGetOneClassObject) {
     FreeLibrary(module_);
     module_ = LoadLibraryA(folder_.File("Korvat.dll").c_str());
     get_class_object_ =
-        reinterpret_cast<GetClassObjectFn>(GetProcAddress(module_, "DllGetClassObject"));
+        GetProcAs<GetClassObjectFn>(module_, "DllGetClassObject");
     can_unload_now_ =
-        reinterpret_cast<CanUnloadNowFn>(GetProcAddress(module_, "DllCanUnloadNow"));
+        GetProcAs<CanUnloadNowFn>(module_, "DllCanUnloadNow");
     IClassFactory* got[8] = {};
     std::atomic<int> ready{0};
     std::vector<std::thread> threads;

@@ -66,7 +66,9 @@ TEST_F(LoginInfoTest, StoredPagesSplitAtTheirLastTwoSlashes) {
   for (const auto& row : rows) {
     SCOPED_TRACE(row.page.substr(0, 30));
     StoreUserSetting("MeetingPage", row.set ? "old" : row.page);
-    if (row.set) ASSERT_EQ(module_.SetLoginInfo(row.site.c_str(), row.name.c_str()), 0);
+    if (row.set) {
+      ASSERT_EQ(module_.SetLoginInfo(row.site.c_str(), row.name.c_str()), 0);
+    }
     EXPECT_EQ(UserSetting("MeetingPage"), row.page);
     Login login = Get();
     EXPECT_EQ(login.result, 0);
@@ -139,7 +141,9 @@ TEST_F(LoginInfoTest, SetLoginInfoFillsInTheOptionsAndAppliesThem) {
       EXPECT_EQ(KeyExists(HKEY_CURRENT_USER, registrations[i]), row.registered[i]) << i;
     }
     // A new key holds these five values and no other.
-    if (row.before[0] == nullptr) EXPECT_EQ(DumpTree(HKEY_CURRENT_USER, kSettingsPath).size(), 6u);
+    if (row.before[0] == nullptr) {
+      EXPECT_EQ(DumpTree(HKEY_CURRENT_USER, kSettingsPath).size(), 6u);
+    }
   }
 }
 
@@ -195,7 +199,9 @@ TEST_F(LoginInfoTest, TheMachineSeedServesOnlyUnderItsPrivilege) {
     const bool seeded = !row.site.empty();
     for (const char* name : copied) {
       const std::string machine = ReadStringValue(HKEY_LOCAL_MACHINE, kSettingsPath, name);
-      if (machine != kMissing) EXPECT_EQ(UserSetting(name) == machine, seeded) << name;
+      if (machine != kMissing) {
+        EXPECT_EQ(UserSetting(name) == machine, seeded) << name;
+      }
     }
     EXPECT_EQ(UserSetting("SiteName"), kMissing);
   }

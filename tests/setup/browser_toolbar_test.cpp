@@ -130,7 +130,8 @@ std::string LongUrl() { return "http://long.example/" + std::string(2000, 'x'); 
 // A window opened afresh: its page, then how it was placed unless it stands
 // where the script's windows stand by default.
 std::string Reopened(const ScriptedWindow& window) {
-  WINDOWPLACEMENT placement = {sizeof(placement)};
+  WINDOWPLACEMENT placement = {};
+  placement.length = sizeof(placement);
   GetWindowPlacement(window.window, &placement);
   const RECT& r = window.place;
   if (!window.placed) {

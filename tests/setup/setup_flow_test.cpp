@@ -13,6 +13,7 @@
 #include "doubles/client_frame.h"
 #include "harness/test_support.h"
 #include "platform/com_ptr.h"
+#include "platform/proc_address.h"
 #include "toolbar/browser_site_double.h"
 
 using namespace korvat_test;
@@ -156,7 +157,7 @@ TEST_F(SetupFlowTest, Regsvr32RegistersAndUnregistersTheModule) {
 TEST_F(SetupFlowTest, TheInstallerSetsUpAndRemovesTheFeature) {
   WriteCookies(true, "ie@true@false@http://x.example/@false@");
   LoadedLibrary module(Module());
-  auto entry = [&](const char* name) { return reinterpret_cast<Entry>(module.Proc(name)); };
+  auto entry = [&](const char* name) { return ProcAs<Entry>(module.Proc(name)); };
   ASSERT_TRUE(entry("TapvoPreSetup") && entry("TapvoSetup") && entry("TapvoUninstall"));
 
   EXPECT_EQ(entry("TapvoPreSetup")(7), 0u);
@@ -196,7 +197,7 @@ TEST_F(SetupFlowTest, AMachineHiveTheUserMayNotWriteKeepsTheButtonOut) {
   ScopedReadOnlyKey read_only(HKEY_LOCAL_MACHINE, kSettings);
   ASSERT_TRUE(read_only.active());
   LoadedLibrary module(Module());
-  auto setup = reinterpret_cast<Entry>(module.Proc("TapvoSetup"));
+  auto setup = ProcAs<Entry>(module.Proc("TapvoSetup"));
   ASSERT_NE(setup, nullptr);
   DialogWatcher watcher;
   EXPECT_EQ(setup(0), 1603u);
@@ -215,7 +216,7 @@ TEST_F(SetupFlowTest, AMachineHiveTheUserMayNotWriteKeepsTheButtonOut) {
 
 TEST_F(SetupFlowTest, RegistrationWithoutACookieShowsTheMessage) {
   LoadedLibrary module(Module());
-  auto register_server = reinterpret_cast<HRESULT(WINAPI*)()>(module.Proc("DllRegisterServer"));
+  auto register_server = ProcAs<HRESULT(WINAPI*)()>(module.Proc("DllRegisterServer"));
   ASSERT_NE(register_server, nullptr);
   DialogWatcher watcher;
   EXPECT_EQ(register_server(), 1);

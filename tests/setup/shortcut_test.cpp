@@ -66,15 +66,15 @@ TEST_F(ShortcutTest, SettingsChooseWhetherAndHowTheShortcutIsMade) {
     const char* file;                               // null: no shortcut
     std::string entries;
   } cases[] = {
-      {"ie", kPage, "false", nullptr, nullptr},
-      {nullptr, kPage, "false", nullptr, nullptr},
+      {"ie", kPage, "false", nullptr, nullptr, ""},
+      {nullptr, kPage, "false", nullptr, nullptr, ""},
       {"Desktop", kPage, "false", nullptr, kStandardFile, kPage + ("|" + icon + "|2")},
       {"iedesktop", kPage, "TRUE", "MyBrand", "MyBrand.url", kPage + ("|" + icon + "|3")},
       {"desktop", kPage, "true", "", kStandardFile, kPage + ("|" + icon + "|2")},
       // A title is never a path: the file stays on the desktop.
       {"desktop", kPage, "true", "..\\x/y:", ".._x_y_.url", kPage + ("|" + icon + "|3")},
-      {"desktop", kPage, nullptr, "MyBrand", nullptr},
-      {"desktop", kPage, "true", nullptr, nullptr},
+      {"desktop", kPage, nullptr, "MyBrand", nullptr, ""},
+      {"desktop", kPage, "true", nullptr, nullptr, ""},
       {"desktop", nullptr, "false", nullptr, kStandardFile, "|" + icon + "|2"},
   };
   for (const Case& c : cases) {

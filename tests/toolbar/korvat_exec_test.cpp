@@ -41,7 +41,9 @@ class KorvatExecTest : public ::testing::Test {
     ComPtr<IObjectWithSite> object;
     ComPtr<IOleCommandTarget> target;
     EXPECT_EQ(CreateKorvatExec(nullptr, IID_IObjectWithSite, object.ReceiveVoid()), S_OK);
-    if (site != nullptr) EXPECT_EQ(object->SetSite(site), S_OK);
+    if (site != nullptr) {
+      EXPECT_EQ(object->SetSite(site), S_OK);
+    }
     EXPECT_EQ(object.As(IID_IOleCommandTarget, &target), S_OK);
     return target->Exec(nullptr, 0, OLECMDEXECOPT_DODEFAULT, nullptr, nullptr);
   }
