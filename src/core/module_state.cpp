@@ -7,6 +7,8 @@
 
 HMODULE ModuleInstance = nullptr;
 UINT g_ZRNotifyMsg = 0;
+HWND g_hHostWnd = nullptr;
+HWND g_hPluginParent = nullptr;
 
 const char* FindLastBackslash(const char* path) {
   return reinterpret_cast<const char*>(

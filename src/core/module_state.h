@@ -1,5 +1,6 @@
 // Module-wide state shared by every subsystem: the module's own instance,
-// the registered host notification message and the module's directory.
+// the registered host notification message, the windows the host handed
+// over and the module's directory.
 #pragma once
 
 #include <windows.h>
@@ -11,6 +12,13 @@ extern HMODULE ModuleInstance;
 
 // The window message registered under "WM_ZR_NOTIFY_MSG" at process attach.
 extern UINT g_ZRNotifyMsg;
+
+// The host window parsed by InitControl: target of the notifications and
+// owner of the setup notice dialog. Null until InitControl.
+extern HWND g_hHostWnd;
+// The parent window given to ZRNewInstance; the browser toolbar installation
+// looks for the browser window that hosts it.
+extern HWND g_hPluginParent;
 
 // File names of the siblings that live in the module's directory.
 inline constexpr char kResourceModuleFile[] = "zrtpres.dll";

@@ -7,7 +7,7 @@
 ServerModule g_ServerModule;
 
 void ServerModule::Init(ClassTableEntry* classes, HINSTANCE instance) {
-  m_hInst = m_hInstResource = m_hInstTypeLib = instance;
+  m_hInstTypeLib = instance;
   m_pClassTable = classes;
   m_nLockCount = 0;
   InitializeCriticalSection(&m_csClassObject);

@@ -10,11 +10,6 @@ using InstanceCreator = HRESULT (*)(IUnknown* outer, REFIID iid, void** object);
 // Creates the class object that serves an instance creator.
 using ClassObjectCreator = HRESULT (*)(InstanceCreator creator, REFIID iid, void** object);
 
-struct ComponentCategory {
-  const GUID* category;
-  bool required;  // required of a container, else implemented by the class
-};
-
 // One creatable class; the table ends with an all-zero entry. Null routines
 // answer none or do nothing.
 struct ClassTableEntry {
@@ -23,9 +18,7 @@ struct ClassTableEntry {
   ClassObjectCreator create_class_object;
   InstanceCreator create_instance;
   IUnknown* class_object;  // created on first request, released at termination
-  DWORD registration_cookie;  // for out-of-process servers only
   const char* (*description)();
-  const ComponentCategory* (*categories)();
   void (*class_hook)(bool initialising);
 };
 
@@ -35,7 +28,7 @@ extern ClassTableEntry g_ClassTable[];
 // Zero-initialised, so that it exists before the module's entry point runs.
 class ServerModule {
  public:
-  // At process attach: every instance handle is the module's own.
+  // At process attach: the type library comes from the module's own file.
   void Init(ClassTableEntry* classes, HINSTANCE instance);
   // At process detach: the cached class objects are released.
   void Term();
@@ -48,8 +41,6 @@ class ServerModule {
   HRESULT RegisterServer(BOOL register_type_library);
   HRESULT UnregisterServer(BOOL unregister_type_library);
 
-  HINSTANCE m_hInst;
-  HINSTANCE m_hInstResource;
   // The file the type library is loaded from.
   HINSTANCE m_hInstTypeLib;
   ClassTableEntry* m_pClassTable;

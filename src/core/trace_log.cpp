@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/module_state.h"
+#include "platform/reg_key_handle.h"
 
 namespace {
 
@@ -81,28 +82,20 @@ void TraceLog::InitFromModulePath(const char* module_path) {
 }
 
 int TraceLog::ReadSwitch() {
-  HKEY key = nullptr;
-  if (RegCreateKeyExA(HKEY_CURRENT_USER, kTraceSwitchKey, 0, nullptr,
-                      REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key,
-                      nullptr) != ERROR_SUCCESS) {
+  RegKeyHandle key;
+  if (key.Create(HKEY_CURRENT_USER, kTraceSwitchKey, nullptr, REG_OPTION_NON_VOLATILE,
+                 KEY_ALL_ACCESS) != ERROR_SUCCESS) {
     return 0;
   }
   DWORD number = 0;
   DWORD size = sizeof(number);
   // A value of another size (text, or longer than 4 bytes) counts as 0.
-  if (RegQueryValueExA(key, m_szSwitchName, nullptr, nullptr,
+  if (RegQueryValueExA(key.Get(), m_szSwitchName, nullptr, nullptr,
                        reinterpret_cast<BYTE*>(&number), &size) != ERROR_SUCCESS) {
     number = 0;
   }
-  int result = 0;
-  if (number == 1) {
-    result = 1;
-  } else if (number == 3) {
-    result = 1;
-    m_bDebugOut = 1;
-  }
-  RegCloseKey(key);
-  return result;
+  if (number == 3) m_bDebugOut = 1;
+  return number == 1 || number == 3 ? 1 : 0;
 }
 
 bool TraceLog::OpenFileLocked() {

@@ -2,9 +2,6 @@
 
 #include "core/module_state.h"
 
-HWND g_hHostWnd = nullptr;
-HWND g_hPluginParent = nullptr;
-
 bool IsHostWindow(HWND window) { return IsWindow(window) != FALSE; }
 
 int NotifyHost(WPARAM wParam, LPARAM lParam) {

@@ -1,15 +1,7 @@
-// The host side of the plug-in: the windows the host handed to the module and
-// the notification that tells the host window a download step has ended.
+// The notification that tells the host window a download step has ended.
 #pragma once
 
 #include <windows.h>
-
-// The host window parsed by InitControl: target of the notifications and
-// owner of the setup notice dialog. Null until InitControl.
-extern HWND g_hHostWnd;
-// The parent window given to ZRNewInstance; the browser toolbar installation
-// looks for the browser window that hosts it.
-extern HWND g_hPluginParent;
 
 // What the two notifying download steps send (wParam, lParam).
 inline constexpr WPARAM kPreDownloadDoneWParam = 0;

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "registration/reg_key_handle.h"
+#include "platform/reg_key_handle.h"
 #include "registration/registry_ops.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "core/trace_log.h"
-#include "registration/reg_key_handle.h"
+#include "platform/reg_key_handle.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <new>
 
-#include "registration/reg_key_handle.h"
+#include "platform/reg_key_handle.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "core/module_state.h"
 #include "core/trace_log.h"
 #include "platform/scoped_handle.h"
-#include "registration/reg_key_handle.h"
+#include "platform/reg_key_handle.h"
 #include "settings/cookie_file.h"
 #include "settings/settings_key.h"
 

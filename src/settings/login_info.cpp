@@ -6,7 +6,7 @@
 #include "core/trace_log.h"
 #include "registration/ie_button_registration.h"
 #include "registration/office_addin_registration.h"
-#include "registration/reg_key_handle.h"
+#include "platform/reg_key_handle.h"
 #include "registration/registry_ops.h"
 #include "registration/right_menu_registration.h"
 #include "settings/meeting_page.h"

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "registration/reg_key_handle.h"
+#include "platform/reg_key_handle.h"
 
 LONG QuerySettingString(HKEY key, const char* value_name, char* buffer, DWORD size) {
   std::memset(buffer, 0, size);

@@ -5,11 +5,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/module_state.h"
 #include "core/resource_module.h"
+#include "core/setup_notice_dialog.h"
 #include "core/trace_log.h"
-#include "plugin/host_notify.h"
-#include "plugin/setup_notice_dialog.h"
-#include "registration/reg_key_handle.h"
+#include "platform/reg_key_handle.h"
 #include "registration/registry_resource.h"
 #include "resources/resource_ids.h"
 #include "settings/settings_key.h"

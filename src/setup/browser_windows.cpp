@@ -7,9 +7,7 @@
 #include "core/module_state.h"
 #include "platform/browser_shell.h"
 #include "platform/com_ptr.h"
-#include "plugin/host_notify.h"
 #include "settings/settings_key.h"
-
 
 namespace {
 

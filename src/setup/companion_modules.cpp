@@ -7,7 +7,7 @@
 #include "core/module_state.h"
 #include "core/trace_log.h"
 #include "platform/scoped_library.h"
-#include "registration/reg_key_handle.h"
+#include "platform/reg_key_handle.h"
 #include "settings/settings_key.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include "core/module_state.h"
 #include "core/resource_module.h"
 #include "platform/com_ptr.h"
-#include "registration/reg_key_handle.h"
+#include "platform/reg_key_handle.h"
 #include "resources/resource_ids.h"
 #include "settings/settings_key.h"
 #include "setup/shortcut_name.h"

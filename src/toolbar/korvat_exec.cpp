@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "core/com_object.h"
-#include "registration/reg_key_handle.h"
+#include "platform/reg_key_handle.h"
 #include "registration/registry_resource.h"
 #include "resources/resource_ids.h"
 #include "settings/settings_key.h"

@@ -6,7 +6,7 @@
 
 #include "harness/test_support.h"
 #include "harness/trace_capture.h"
-#include "registration/reg_key_handle.h"
+#include "platform/reg_key_handle.h"
 #include "registration/registry_ops.h"
 
 using namespace korvat_test;

@@ -11,7 +11,7 @@
 #include "core/resource_module.h"
 #include "harness/test_support.h"
 #include "platform/com_ptr.h"
-#include "plugin/host_notify.h"
+#include "core/module_state.h"
 #include "settings/settings_key.h"
 #include "setup/browser_windows.h"
 #include "harness/module_copy.h"

@@ -1,4 +1,4 @@
-#include "registration/reg_key_handle.h"
+#include "platform/reg_key_handle.h"
 
 #include <cstring>
 

@@ -1,7 +1,7 @@
 // The setup notice dialog as the toolbar installation shows it: a second
 // thread finds it, looks at where and how it stands, and closes it the way a
 // user would.
-#include "plugin/setup_notice_dialog.h"
+#include "core/setup_notice_dialog.h"
 
 #include <gtest/gtest.h>
 

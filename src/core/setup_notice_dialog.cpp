@@ -1,4 +1,4 @@
-#include "plugin/setup_notice_dialog.h"
+#include "core/setup_notice_dialog.h"
 
 #include "core/module_state.h"
 #include "core/resource_module.h"
