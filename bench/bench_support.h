@@ -1,5 +1,6 @@
 // What the benchmark programs share: a clock, rounds that time a subject and
-// its floor in turn, and one way of printing the figures.
+// its floor in turn, one way of printing the figures, and a look into a
+// loaded module's import table.
 #pragma once
 
 #include <windows.h>
@@ -94,6 +95,41 @@ inline void Print(const char* title, const Plan& plan, const char* subject, cons
   PrintFigures(floor, comparison.floor, unit);
   PrintLine("ratio", "%9.2f", comparison.ratio());
   std::fflush(stdout);
+}
+
+// The first entry of a loaded module's import directory, which ends with an
+// entry without a name; null when it imports nothing.
+inline IMAGE_IMPORT_DESCRIPTOR* FirstImport(HMODULE module) {
+  auto* base = reinterpret_cast<BYTE*>(module);
+  auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(
+      base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+  const IMAGE_DATA_DIRECTORY& imports =
+      nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  return imports.Size == 0
+             ? nullptr
+             : reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+}
+
+// Calls `visit` with the DLL, the function (null for one imported by
+// ordinal) and the slot of each import of a loaded module.
+inline void VisitImports(
+    HMODULE module,
+    const std::function<void(const char* dll, const char* function, void** slot)>& visit) {
+  auto* base = reinterpret_cast<BYTE*>(module);
+  for (auto* entry = FirstImport(module); entry != nullptr && entry->Name != 0; ++entry) {
+    auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(
+        base + (entry->OriginalFirstThunk != 0 ? entry->OriginalFirstThunk : entry->FirstThunk));
+    auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + entry->FirstThunk);
+    for (size_t i = 0; names[i].u1.AddressOfData != 0; ++i) {
+      const char* function = nullptr;
+      if (!IMAGE_SNAP_BY_ORDINAL(names[i].u1.Ordinal)) {
+        function = reinterpret_cast<const char*>(
+            reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names[i].u1.AddressOfData)->Name);
+      }
+      visit(reinterpret_cast<const char*>(base + entry->Name), function,
+            reinterpret_cast<void**>(&slots[i].u1.Function));
+    }
+  }
 }
 
 }  // namespace korvat_bench
