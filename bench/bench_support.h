@@ -132,4 +132,14 @@ inline void VisitImports(
   }
 }
 
+// Points an import slot elsewhere; the address it held.
+inline void* Redirect(void** slot, void* to) {
+  DWORD old = 0;
+  VirtualProtect(slot, sizeof(*slot), PAGE_READWRITE, &old);
+  void* was = *slot;
+  *slot = to;
+  VirtualProtect(slot, sizeof(*slot), old, &old);
+  return was;
+}
+
 }  // namespace korvat_bench
