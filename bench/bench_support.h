@@ -48,17 +48,24 @@ struct Plan {
   const char* noun;  // the calls, as the count reads: "loads", "import"
 };
 
-// One call of each to warm up, then the rounds, the subject's calls and the
-// floor's in turn, so that a slow spell of the machine (two cores, shared)
-// falls on both sides.
+// One call of each to warm up, then the rounds. A round takes the subject's
+// calls and the floor's in turn, a tenth of them at a time, so that a slow
+// spell of the machine (two cores, shared) falls on both sides alike.
 inline Comparison Compare(const Plan& plan, const std::function<void()>& subject,
                           const std::function<void()>& floor) {
   subject();
   floor();
+  const int slice = plan.calls >= 10 ? plan.calls / 10 : 1;
   std::vector<double> subject_rounds, floor_rounds;
   for (int round = 0; round < plan.rounds; ++round) {
-    subject_rounds.push_back(TimeCalls(plan.calls, subject));
-    floor_rounds.push_back(TimeCalls(plan.calls, floor));
+    double subject_time = 0, floor_time = 0;
+    for (int done = 0; done < plan.calls; done += slice) {
+      const int calls = std::min(slice, plan.calls - done);
+      subject_time += TimeCalls(calls, subject) * calls;
+      floor_time += TimeCalls(calls, floor) * calls;
+    }
+    subject_rounds.push_back(subject_time / plan.calls);
+    floor_rounds.push_back(floor_time / plan.calls);
   }
   return {Summarize(subject_rounds), Summarize(floor_rounds)};
 }
