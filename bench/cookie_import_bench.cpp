@@ -1,8 +1,8 @@
 // The install cookie import against plainly reading the same cookie files.
 // Builds a cookies folder of 5,000 files (mostly 0.2 to 4 KB, a few near
 // 1 MiB, the wanted cookies in one of the last files listed) in the user's
-// real cookies folder, times ImportCookieSettings and a plain read of every
-// file whole, prints both with their ratio, and removes its files again.
+// real cookies folder, times ImportCookieSettings against a plain read of
+// every file whole, the floor, and removes its files again.
 // It writes the settings key of both hives, so it refuses to run where the
 // user's settings key already exists.
 #include <windows.h>
@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "settings/cookie_file.h"
 #include "settings/cookie_import.h"
 #include "settings/settings_key.h"
@@ -22,7 +23,7 @@ namespace {
 
 constexpr int kFiles = 5000;
 constexpr int kLargeFiles = 5;
-constexpr int kRounds = 5;
+constexpr korvat_bench::Plan kPlan = {5, 1, "import"};
 constexpr char kPrefix[] = "korvat-bench-";
 
 unsigned g_seed = 12345;
@@ -92,17 +93,6 @@ size_t PlainRead(const std::string& folder, char* buffer, DWORD buffer_size) {
   return total;
 }
 
-double Seconds(LARGE_INTEGER from, LARGE_INTEGER to) {
-  LARGE_INTEGER frequency;
-  QueryPerformanceFrequency(&frequency);
-  return static_cast<double>(to.QuadPart - from.QuadPart) / frequency.QuadPart;
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
-
 void DeleteBenchFiles(const std::string& folder) {
   for (const std::string& name : ListCookieFiles(folder)) {
     if (name.compare(0, std::strlen(kPrefix), kPrefix) == 0) {
@@ -159,29 +149,20 @@ int main() {
 
   const DWORD buffer_size = static_cast<DWORD>(kMaxCookieFileSize);
   std::vector<char> buffer(buffer_size);
-  PlainRead(folder, buffer.data(), buffer_size);  // warms the file cache
 
-  std::vector<double> plain, import;
   int result = 0;
-  for (int round = 0; round < kRounds; ++round) {
-    LARGE_INTEGER t0, t1, t2;
-    QueryPerformanceCounter(&t0);
-    PlainRead(folder, buffer.data(), buffer_size);
-    QueryPerformanceCounter(&t1);
-    LastCookieFile[0] = '\0';  // a full search, as at the first setup of a process
-    result = ImportCookieSettings();
-    QueryPerformanceCounter(&t2);
-    plain.push_back(Seconds(t0, t1));
-    import.push_back(Seconds(t1, t2));
-  }
+  const korvat_bench::Comparison comparison = korvat_bench::Compare(
+      kPlan,
+      [&result] {
+        LastCookieFile[0] = '\0';  // a full search, as at the first setup of a process
+        result = ImportCookieSettings();
+      },
+      [&] { PlainRead(folder, buffer.data(), buffer_size); });
   char page[kPageBufferSize];
   ReadSettingString(HKEY_CURRENT_USER, kMeetingPage, page, sizeof(page));
-
-  std::printf("ImportCookieSettings: %.1f ms (result %d, MeetingPage %s)\n",
-              Median(import) * 1e3, result, page);
-  std::printf("plain read:           %.1f ms\n", Median(plain) * 1e3);
-  std::printf("ratio:                %.2f (median of %d rounds)\n",
-              Median(import) / Median(plain), kRounds);
+  std::printf("import result %d, MeetingPage %s\n", result, page);
+  korvat_bench::Print("cookie import", kPlan, "ImportCookieSettings", "plain read (floor)",
+                      comparison, korvat_bench::kMilliseconds);
 
   DeleteBenchFiles(folder);
   RegDeleteKeyA(HKEY_CURRENT_USER, kSettingsKey);

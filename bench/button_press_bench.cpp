@@ -1,0 +1,220 @@
+// The toolbar button pressed as the browser presses it: CoCreateInstance of
+// KorvatExec, SetSite with a stand-in browser, Exec and Release; without a
+// client window (the browser navigates) and with a logged-on client's frame
+// window (the page goes to it).
+//
+// The floor, in the same process: activating and releasing the object of
+// null_server.dll, which does nothing, registered the same way; then the
+// registry reads, the window lookup and the hand-over that the press makes:
+// the user's MeetingPage, the client's frame window and, with one, its
+// LogonState and the same WM_COPYDATA; without one, the page as a BSTR to
+// the same stand-in browser's Navigate. The hand-over is in the floor
+// because no press can do without it: what the ratio shows is the class
+// object, the instance, the site and the checks around them.
+//
+// Both servers are copies in a temporary folder, registered for the run
+// under HKLM\Software\Classes, where Wine's COM looks for classes. The
+// client's frame window runs on a thread of its own. The benchmark writes
+// the user's settings key, so it refuses to run where that key exists.
+#include <windows.h>
+#include <docobj.h>
+#include <ocidl.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "bench_support.h"
+#include "harness/test_support.h"
+#include "toolbar/browser_site_double.h"
+
+using namespace korvat_bench;
+using namespace korvat_test;
+
+namespace {
+
+constexpr Plan kPlan = {7, 1000, "presses"};
+const CLSID kKorvatExec = {
+    0x80947ADC, 0x151D, 0x490B, {0x87, 0xF1, 0x7C, 0x8C, 0xE1, 0xB4, 0x62, 0x20}};
+// null_server.dll's class.
+const CLSID kNullClass = {
+    0x5C2B8E41, 0x93A7, 0x4D0F, {0xB6, 0x1E, 0x27, 0xD4, 0x80, 0x3A, 0xC9, 0x5F}};
+const char kSettings[] = "Software\\Nuvix\\TapvoMeeting";
+const char kLogon[] = "Software\\Nuvix\\TapvoMeeting\\Logon";
+const char kClientClass[] = "Nvx_FrameWnd_Tapvo_13D821D2_807A_40C9_AA97_220F9D84041F";
+
+std::string ClassKey(const CLSID& clsid) {
+  wchar_t wide[40] = {};
+  StringFromGUID2(clsid, wide, 40);
+  char text[40] = {};
+  WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof(text), nullptr, nullptr);
+  return std::string("Software\\Classes\\CLSID\\") + text;
+}
+
+// The server's path and the apartment model, as the module's own class
+// registration writes them.
+void RegisterServer(const CLSID& clsid, const std::string& path) {
+  const std::string key = ClassKey(clsid) + "\\InprocServer32";
+  SetStringValue(HKEY_LOCAL_MACHINE, key, "", path);
+  SetStringValue(HKEY_LOCAL_MACHINE, key, "ThreadingModel", "Apartment");
+}
+
+// The client's frame window on a thread of its own; counts the pages sent.
+class ClientFrame {
+ public:
+  ClientFrame() : m_ready(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
+    m_thread = CreateThread(nullptr, 0, Run, this, 0, nullptr);
+    WaitForSingleObject(m_ready, 10000);
+  }
+  ~ClientFrame() {
+    if (m_window != nullptr) PostMessageA(m_window, WM_CLOSE, 0, 0);
+    WaitForSingleObject(m_thread, 10000);
+    CloseHandle(m_thread);
+    CloseHandle(m_ready);
+  }
+  ClientFrame(const ClientFrame&) = delete;
+  ClientFrame& operator=(const ClientFrame&) = delete;
+
+  bool up() const { return m_window != nullptr; }
+  LONG pages() const { return m_pages; }
+
+ private:
+  static DWORD WINAPI Run(void* self) {
+    auto* frame = static_cast<ClientFrame*>(self);
+    WNDCLASSA window_class = {};
+    window_class.lpfnWndProc = Proc;
+    window_class.lpszClassName = kClientClass;
+    RegisterClassA(&window_class);
+    frame->m_window = CreateWindowExA(0, kClientClass, "client", WS_POPUP, 0, 0, 10, 10, nullptr,
+                                      nullptr, nullptr, nullptr);
+    SetWindowLongPtrA(frame->m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(frame));
+    SetEvent(frame->m_ready);
+    MSG message;
+    while (frame->m_window != nullptr && GetMessageA(&message, nullptr, 0, 0) > 0) {
+      DispatchMessageA(&message);
+    }
+    return 0;
+  }
+  static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_COPYDATA) {
+      ++reinterpret_cast<ClientFrame*>(GetWindowLongPtrA(window, GWLP_USERDATA))->m_pages;
+      return TRUE;
+    }
+    if (message == WM_DESTROY) PostQuitMessage(0);
+    return DefWindowProcA(window, message, wparam, lparam);
+  }
+
+  HANDLE m_ready;
+  HANDLE m_thread = nullptr;
+  HWND m_window = nullptr;
+  volatile LONG m_pages = 0;
+};
+
+HRESULT Press(TestSite* site) {
+  IOleCommandTarget* target = nullptr;
+  HRESULT result = CoCreateInstance(kKorvatExec, nullptr, CLSCTX_INPROC_SERVER,
+                                    IID_IOleCommandTarget, reinterpret_cast<void**>(&target));
+  if (FAILED(result)) return result;
+  IObjectWithSite* sited = nullptr;
+  result = target->QueryInterface(IID_IObjectWithSite, reinterpret_cast<void**>(&sited));
+  if (SUCCEEDED(result)) {
+    result = sited->SetSite(site);
+    sited->Release();
+  }
+  if (SUCCEEDED(result)) {
+    result = target->Exec(nullptr, 0, OLECMDEXECOPT_DODEFAULT, nullptr, nullptr);
+  }
+  target->Release();
+  return result;
+}
+
+HRESULT Floor(IWebBrowser* browser) {
+  IUnknown* object = nullptr;
+  HRESULT result = CoCreateInstance(kNullClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                                    reinterpret_cast<void**>(&object));
+  if (FAILED(result)) return result;
+  char page[1024] = {};
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettings, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+    DWORD size = sizeof(page);
+    RegQueryValueExA(key, "MeetingPage", nullptr, nullptr, reinterpret_cast<BYTE*>(page), &size);
+    RegCloseKey(key);
+  }
+  HWND client = FindWindowA(kClientClass, nullptr);
+  DWORD logged_on = 0;
+  if (client != nullptr && RegOpenKeyA(HKEY_CURRENT_USER, kLogon, &key) == ERROR_SUCCESS) {
+    DWORD size = sizeof(logged_on);
+    RegQueryValueExA(key, "LogonState", nullptr, nullptr, reinterpret_cast<BYTE*>(&logged_on),
+                     &size);
+    RegCloseKey(key);
+  }
+  if (logged_on != 0) {
+    COPYDATASTRUCT data = {0, static_cast<DWORD>(std::strlen(page) + 1), page};
+    SendMessageA(client, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
+  } else {
+    const int length = MultiByteToWideChar(CP_ACP, 0, page, -1, nullptr, 0);
+    BSTR address = SysAllocStringLen(nullptr, static_cast<UINT>(length - 1));
+    MultiByteToWideChar(CP_ACP, 0, page, -1, address, length);
+    VARIANT empty;
+    VariantInit(&empty);
+    empty.vt = VT_BYREF | VT_VARIANT;
+    empty.pvarVal = nullptr;
+    result = browser->Navigate(address, &empty, &empty, &empty, &empty);
+    SysFreeString(address);
+  }
+  object->Release();
+  return result;
+}
+
+}  // namespace
+
+int main() {
+  if (KeyExists(HKEY_CURRENT_USER, kSettings)) {
+    std::fprintf(stderr, "button_press_bench: the settings key exists; not overwriting it\n");
+    return 2;
+  }
+  TempFolder folder;
+  folder.CopyFromBin("Korvat.dll");
+  folder.CopyFromBin("null_server.dll");
+  RegisterServer(kKorvatExec, folder.File("Korvat.dll"));
+  RegisterServer(kNullClass, folder.File("null_server.dll"));
+  SetStringValue(HKEY_CURRENT_USER, kSettings, "MeetingPage",
+                 "https://meet.example.com/acme/start/ann");
+  SetDwordValue(HKEY_CURRENT_USER, kLogon, "LogonState", 1);
+  CoInitialize(nullptr);
+
+  int failed = 0, navigated = 0;
+  TestSite site;
+  // Each side takes what its stand-in browser was asked for, the same way.
+  auto check = [&](HRESULT result) {
+    failed += FAILED(result);
+    navigated += static_cast<int>(site.browser.calls.size());
+    site.browser.calls.clear();
+  };
+  const int sides = 2 * (kPlan.rounds * kPlan.calls + 1);  // with the warm-up calls
+  for (bool with_client : {false, true}) {
+    std::unique_ptr<ClientFrame> client(with_client ? new ClientFrame() : nullptr);
+    if (client && !client->up()) {
+      std::fprintf(stderr, "button_press_bench: no client window\n");
+      return 2;
+    }
+    navigated = 0;
+    Print(with_client ? "press, client window logged on" : "press, no client window", kPlan,
+          "KorvatExec", "null object, reads, hand-over (floor)",
+          Compare(kPlan, [&] { check(Press(&site)); }, [&] { check(Floor(&site.browser)); }),
+          kMicroseconds);
+    // Every press and every floor call handed the page over as it should.
+    const int delivered = client ? client->pages() : navigated;
+    if (delivered != sides) {
+      std::fprintf(stderr, "button_press_bench: %d of %d pages delivered\n", delivered, sides);
+      ++failed;
+    }
+  }
+  CoUninitialize();
+  for (const CLSID* clsid : {&kKorvatExec, &kNullClass}) {
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, ClassKey(*clsid));
+  }
+  DeleteKeyTree(HKEY_CURRENT_USER, kSettings);
+  return failed == 0 ? 0 : 1;
+}
