@@ -27,6 +27,8 @@
 
 #include "bench_support.h"
 #include "harness/test_support.h"
+#include "platform/com_ptr.h"
+#include "platform/scoped_handle.h"
 #include "toolbar/browser_site_double.h"
 
 using namespace korvat_bench;
@@ -64,14 +66,12 @@ void RegisterServer(const CLSID& clsid, const std::string& path) {
 class ClientFrame {
  public:
   ClientFrame() : m_ready(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
-    m_thread = CreateThread(nullptr, 0, Run, this, 0, nullptr);
-    WaitForSingleObject(m_ready, 10000);
+    m_thread.Reset(CreateThread(nullptr, 0, Run, this, 0, nullptr));
+    WaitForSingleObject(m_ready.Get(), 10000);
   }
   ~ClientFrame() {
     if (m_window != nullptr) PostMessageA(m_window, WM_CLOSE, 0, 0);
-    WaitForSingleObject(m_thread, 10000);
-    CloseHandle(m_thread);
-    CloseHandle(m_ready);
+    WaitForSingleObject(m_thread.Get(), 10000);
   }
   ClientFrame(const ClientFrame&) = delete;
   ClientFrame& operator=(const ClientFrame&) = delete;
@@ -89,7 +89,7 @@ class ClientFrame {
     frame->m_window = CreateWindowExA(0, kClientClass, "client", WS_POPUP, 0, 0, 10, 10, nullptr,
                                       nullptr, nullptr, nullptr);
     SetWindowLongPtrA(frame->m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(frame));
-    SetEvent(frame->m_ready);
+    SetEvent(frame->m_ready.Get());
     MSG message;
     while (frame->m_window != nullptr && GetMessageA(&message, nullptr, 0, 0) > 0) {
       DispatchMessageA(&message);
@@ -105,65 +105,61 @@ class ClientFrame {
     return DefWindowProcA(window, message, wparam, lparam);
   }
 
-  HANDLE m_ready;
-  HANDLE m_thread = nullptr;
+  ScopedHandle m_ready;
+  ScopedHandle m_thread;
   HWND m_window = nullptr;
   volatile LONG m_pages = 0;
 };
 
 HRESULT Press(TestSite* site) {
-  IOleCommandTarget* target = nullptr;
+  ComPtr<IOleCommandTarget> target;
   HRESULT result = CoCreateInstance(kKorvatExec, nullptr, CLSCTX_INPROC_SERVER,
-                                    IID_IOleCommandTarget, reinterpret_cast<void**>(&target));
+                                    IID_IOleCommandTarget, target.PutVoid());
   if (FAILED(result)) return result;
-  IObjectWithSite* sited = nullptr;
-  result = target->QueryInterface(IID_IObjectWithSite, reinterpret_cast<void**>(&sited));
-  if (SUCCEEDED(result)) {
-    result = sited->SetSite(site);
-    sited->Release();
-  }
+  ComPtr<IObjectWithSite> sited;
+  result = target.As(IID_IObjectWithSite, &sited);
+  if (SUCCEEDED(result)) result = sited->SetSite(site);
+  sited.Reset();
   if (SUCCEEDED(result)) {
     result = target->Exec(nullptr, 0, OLECMDEXECOPT_DODEFAULT, nullptr, nullptr);
   }
-  target->Release();
   return result;
 }
 
 HRESULT Floor(IWebBrowser* browser) {
-  IUnknown* object = nullptr;
+  ComPtr<IUnknown> object;
   HRESULT result = CoCreateInstance(kNullClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
-                                    reinterpret_cast<void**>(&object));
+                                    object.PutVoid());
   if (FAILED(result)) return result;
   char page[1024] = {};
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettings, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+  ScopedRegKey key;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettings, 0, KEY_READ, key.Put()) == ERROR_SUCCESS) {
     DWORD size = sizeof(page);
-    RegQueryValueExA(key, "MeetingPage", nullptr, nullptr, reinterpret_cast<BYTE*>(page), &size);
-    RegCloseKey(key);
+    RegQueryValueExA(key.Get(), "MeetingPage", nullptr, nullptr, reinterpret_cast<BYTE*>(page),
+                     &size);
+    key.Reset();
   }
   HWND client = FindWindowA(kClientClass, nullptr);
   DWORD logged_on = 0;
-  if (client != nullptr && RegOpenKeyA(HKEY_CURRENT_USER, kLogon, &key) == ERROR_SUCCESS) {
+  if (client != nullptr && RegOpenKeyA(HKEY_CURRENT_USER, kLogon, key.Put()) == ERROR_SUCCESS) {
     DWORD size = sizeof(logged_on);
-    RegQueryValueExA(key, "LogonState", nullptr, nullptr, reinterpret_cast<BYTE*>(&logged_on),
-                     &size);
-    RegCloseKey(key);
+    RegQueryValueExA(key.Get(), "LogonState", nullptr, nullptr,
+                     reinterpret_cast<BYTE*>(&logged_on), &size);
+    key.Reset();
   }
   if (logged_on != 0) {
     COPYDATASTRUCT data = {0, static_cast<DWORD>(std::strlen(page) + 1), page};
     SendMessageA(client, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
   } else {
     const int length = MultiByteToWideChar(CP_ACP, 0, page, -1, nullptr, 0);
-    BSTR address = SysAllocStringLen(nullptr, static_cast<UINT>(length - 1));
-    MultiByteToWideChar(CP_ACP, 0, page, -1, address, length);
+    ScopedBstr address(SysAllocStringLen(nullptr, static_cast<UINT>(length - 1)));
+    MultiByteToWideChar(CP_ACP, 0, page, -1, address.Get(), length);
     VARIANT empty;
     VariantInit(&empty);
     empty.vt = VT_BYREF | VT_VARIANT;
     empty.pvarVal = nullptr;
-    result = browser->Navigate(address, &empty, &empty, &empty, &empty);
-    SysFreeString(address);
+    result = browser->Navigate(address.Get(), &empty, &empty, &empty, &empty);
   }
-  object->Release();
   return result;
 }
 
@@ -182,7 +178,7 @@ int main() {
   SetStringValue(HKEY_CURRENT_USER, kSettings, "MeetingPage",
                  "https://meet.example.com/acme/start/ann");
   SetDwordValue(HKEY_CURRENT_USER, kLogon, "LogonState", 1);
-  CoInitialize(nullptr);
+  ScopedCoInitialize com;
 
   int failed = 0, navigated = 0;
   TestSite site;
@@ -211,7 +207,7 @@ int main() {
       ++failed;
     }
   }
-  CoUninitialize();
+  com.Reset();
   for (const CLSID* clsid : {&kKorvatExec, &kNullClass}) {
     DeleteKeyTree(HKEY_LOCAL_MACHINE, ClassKey(*clsid));
   }

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "bench_support.h"
+#include "platform/scoped_handle.h"
 #include "settings/cookie_file.h"
 #include "settings/cookie_import.h"
 #include "settings/settings_key.h"
@@ -51,22 +52,21 @@ std::string Filler(size_t size) {
 }
 
 bool WriteWhole(const std::string& path, const std::string& text) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  ScopedHandle file(
+      CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  if (!file) return false;
   DWORD written = 0;
-  BOOL ok = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-  CloseHandle(file);
+  BOOL ok = WriteFile(file.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
   return ok && written == text.size();
 }
 
 std::vector<std::string> ListCookieFiles(const std::string& folder) {
   std::vector<std::string> names;
   WIN32_FIND_DATAA entry;
-  HANDLE find = FindFirstFileA((folder + "*.txt").c_str(), &entry);
-  if (find == INVALID_HANDLE_VALUE) return names;
+  ScopedFindHandle find(FindFirstFileA((folder + "*.txt").c_str(), &entry));
+  if (!find) return names;
   do names.push_back(entry.cFileName);
-  while (FindNextFileA(find, &entry));
-  FindClose(find);
+  while (FindNextFileA(find.Get(), &entry));
   return names;
 }
 
@@ -75,21 +75,19 @@ std::vector<std::string> ListCookieFiles(const std::string& folder) {
 size_t PlainRead(const std::string& folder, char* buffer, DWORD buffer_size) {
   size_t total = 0;
   WIN32_FIND_DATAA entry;
-  HANDLE find = FindFirstFileA((folder + "*.txt").c_str(), &entry);
-  if (find == INVALID_HANDLE_VALUE) return 0;
+  ScopedFindHandle find(FindFirstFileA((folder + "*.txt").c_str(), &entry));
+  if (!find) return 0;
   do {
-    HANDLE file = CreateFileA((folder + entry.cFileName).c_str(), GENERIC_READ,
-                              FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) continue;
+    ScopedHandle file(CreateFileA((folder + entry.cFileName).c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file) continue;
     LARGE_INTEGER size;
     DWORD read = 0;
-    if (GetFileSizeEx(file, &size) && size.QuadPart <= buffer_size &&
-        ReadFile(file, buffer, static_cast<DWORD>(size.QuadPart), &read, nullptr)) {
+    if (GetFileSizeEx(file.Get(), &size) && size.QuadPart <= buffer_size &&
+        ReadFile(file.Get(), buffer, static_cast<DWORD>(size.QuadPart), &read, nullptr)) {
       total += read;
     }
-    CloseHandle(file);
-  } while (FindNextFileA(find, &entry));
-  FindClose(find);
+  } while (FindNextFileA(find.Get(), &entry));
   return total;
 }
 
@@ -104,9 +102,9 @@ void DeleteBenchFiles(const std::string& folder) {
 }  // namespace
 
 int main() {
-  HKEY existing = nullptr;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &existing) == ERROR_SUCCESS) {
-    RegCloseKey(existing);
+  ScopedRegKey existing;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, existing.Put()) ==
+      ERROR_SUCCESS) {
     std::fprintf(stderr, "the settings key exists; not overwriting it\n");
     return 2;
   }

@@ -29,6 +29,8 @@
 #include <vector>
 
 #include "harness/test_support.h"
+#include "platform/com_ptr.h"
+#include "platform/scoped_handle.h"
 #include "settings/option_functions.h"
 
 using namespace korvat_test;
@@ -182,7 +184,8 @@ class Soak {
   // what is left of the resource module.
   bool Run(const char* family, int cycles, const std::function<void()>& cycle,
            bool load_module = true) {
-    if (load_module && !(m_module = LoadLibraryA(Module().c_str()))) {
+    if (load_module) m_module.Reset(LoadLibraryA(Module().c_str()));
+    if (load_module && !m_module) {
       std::fprintf(stderr, "korvat_soak: cannot load %s\n", Module().c_str());
       return false;
     }
@@ -193,8 +196,7 @@ class Soak {
     for (int i = 0; i < cycles; ++i) cycle();
     Figures after = Measure();
     const DWORD took = GetTickCount() - start;
-    if (m_module != nullptr) FreeLibrary(m_module);
-    m_module = nullptr;
+    m_module.Reset();
     Print(family, before, after);
     // The button's registration loads the resource library and leaves it
     // loaded, once for each install; nothing else may hold it.
@@ -209,7 +211,7 @@ class Soak {
 
   template <typename R = INT_PTR, typename... Args>
   R Call(const char* name, Args... args) {
-    FARPROC proc = GetProcAddress(m_module, name);
+    FARPROC proc = GetProcAddress(m_module.Get(), name);
     if (proc == nullptr) {
       std::fprintf(stderr, "korvat_soak: no export %s\n", name);
       std::exit(2);
@@ -217,23 +219,24 @@ class Soak {
     return reinterpret_cast<R(WINAPI*)(Args...)>(reinterpret_cast<void*>(proc))(args...);
   }
 
-  void LoadCycle() { FreeLibrary(LoadLibraryA(Module().c_str())); }
+  void LoadCycle() { ScopedLibrary loaded(LoadLibraryA(Module().c_str())); }
 
   void ComCycle() {
     using GetClassObject = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
-    IClassFactory* factory = nullptr;
+    ComPtr<IClassFactory> factory;
     reinterpret_cast<GetClassObject>(
-        reinterpret_cast<void*>(GetProcAddress(m_module, "DllGetClassObject")))(
-        kKorvatExec, IID_IClassFactory, reinterpret_cast<void**>(&factory));
-    if (factory == nullptr) return;
-    IOleCommandTarget* target = nullptr;
-    factory->CreateInstance(nullptr, IID_IOleCommandTarget, reinterpret_cast<void**>(&target));
-    factory->Release();
-    if (target == nullptr) return;
-    IObjectWithSite* sited = nullptr;
-    if (SUCCEEDED(target->QueryInterface(IID_IObjectWithSite, reinterpret_cast<void**>(&sited)))) {
-      sited->SetSite(&m_site);  // a site without a browser
-      sited->Release();
+        reinterpret_cast<void*>(GetProcAddress(m_module.Get(), "DllGetClassObject")))(
+        kKorvatExec, IID_IClassFactory, factory.PutVoid());
+    if (!factory) return;
+    ComPtr<IOleCommandTarget> target;
+    factory->CreateInstance(nullptr, IID_IOleCommandTarget, target.PutVoid());
+    factory.Reset();
+    if (!target) return;
+    {
+      ComPtr<IObjectWithSite> sited;
+      if (SUCCEEDED(target.As(IID_IObjectWithSite, &sited))) {
+        sited->SetSite(&m_site);  // a site without a browser
+      }
     }
     // Handed to the logged-on client, then the browser fallback, which finds
     // no browser.
@@ -242,7 +245,7 @@ class Soak {
                     logged_on);
       target->Exec(nullptr, 0, OLECMDEXECOPT_DODEFAULT, nullptr, nullptr);
     }
-    target->Release();
+    target.Reset();
     Call<HRESULT>("DllCanUnloadNow");
   }
 
@@ -336,7 +339,7 @@ class Soak {
   }
 
   TempFolder m_folder;
-  HMODULE m_module = nullptr;
+  ScopedLibrary m_module;
   HWND m_host = nullptr, m_client = nullptr;
   NoBrowserSite m_site;
   // A message box would stop the soak: it is closed and counted.

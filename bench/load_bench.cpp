@@ -14,6 +14,7 @@
 
 #include "bench_support.h"
 #include "harness/test_support.h"
+#include "platform/scoped_handle.h"
 
 using namespace korvat_bench;
 using korvat_test::TempFolder;
@@ -32,18 +33,17 @@ class SavedValue {
       : m_root(root), m_path(path), m_name(name),
         m_existed(korvat_test::ReadRawValue(root, path, name, &m_type, &m_bytes)) {}
   ~SavedValue() {
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(m_root, m_path, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS) {
+    ScopedRegKey key;
+    if (RegCreateKeyExA(m_root, m_path, 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.Put(),
+                        nullptr) != ERROR_SUCCESS) {
       return;
     }
     if (m_existed) {
-      RegSetValueExA(key, m_name, 0, m_type, reinterpret_cast<const BYTE*>(m_bytes.data()),
+      RegSetValueExA(key.Get(), m_name, 0, m_type, reinterpret_cast<const BYTE*>(m_bytes.data()),
                      static_cast<DWORD>(m_bytes.size()));
     } else {
-      RegDeleteValueA(key, m_name);
+      RegDeleteValueA(key.Get(), m_name);
     }
-    RegCloseKey(key);
   }
   SavedValue(const SavedValue&) = delete;
   SavedValue& operator=(const SavedValue&) = delete;
@@ -60,12 +60,11 @@ class SavedValue {
 // Loads the DLL once and takes a reference to every DLL it imports from, so
 // that none of them is loaded or unloaded with it afterwards.
 bool HoldImports(const std::string& path) {
-  HMODULE module = LoadLibraryA(path.c_str());
-  if (module == nullptr) return false;
+  ScopedLibrary module(LoadLibraryA(path.c_str()));
+  if (!module) return false;
   std::set<std::string> dlls;
-  VisitImports(module, [&dlls](const char* dll, const char*, void**) { dlls.insert(dll); });
+  VisitImports(module.Get(), [&dlls](const char* dll, const char*, void**) { dlls.insert(dll); });
   for (const std::string& dll : dlls) LoadLibraryA(dll.c_str());
-  FreeLibrary(module);
   return true;
 }
 
@@ -95,9 +94,8 @@ int main() {
   int failed = 0;
   auto load = [&failed](const std::string& path) {
     return [&failed, path] {
-      HMODULE loaded = LoadLibraryA(path.c_str());
-      if (loaded == nullptr) ++failed;
-      FreeLibrary(loaded);
+      ScopedLibrary loaded(LoadLibraryA(path.c_str()));
+      if (!loaded) ++failed;
     };
   };
   for (DWORD trace : {0, 1}) {
@@ -109,24 +107,23 @@ int main() {
   // What the entry point's own calls cost, made directly: the message it
   // registers, its file name and the trace switch it reads (tracing off).
   korvat_test::SetDwordValue(HKEY_CURRENT_USER, kTraceKey, kTraceSwitch, 0);
-  HMODULE held = LoadLibraryA(module.c_str());
+  ScopedLibrary held(LoadLibraryA(module.c_str()));
   std::vector<double> rounds;
   for (int round = 0; round < kPlan.rounds; ++round) {
-    rounds.push_back(TimeCalls(kPlan.calls, [held] {
+    rounds.push_back(TimeCalls(kPlan.calls, [&held] {
       RegisterWindowMessageA("WM_ZR_NOTIFY_MSG");
       char path[MAX_PATH];
-      GetModuleFileNameA(held, path, MAX_PATH);
-      HKEY key = nullptr;
+      GetModuleFileNameA(held.Get(), path, MAX_PATH);
+      ScopedRegKey key;
       if (RegCreateKeyExA(HKEY_CURRENT_USER, kTraceKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                          &key, nullptr) == ERROR_SUCCESS) {
+                          key.Put(), nullptr) == ERROR_SUCCESS) {
         DWORD number = 0, size = sizeof(number);
-        RegQueryValueExA(key, kTraceSwitch, nullptr, nullptr, reinterpret_cast<BYTE*>(&number),
-                         &size);
-        RegCloseKey(key);
+        RegQueryValueExA(key.Get(), kTraceSwitch, nullptr, nullptr,
+                         reinterpret_cast<BYTE*>(&number), &size);
       }
     }));
   }
-  FreeLibrary(held);
+  held.Reset();
   std::printf("the entry point's calls, made directly:\n");
   PrintFigures("message, file name, trace switch", Summarize(rounds), kMicroseconds);
   if (failed != 0) {

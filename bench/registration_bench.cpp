@@ -32,6 +32,9 @@
 
 #include "bench_support.h"
 #include "harness/test_support.h"
+#include "platform/com_ptr.h"
+#include "platform/proc_address.h"
+#include "platform/scoped_handle.h"
 
 using namespace korvat_bench;
 using namespace korvat_test;
@@ -276,14 +279,13 @@ int main() {
   folder.CopyFromBin("zrtpres.dll");
   const std::string cookies = WriteCookies();
   DialogWatcher dialogs;  // the failure message, should the import fail
-  LoadedLibrary module(folder.File("Korvat.dll"));
+  ScopedLibrary module(LoadLibraryA(folder.File("Korvat.dll").c_str()));
   auto entry = [&module](const char* name) {
-    return reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
-        reinterpret_cast<void*>(module.Proc(name)));
+    return GetProcAs<HRESULT(STDAPICALLTYPE*)()>(module.Get(), name);
   };
   const auto register_server = entry("DllRegisterServer");
   const auto unregister_server = entry("DllUnregisterServer");
-  if (register_server == nullptr || unregister_server == nullptr || !FindHooks(module.get())) {
+  if (register_server == nullptr || unregister_server == nullptr || !FindHooks(module.Get())) {
     std::fprintf(stderr, "registration_bench: cannot use %s\n", folder.File("Korvat.dll").c_str());
     return 2;
   }
@@ -309,10 +311,9 @@ int main() {
   auto floor = [&] {
     differ += Replay(opened, buffer);
     ReadFileBytes(cookies);
-    ITypeLib* library = nullptr;
-    if (SUCCEEDED(LoadTypeLib(module_path.c_str(), &library))) {
-      failed += FAILED(RegisterTypeLib(library, &module_path[0], &help_dir[0]));
-      library->Release();
+    ComPtr<ITypeLib> library;
+    if (SUCCEEDED(LoadTypeLib(module_path.c_str(), library.Put()))) {
+      failed += FAILED(RegisterTypeLib(library.Get(), &module_path[0], &help_dir[0]));
     }
   };
   g_paused_ms = 0;

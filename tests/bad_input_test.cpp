@@ -72,26 +72,22 @@ class BadInputTest : public ::testing::Test {
  protected:
   void SetUp() override { CleanFeatureKeys(); }
   void TearDown() override {
-    Free();
+    module_.Reset();
     CleanFeatureKeys();
   }
   // The module loaded afresh from the folder, with no module-wide state left.
   void Load() {
-    Free();
-    module_ = LoadLibraryA(folder_.File("Korvat.dll").c_str());
-    ASSERT_NE(module_, nullptr);
-  }
-  void Free() {
-    if (module_ != nullptr) FreeLibrary(module_);
-    module_ = nullptr;
+    module_.Reset();
+    module_.Reset(LoadLibraryA(folder_.File("Korvat.dll").c_str()));
+    ASSERT_NE(module_.Get(), nullptr);
   }
   template <typename R, typename... Args>
   auto Export(const char* name) {
     return reinterpret_cast<R(WINAPI*)(Args...)>(
-        reinterpret_cast<void*>(GetProcAddress(module_, name)));
+        reinterpret_cast<void*>(GetProcAddress(module_.Get(), name)));
   }
   TempFolder folder_;
-  HMODULE module_ = nullptr;
+  ScopedLibrary module_;
 };
 
 TEST_F(BadInputTest, TextsAndFlagsGivenToTheExports) {
@@ -243,8 +239,8 @@ TEST_F(BadInputTest, StoredValuesOfTheWrongTypeOrSize) {
     ComPtr<IClassFactory> factory;
     ComPtr<IObjectWithSite> object;
     ComPtr<IOleCommandTarget> target;
-    if (FAILED(get_class(kKorvatExec, IID_IClassFactory, factory.ReceiveVoid())) ||
-        FAILED(factory->CreateInstance(nullptr, IID_IObjectWithSite, object.ReceiveVoid())) ||
+    if (FAILED(get_class(kKorvatExec, IID_IClassFactory, factory.PutVoid())) ||
+        FAILED(factory->CreateInstance(nullptr, IID_IObjectWithSite, object.PutVoid())) ||
         FAILED(object->SetSite(&site)) || FAILED(object.As(IID_IOleCommandTarget, &target))) {
       return "no object";
     }
@@ -398,9 +394,9 @@ TEST_F(BadInputTest, AModulePathTooLongForSiblingsStartsAndLoadsNone) {
                                    {"zrtpres.dll", "C:\\zrtpres.dll"}};
   for (const auto& decoy : decoys) CopyFileA(BinFile(decoy[0]).c_str(), decoy[1], FALSE);
 
-  module_ = LoadLibraryW(module.c_str());  // LoadLibraryA refuses such a path
-  EXPECT_NE(module_, nullptr);
-  if (module_ != nullptr) {
+  module_.Reset(LoadLibraryW(module.c_str()));  // LoadLibraryA refuses such a path
+  EXPECT_NE(module_.Get(), nullptr);
+  if (module_) {
     HWND host = NewWitness();
     void* loader = Export<void*, const char*>("InitControl")(AsText(host).c_str());
     void* instance = Export<void*, HWND>("ZRNewInstance")(host);
@@ -416,7 +412,7 @@ TEST_F(BadInputTest, AModulePathTooLongForSiblingsStartsAndLoadsNone) {
     Export<void, const char*>("ExitControl")(AsText(loader).c_str());
     DestroyWindow(host);
     g_seen.clear();
-    Free();
+    module_.Reset();
   }
   SetCurrentDirectoryA(cwd);
   for (const auto& decoy : decoys) DeleteFileA(decoy[1]);

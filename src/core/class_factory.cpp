@@ -13,11 +13,7 @@ constexpr InterfaceEntry kClassFactoryInterfaces[] = {
 
 }  // namespace
 
-ClassFactory::ClassFactory(InstanceCreator creator) : m_pfnCreateInstance(creator) {
-  InitializeCriticalSection(&m_cs);
-}
-
-ClassFactory::~ClassFactory() { DeleteCriticalSection(&m_cs); }
+ClassFactory::ClassFactory(InstanceCreator creator) : m_pfnCreateInstance(creator) {}
 
 HRESULT ClassFactory::CreateClassObject(InstanceCreator creator, REFIID iid, void** object) {
   ClassFactory* factory = new (std::nothrow) ClassFactory(creator);
@@ -32,18 +28,19 @@ HRESULT ClassFactory::QueryInterface(REFIID iid, void** object) {
 }
 
 ULONG ClassFactory::AddRef() {
-  EnterCriticalSection(&m_cs);
+  ScopedLock hold(m_cs);
   LONG count = InterlockedIncrement(&m_cRef);
   // The first reference is the class table's; the second is a client's.
   if (count == 2) g_ServerModule.Lock();
-  LeaveCriticalSection(&m_cs);
   return static_cast<ULONG>(count);
 }
 
 ULONG ClassFactory::Release() {
-  EnterCriticalSection(&m_cs);
-  LONG count = InterlockedDecrement(&m_cRef);
-  LeaveCriticalSection(&m_cs);
+  LONG count;
+  {
+    ScopedLock hold(m_cs);
+    count = InterlockedDecrement(&m_cRef);
+  }
   if (count == 1) {
     g_ServerModule.Unlock();
   } else if (count == 0) {

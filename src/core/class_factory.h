@@ -7,6 +7,7 @@
 #include <unknwn.h>
 
 #include "core/server_module.h"
+#include "platform/scoped_lock.h"
 
 class ClassFactory final : public IClassFactory {
  public:
@@ -24,11 +25,11 @@ class ClassFactory final : public IClassFactory {
 
  private:
   explicit ClassFactory(InstanceCreator creator);
-  ~ClassFactory();
+  ~ClassFactory() = default;
   ClassFactory(const ClassFactory&) = delete;
   ClassFactory& operator=(const ClassFactory&) = delete;
 
   volatile LONG m_cRef = 0;
   InstanceCreator m_pfnCreateInstance;
-  CRITICAL_SECTION m_cs;
+  CriticalSection m_cs;
 };

@@ -2,15 +2,12 @@
 
 #include <cwchar>
 
-#include "platform/com_ptr.h"
-
 ServerModule g_ServerModule;
 
 void ServerModule::Init(ClassTableEntry* classes, HINSTANCE instance) {
   m_hInstTypeLib = instance;
   m_pClassTable = classes;
   m_nLockCount = 0;
-  InitializeCriticalSection(&m_csClassObject);
   m_bInitialised = true;
   for (ClassTableEntry* entry = m_pClassTable; entry->clsid != nullptr; ++entry) {
     if (entry->class_hook != nullptr) entry->class_hook(true);
@@ -20,14 +17,9 @@ void ServerModule::Init(ClassTableEntry* classes, HINSTANCE instance) {
 void ServerModule::Term() {
   if (!m_bInitialised) return;
   for (ClassTableEntry* entry = m_pClassTable; entry->clsid != nullptr; ++entry) {
-    if (entry->class_object != nullptr) {
-      IUnknown* cached = entry->class_object;
-      entry->class_object = nullptr;
-      cached->Release();
-    }
+    entry->class_object.Reset();
     if (entry->class_hook != nullptr) entry->class_hook(false);
   }
-  DeleteCriticalSection(&m_csClassObject);
   m_bInitialised = false;
 }
 
@@ -38,16 +30,15 @@ HRESULT ServerModule::GetClassObject(REFCLSID clsid, REFIID iid, void** object) 
        ++entry) {
     if (entry->create_class_object == nullptr || !IsEqualCLSID(clsid, *entry->clsid)) continue;
     HRESULT result = S_OK;
-    if (entry->class_object == nullptr) {
+    if (!entry->class_object) {
       // Checked again under the lock: two threads asking at once get one object.
-      EnterCriticalSection(&m_csClassObject);
-      if (entry->class_object == nullptr) {
+      ScopedLock hold(m_csClassObject);
+      if (!entry->class_object) {
         result = entry->create_class_object(entry->create_instance, IID_IUnknown,
-                                            reinterpret_cast<void**>(&entry->class_object));
+                                            entry->class_object.PutVoid());
       }
-      LeaveCriticalSection(&m_csClassObject);
     }
-    if (entry->class_object != nullptr) result = entry->class_object->QueryInterface(iid, object);
+    if (entry->class_object) result = entry->class_object->QueryInterface(iid, object);
     return result;
   }
   return CLASS_E_CLASSNOTAVAILABLE;
@@ -97,7 +88,7 @@ HRESULT ServerModule::LoadTypeLibrary(ITypeLib** library, wchar_t* path) {
 HRESULT ServerModule::RegisterTypeLibrary() {
   wchar_t path[MAX_PATH] = {};
   ComPtr<ITypeLib> library;
-  HRESULT result = LoadTypeLibrary(library.Receive(), path);
+  HRESULT result = LoadTypeLibrary(library.Put(), path);
   if (FAILED(result)) return result;
   // The help directory: the path up to and including its last separator.
   wchar_t help_dir[MAX_PATH] = {};
@@ -112,7 +103,7 @@ HRESULT ServerModule::RegisterTypeLibrary() {
 HRESULT ServerModule::UnregisterTypeLibrary() {
   wchar_t path[MAX_PATH] = {};
   ComPtr<ITypeLib> library;
-  HRESULT result = LoadTypeLibrary(library.Receive(), path);
+  HRESULT result = LoadTypeLibrary(library.Put(), path);
   if (FAILED(result)) return result;
   TLIBATTR* attributes = nullptr;
   result = library->GetLibAttr(&attributes);

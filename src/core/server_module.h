@@ -5,6 +5,9 @@
 #include <windows.h>
 #include <ole2.h>
 
+#include "platform/com_ptr.h"
+#include "platform/scoped_lock.h"
+
 // Creates an object, aggregated when `outer` is given.
 using InstanceCreator = HRESULT (*)(IUnknown* outer, REFIID iid, void** object);
 // Creates the class object that serves an instance creator.
@@ -17,7 +20,7 @@ struct ClassTableEntry {
   HRESULT (*update_registry)(BOOL do_register);
   ClassObjectCreator create_class_object;
   InstanceCreator create_instance;
-  IUnknown* class_object;  // created on first request, released at termination
+  ComPtr<IUnknown> class_object;  // created on first request, released at termination
   const char* (*description)();
   void (*class_hook)(bool initialising);
 };
@@ -25,7 +28,8 @@ struct ClassTableEntry {
 // The module's one creatable class, KorvatExec.
 extern ClassTableEntry g_ClassTable[];
 
-// Zero-initialised, so that it exists before the module's entry point runs.
+// Zero-initialised before the module's entry point runs; its lock is built
+// with the module's other objects.
 class ServerModule {
  public:
   // At process attach: the type library comes from the module's own file.
@@ -54,7 +58,7 @@ class ServerModule {
   HRESULT LoadTypeLibrary(ITypeLib** library, wchar_t* path);
 
   volatile LONG m_nLockCount;
-  CRITICAL_SECTION m_csClassObject;
+  CriticalSection m_csClassObject;
   bool m_bInitialised;
 };
 

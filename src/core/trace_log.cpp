@@ -37,16 +37,13 @@ TraceLog::TraceLog()
       m_pFile(nullptr),
       m_bEnabled(0),
       m_bStarted(0),
-      m_bDebugOut(0) {
-  InitializeCriticalSection(&m_cs);
-}
+      m_bDebugOut(0) {}
 
 TraceLog::~TraceLog() {
   if (m_bStarted == 1) {
     WriteBanner(0);
     m_bStarted = 0;
   }
-  DeleteCriticalSection(&m_cs);
   if (m_pFile != nullptr) {
     std::fclose(m_pFile);
     m_pFile = nullptr;
@@ -125,11 +122,8 @@ int TraceLog::Write(const char* format, ...) {
   // The open and the banner are under the lock as well, so that two threads
   // writing their first lines at once neither open the file twice nor write
   // two banners.
-  EnterCriticalSection(&m_cs);
-  if (!OpenFileLocked()) {
-    LeaveCriticalSection(&m_cs);
-    return 0;
-  }
+  ScopedLock hold(m_cs);
+  if (!OpenFileLocked()) return 0;
   if (m_bStarted == 0) {
     WriteBanner(1);
     m_bStarted = 1;
@@ -137,13 +131,12 @@ int TraceLog::Write(const char* format, ...) {
   std::fprintf(m_pFile, "%s\n", line);
   std::fflush(m_pFile);
   if (m_bDebugOut) OutputDebugStringA(line);
-  LeaveCriticalSection(&m_cs);
   return 1;
 }
 
 int TraceLog::WriteBanner(int first_run) {
   if (m_pFile == nullptr) return 0;
-  EnterCriticalSection(&m_cs);
+  ScopedLock hold(m_cs);
 
   char date_text[128] = {};
   GetDateFormatA(LOCALE_USER_DEFAULT, LOCALE_NOUSEROVERRIDE, nullptr, nullptr,
@@ -167,7 +160,5 @@ int TraceLog::WriteBanner(int first_run) {
     std::fflush(m_pFile);
     if (m_bDebugOut) OutputDebugStringA(kEndRunRule);
   }
-
-  LeaveCriticalSection(&m_cs);
   return 1;
 }

@@ -8,6 +8,8 @@
 
 #include <cstdio>
 
+#include "platform/scoped_lock.h"
+
 class TraceLog {
  public:
   TraceLog();
@@ -41,7 +43,7 @@ class TraceLog {
   char m_szLogDir[MAX_PATH];
   char m_szLogName[MAX_PATH];
   char m_szSwitchName[256];
-  CRITICAL_SECTION m_cs;
+  CriticalSection m_cs;
   FILE* m_pFile;
   int m_bEnabled;
   int m_bStarted;

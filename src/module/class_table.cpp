@@ -5,6 +5,6 @@
 
 ClassTableEntry g_ClassTable[] = {
     {&CLSID_KorvatExec, &UpdateKorvatExecRegistry, &ClassFactory::CreateClassObject,
-     &CreateKorvatExec, nullptr, nullptr, nullptr},
-    {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
+     &CreateKorvatExec, {}, nullptr, nullptr},
+    {nullptr, nullptr, nullptr, nullptr, {}, nullptr, nullptr},
 };

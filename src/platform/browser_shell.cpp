@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "platform/ansi_text.h"
 #include "platform/com_ptr.h"
@@ -39,17 +40,16 @@ void BstrToAnsi(BSTR text, char* out, int size) {
 
 class AutomationBrowser : public BrowserWindow {
  public:
-  explicit AutomationBrowser(IWebBrowserApp* app) : m_app(app) {}
-  ~AutomationBrowser() override { m_app->Release(); }
+  explicit AutomationBrowser(ComPtr<IWebBrowserApp> app) : m_app(std::move(app)) {}
 
   void GetFullName(char* out, int size) override {
     ScopedBstr name;
-    if (FAILED(m_app->get_FullName(name.Receive()))) name.Reset();
+    if (FAILED(m_app->get_FullName(name.Put()))) name.Reset();
     BstrToAnsi(name.Get(), out, size);
   }
   void GetLocationUrl(char* out, int size) override {
     ScopedBstr url;
-    if (FAILED(m_app->get_LocationURL(url.Receive()))) url.Reset();
+    if (FAILED(m_app->get_LocationURL(url.Put()))) url.Reset();
     BstrToAnsi(url.Get(), out, size);
   }
   HWND GetHwnd() override {
@@ -66,7 +66,7 @@ class AutomationBrowser : public BrowserWindow {
   }
   void Quit() override { m_app->Quit(); }
   void Navigate(const wchar_t* url) override {
-    ScopedBstr address(url);
+    ScopedBstr address(SysAllocString(url));
     VARIANT flags, empty;
     VariantInit(&flags);
     flags.vt = VT_NULL;
@@ -82,13 +82,12 @@ class AutomationBrowser : public BrowserWindow {
   }
 
  private:
-  IWebBrowserApp* m_app;
+  ComPtr<IWebBrowserApp> m_app;
 };
 
 class ShellWindowCollection : public ShellWindowList {
  public:
-  explicit ShellWindowCollection(IShellWindows* windows) : m_windows(windows) {}
-  ~ShellWindowCollection() override { m_windows->Release(); }
+  explicit ShellWindowCollection(ComPtr<IShellWindows> windows) : m_windows(std::move(windows)) {}
 
   LONG Count() override {
     long count = 0;
@@ -101,19 +100,15 @@ class ShellWindowCollection : public ShellWindowList {
     item.vt = VT_I4;
     item.lVal = index;
     ComPtr<IDispatch> dispatch;
-    if (FAILED(m_windows->Item(item, dispatch.Receive())) || !dispatch) return nullptr;
-    IWebBrowser2* browser = nullptr;
-    if (FAILED(dispatch->QueryInterface(IID_IWebBrowser2, reinterpret_cast<void**>(&browser))) ||
-        browser == nullptr) {
-      return nullptr;
-    }
-    std::unique_ptr<BrowserWindow> window(new (std::nothrow) AutomationBrowser(browser));
-    if (!window) browser->Release();
-    return window;
+    if (FAILED(m_windows->Item(item, dispatch.Put())) || !dispatch) return nullptr;
+    // IWebBrowser2 extends IWebBrowserApp.
+    ComPtr<IWebBrowserApp> browser;
+    if (FAILED(dispatch.As(IID_IWebBrowser2, &browser)) || !browser) return nullptr;
+    return std::unique_ptr<BrowserWindow>(new (std::nothrow) AutomationBrowser(std::move(browser)));
   }
 
  private:
-  IShellWindows* m_windows;
+  ComPtr<IShellWindows> m_windows;
 };
 
 class PlatformBrowserShell : public BrowserShell {
@@ -121,30 +116,24 @@ class PlatformBrowserShell : public BrowserShell {
   std::unique_ptr<ShellWindowList> OpenWindowList() override {
     ComPtr<IUnknown> object;
     if (FAILED(CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_ALL, IID_IUnknown,
-                                object.ReceiveVoid()))) {
+                                object.PutVoid()))) {
       return nullptr;
     }
     OleRun(object.Get());
-    IShellWindows* windows = nullptr;
-    if (FAILED(object->QueryInterface(IID_IShellWindows, reinterpret_cast<void**>(&windows))) ||
-        windows == nullptr) {
-      return nullptr;
-    }
-    std::unique_ptr<ShellWindowList> list(new (std::nothrow) ShellWindowCollection(windows));
-    if (!list) windows->Release();
-    return list;
+    ComPtr<IShellWindows> windows;
+    if (FAILED(object.As(IID_IShellWindows, &windows)) || !windows) return nullptr;
+    return std::unique_ptr<ShellWindowList>(
+        new (std::nothrow) ShellWindowCollection(std::move(windows)));
   }
 
   std::unique_ptr<BrowserWindow> OpenNewBrowser() override {
-    IWebBrowserApp* app = nullptr;
+    ComPtr<IWebBrowserApp> app;
     if (FAILED(CoCreateInstance(CLSID_InternetExplorer, nullptr, kBrowserServerContext,
-                                IID_IWebBrowserApp, reinterpret_cast<void**>(&app))) ||
-        app == nullptr) {
+                                IID_IWebBrowserApp, app.PutVoid())) ||
+        !app) {
       return nullptr;
     }
-    std::unique_ptr<BrowserWindow> window(new (std::nothrow) AutomationBrowser(app));
-    if (!window) app->Release();
-    return window;
+    return std::unique_ptr<BrowserWindow>(new (std::nothrow) AutomationBrowser(std::move(app)));
   }
 };
 

@@ -5,74 +5,56 @@
 #include <windows.h>
 #include <ole2.h>
 
-template <typename T>
-class ComPtr {
- public:
-  ComPtr() = default;
-  ~ComPtr() { Reset(); }
-  ComPtr(const ComPtr&) = delete;
-  ComPtr& operator=(const ComPtr&) = delete;
+#include "platform/unique_handle.h"
 
-  T* Get() const { return m_p; }
-  T* operator->() const { return m_p; }
-  explicit operator bool() const { return m_p != nullptr; }
-  // The address to receive a new reference; releases the held one first.
-  T** Receive() {
-    Reset();
-    return &m_p;
-  }
-  void** ReceiveVoid() { return reinterpret_cast<void**>(Receive()); }
-  void Reset() {
-    if (m_p != nullptr) {
-      T* p = m_p;
-      m_p = nullptr;
-      p->Release();
-    }
-  }
+template <typename T>
+struct ComReferenceTraits {
+  using Handle = T*;
+  static constexpr T* Invalid() { return nullptr; }
+  static bool IsValid(T* pointer) { return pointer != nullptr; }
+  static void Close(T* pointer) { pointer->Release(); }
+};
+
+// Holds one reference. Detach is the family's Release, named apart from
+// IUnknown::Release.
+template <typename T>
+class ComPtr : private UniqueHandle<ComReferenceTraits<T>> {
+  using Base = UniqueHandle<ComReferenceTraits<T>>;
+
+ public:
+  using Base::Base;
+  using Base::Get;
+  using Base::Put;
+  using Base::Reset;
+  using Base::operator bool;
+
+  T* operator->() const { return Get(); }
+  void** PutVoid() { return reinterpret_cast<void**>(Put()); }
+  // Takes over a reference that the caller holds.
+  void Attach(T* pointer) { Reset(pointer); }
+  // Hands the reference over to the caller.
+  [[nodiscard]] T* Detach() { return Base::Release(); }
   // Queries the held object for another interface into `out`.
   template <typename U>
   HRESULT As(REFIID iid, ComPtr<U>* out) const {
-    if (m_p == nullptr) return E_POINTER;
-    return m_p->QueryInterface(iid, out->ReceiveVoid());
+    if (!*this) return E_POINTER;
+    return Get()->QueryInterface(iid, out->PutVoid());
   }
-
- private:
-  T* m_p = nullptr;
 };
 
-// CoInitialize for the scope; balanced only when it succeeded.
-class ScopedCoInitialize {
+struct CoInitializeTraits {
+  using Handle = HRESULT;
+  static constexpr HRESULT Invalid() { return CO_E_NOTINITIALIZED; }
+  static bool IsValid(HRESULT result) { return SUCCEEDED(result); }
+  static void Close(HRESULT) { CoUninitialize(); }
+};
+
+// CoInitialize for the scope when `initialise`; balanced only when it
+// succeeded. Get() is its result.
+class ScopedCoInitialize : public UniqueHandle<CoInitializeTraits> {
  public:
-  ScopedCoInitialize() : m_hr(CoInitialize(nullptr)) {}
-  ~ScopedCoInitialize() {
-    if (SUCCEEDED(m_hr)) CoUninitialize();
-  }
-  ScopedCoInitialize(const ScopedCoInitialize&) = delete;
-  ScopedCoInitialize& operator=(const ScopedCoInitialize&) = delete;
-  HRESULT result() const { return m_hr; }
-
- private:
-  HRESULT m_hr;
+  explicit ScopedCoInitialize(bool initialise = true)
+      : UniqueHandle(initialise ? CoInitialize(nullptr) : CO_E_NOTINITIALIZED) {}
 };
 
-class ScopedBstr {
- public:
-  ScopedBstr() = default;
-  explicit ScopedBstr(const OLECHAR* text) : m_bstr(SysAllocString(text)) {}
-  ~ScopedBstr() { Reset(); }
-  ScopedBstr(const ScopedBstr&) = delete;
-  ScopedBstr& operator=(const ScopedBstr&) = delete;
-
-  BSTR Get() const { return m_bstr; }
-  BSTR* Receive() {
-    Reset();
-    return &m_bstr;
-  }
-  void Reset(BSTR bstr = nullptr) {
-    if (m_bstr != nullptr) SysFreeString(m_bstr);
-    m_bstr = bstr;
-  }
-
- private:
-  BSTR m_bstr = nullptr;
-};
+using ScopedBstr = UniqueHandle<NullHandleTraits<BSTR, SysFreeString>>;

@@ -4,7 +4,7 @@
 
 LONG RegKeyHandle::Replace(HKEY key) {
   LONG status = Close();
-  m_hKey = key;
+  Reset(key);
   return status;
 }
 
@@ -28,14 +28,11 @@ LONG RegKeyHandle::Create(HKEY parent, const char* sub_key, char* key_class,
 }
 
 LONG RegKeyHandle::Close() {
-  if (m_hKey == nullptr) return ERROR_SUCCESS;
-  LONG status = RegCloseKey(m_hKey);
-  m_hKey = nullptr;
-  return status;
+  return *this ? RegCloseKey(Release()) : ERROR_SUCCESS;
 }
 
 LONG RegKeyHandle::SetString(const char* data, const char* value_name) {
-  return RegSetValueExA(m_hKey, value_name, 0, REG_SZ,
+  return RegSetValueExA(Get(), value_name, 0, REG_SZ,
                         reinterpret_cast<const BYTE*>(data),
                         static_cast<DWORD>(std::strlen(data) + 1));
 }
@@ -43,7 +40,7 @@ LONG RegKeyHandle::SetString(const char* data, const char* value_name) {
 LONG RegKeyHandle::SetSubKeyString(const char* sub_key, const char* data,
                                    const char* value_name) {
   RegKeyHandle child;
-  LONG status = child.Create(m_hKey, sub_key, nullptr, REG_OPTION_NON_VOLATILE,
+  LONG status = child.Create(Get(), sub_key, nullptr, REG_OPTION_NON_VOLATILE,
                              KEY_ALL_ACCESS);
   if (status != ERROR_SUCCESS) return status;
   return child.SetString(data, value_name);
@@ -51,7 +48,7 @@ LONG RegKeyHandle::SetSubKeyString(const char* sub_key, const char* data,
 
 LONG RegKeyHandle::DeleteSubTree(const char* sub_key) {
   RegKeyHandle child;
-  LONG status = child.Open(m_hKey, sub_key, KEY_READ | KEY_WRITE);
+  LONG status = child.Open(Get(), sub_key, KEY_READ | KEY_WRITE);
   if (status != ERROR_SUCCESS) return status;
 
   // Always index 0: each sub-key found is deleted before the next lookup.
@@ -67,5 +64,5 @@ LONG RegKeyHandle::DeleteSubTree(const char* sub_key) {
     if (status != ERROR_SUCCESS) return status;
   }
   child.Close();
-  return RegDeleteKeyA(m_hKey, sub_key);
+  return RegDeleteKeyA(Get(), sub_key);
 }

@@ -1,17 +1,16 @@
-// RegKeyHandle: an owning holder of one open registry key. Every operation
-// returns the Windows status code of the call that decided its outcome.
+// RegKeyHandle: an owning holder of one open registry key, with the family's
+// verbs (Get, Put, Reset, Release). Every operation returns the Windows status
+// code of the call that decided its outcome. A key that someone else owns is
+// held with Reset or the constructor and let go with Release.
 #pragma once
 
 #include <windows.h>
 
-class RegKeyHandle {
- public:
-  RegKeyHandle() = default;
-  explicit RegKeyHandle(HKEY key) : m_hKey(key) {}
-  ~RegKeyHandle() { Close(); }
+#include "platform/scoped_handle.h"
 
-  RegKeyHandle(const RegKeyHandle&) = delete;
-  RegKeyHandle& operator=(const RegKeyHandle&) = delete;
+class RegKeyHandle : public ScopedRegKey {
+ public:
+  using UniqueHandle::UniqueHandle;
 
   // Opens `sub_key`; on failure the held key stays held and usable.
   LONG Open(HKEY parent, const char* sub_key, REGSAM access);
@@ -31,21 +30,7 @@ class RegKeyHandle {
   // Deletes `sub_key` with all its descendants, leaves first.
   LONG DeleteSubTree(const char* sub_key);
 
-  // Points the holder at a key that someone else owns, and empties it again
-  // without closing it.
-  void Attach(HKEY key) { m_hKey = key; }
-  HKEY Detach() {
-    HKEY key = m_hKey;
-    m_hKey = nullptr;
-    return key;
-  }
-
-  HKEY Get() const { return m_hKey; }
-  bool IsOpen() const { return m_hKey != nullptr; }
-
  private:
   // Holds `key` in place of the held one; the status of closing that one.
   LONG Replace(HKEY key);
-
-  HKEY m_hKey = nullptr;
 };

@@ -1,28 +1,21 @@
-// A kernel handle (a file, a process, a find handle) closed at the end of its
-// scope. The find handle closes with FindClose, every other with CloseHandle.
+// The Windows handle kinds, each closed at the end of its scope by its own call.
 #pragma once
 
 #include <windows.h>
 
-template <BOOL(WINAPI* Closer)(HANDLE)>
-class ScopedKernelHandle {
- public:
-  ScopedKernelHandle() = default;
-  explicit ScopedKernelHandle(HANDLE handle) : m_h(handle) {}
-  ~ScopedKernelHandle() { Reset(); }
-  ScopedKernelHandle(const ScopedKernelHandle&) = delete;
-  ScopedKernelHandle& operator=(const ScopedKernelHandle&) = delete;
+#include "platform/unique_handle.h"
 
-  HANDLE Get() const { return m_h; }
-  bool IsValid() const { return m_h != nullptr && m_h != INVALID_HANDLE_VALUE; }
-  void Reset(HANDLE handle = nullptr) {
-    if (IsValid()) Closer(m_h);
-    m_h = handle;
+// Kernel calls answer failure with null or with INVALID_HANDLE_VALUE.
+template <auto Closer>
+struct KernelHandleTraits : NullHandleTraits<HANDLE, Closer> {
+  static bool IsValid(HANDLE handle) {
+    return handle != nullptr && handle != INVALID_HANDLE_VALUE;
   }
-
- private:
-  HANDLE m_h = nullptr;
 };
 
-using ScopedHandle = ScopedKernelHandle<CloseHandle>;
-using ScopedFindHandle = ScopedKernelHandle<FindClose>;
+using ScopedHandle = UniqueHandle<KernelHandleTraits<CloseHandle>>;
+using ScopedFindHandle = UniqueHandle<KernelHandleTraits<FindClose>>;
+// A library loaded for the length of one operation and freed at its end.
+using ScopedLibrary = UniqueHandle<NullHandleTraits<HMODULE, FreeLibrary>>;
+// A bare registry key; RegKeyHandle adds the module's operations on one.
+using ScopedRegKey = UniqueHandle<NullHandleTraits<HKEY, RegCloseKey>>;

@@ -1,11 +1,13 @@
 // A lock for the few module-wide structures that the plug-in exports share
 // between threads. It needs no set-up and no tear-down, so the globals it
 // guards stay constant-initialised and live from the module's first
-// instruction to its last; each holder keeps it for a handful of
-// instructions, so a waiter only yields its time slice.
+// instruction to its last; each holder (a ScopedLock) keeps it for a handful
+// of instructions, so a waiter only yields its time slice.
 #pragma once
 
 #include <windows.h>
+
+#include "platform/scoped_lock.h"
 
 class SpinLock {
  public:
@@ -20,16 +22,4 @@ class SpinLock {
 
  private:
   volatile LONG m_nHeld = 0;
-};
-
-// Holds the lock for the life of the scope.
-class SpinLockHolder {
- public:
-  explicit SpinLockHolder(SpinLock& lock) : m_lock(lock) { m_lock.Acquire(); }
-  ~SpinLockHolder() { m_lock.Release(); }
-  SpinLockHolder(const SpinLockHolder&) = delete;
-  SpinLockHolder& operator=(const SpinLockHolder&) = delete;
-
- private:
-  SpinLock& m_lock;
 };

@@ -5,20 +5,19 @@
 ControlLoader::~ControlLoader() { Unload(); }
 
 int ControlLoader::Load(HWND parent, const char* path) {
-  m_hModule = LoadLibraryA(path);
-  if (m_hModule == nullptr) return 0;
+  m_hModule.Reset(LoadLibraryA(path));
+  if (!m_hModule) return 0;
 
   // The two-argument form is preferred; older control modules have only the
   // one-argument one.
-  FARPROC create = GetProcAddress(m_hModule, "PDNewInstance");
+  FARPROC create = GetProcAddress(m_hModule.Get(), "PDNewInstance");
   const bool two_arguments = create != nullptr;
-  if (!two_arguments) create = GetProcAddress(m_hModule, "ZRNewInstance");
+  if (!two_arguments) create = GetProcAddress(m_hModule.Get(), "ZRNewInstance");
   m_pfnNewInstance = create;
-  m_pfnDeleteInstance = GetProcAs<ZRDeleteInstanceFn>(m_hModule, "ZRDeleteInstance");
+  m_pfnDeleteInstance = GetProcAs<ZRDeleteInstanceFn>(m_hModule.Get(), "ZRDeleteInstance");
 
   if (m_pfnNewInstance == nullptr || m_pfnDeleteInstance == nullptr) {
-    FreeLibrary(m_hModule);
-    m_hModule = nullptr;
+    m_hModule.Reset();
     m_pfnNewInstance = nullptr;
     m_pfnDeleteInstance = nullptr;
     return 0;
@@ -33,6 +32,5 @@ void ControlLoader::Unload() {
   m_hInstance = 0;
   m_pfnNewInstance = nullptr;
   m_pfnDeleteInstance = nullptr;
-  if (m_hModule != nullptr) FreeLibrary(m_hModule);
-  m_hModule = nullptr;
+  m_hModule.Reset();
 }

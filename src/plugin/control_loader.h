@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "platform/scoped_handle.h"
+
 class ControlLoader {
  public:
   ControlLoader() = default;
@@ -18,7 +20,7 @@ class ControlLoader {
   // Destroys the instance and frees the control module.
   void Unload();
 
-  bool IsLoaded() const { return m_hModule != nullptr; }
+  bool IsLoaded() const { return static_cast<bool>(m_hModule); }
 
  private:
   // The control module's exports, with the standard calling convention.
@@ -27,7 +29,7 @@ class ControlLoader {
   using ZRNewInstanceFn = INT_PTR(WINAPI*)(HWND parent);
   using ZRDeleteInstanceFn = void(WINAPI*)(INT_PTR instance);
 
-  HMODULE m_hModule = nullptr;
+  ScopedLibrary m_hModule;
   INT_PTR m_hInstance = 0;
   FARPROC m_pfnNewInstance = nullptr;
   ZRDeleteInstanceFn m_pfnDeleteInstance = nullptr;

@@ -7,7 +7,7 @@
 
 #include "core/module_state.h"
 #include "platform/proc_address.h"
-#include "platform/scoped_library.h"
+#include "platform/scoped_handle.h"
 #include "plugin/host_notify.h"
 #include "registration/registry_ops.h"
 #include "settings/settings_key.h"
@@ -30,7 +30,7 @@ void StartUninstaller() {
 void RegisterControlModule() {
   char path[MAX_PATH];
   if (!GetSiblingPath(kControlModuleFile, path, sizeof(path))) return;
-  ScopedLibrary control(path);
+  ScopedLibrary control(LoadLibraryA(path));
   using DllRegisterServerFn = HRESULT(WINAPI*)();
   if (auto register_server = GetProcAs<DllRegisterServerFn>(control.Get(), "DllRegisterServer")) {
     register_server();

@@ -18,13 +18,13 @@ size_t HandedOutSet::Find(const void* value) const {
 }
 
 bool HandedOutSet::Contains(const void* value) const {
-  SpinLockHolder hold(m_lock);
+  ScopedLock hold(m_lock);
   return value != nullptr && Find(value) < m_count;
 }
 
 bool HandedOutSet::Add(const void* value) {
   if (value == nullptr) return false;
-  SpinLockHolder hold(m_lock);
+  ScopedLock hold(m_lock);
   return AddLocked(value);
 }
 
@@ -44,7 +44,7 @@ bool HandedOutSet::AddLocked(const void* value) {
 }
 
 bool HandedOutSet::Remove(const void* value) {
-  SpinLockHolder hold(m_lock);
+  ScopedLock hold(m_lock);
   size_t at = value != nullptr ? Find(value) : m_count;
   if (at == m_count) return false;
   m_pSlots[at] = m_pSlots[--m_count];

@@ -31,7 +31,7 @@ void FormatClassName() {
 
 // Registers the class on the first creation in this process.
 ATOM RegisterWindowClassOnce(WNDPROC window_proc) {
-  SpinLockHolder hold(g_ClassLock);
+  ScopedLock hold(g_ClassLock);
   if (g_ClassAtom != 0) return g_ClassAtom;
   FormatClassName();
   g_WindowClass.cbSize = sizeof(g_WindowClass);
@@ -122,7 +122,7 @@ void PluginWindow::DestroyOnItsThread() {
 }
 
 void PluginWindow::UnregisterWindowClass() {
-  SpinLockHolder hold(g_ClassLock);
+  ScopedLock hold(g_ClassLock);
   if (g_ClassAtom == 0) return;
   if (UnregisterClassA(MAKEINTATOM(g_ClassAtom), ModuleInstance)) g_ClassAtom = 0;
 }

@@ -23,16 +23,15 @@ void TraceUnRegister(const char* parent_key, const char* section_key) {
 
 void SetStringUnder(HKEY root, const char* key_path, const char* value_name,
                     const char* data) {
-  HKEY key = nullptr;
+  RegKeyHandle key;
   DWORD disposition = 0;
   if (RegCreateKeyExA(root, key_path, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                      KEY_READ | KEY_WRITE, nullptr, &key,
+                      KEY_READ | KEY_WRITE, nullptr, key.Put(),
                       &disposition) != ERROR_SUCCESS ||
-      key == nullptr) {
+      !key) {
     return;
   }
-  RegKeyHandle holder(key);
-  holder.SetString(data, value_name);
+  key.SetString(data, value_name);
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 #include <new>
 
 #include "core/module_state.h"
-#include "platform/scoped_library.h"
+#include "platform/scoped_handle.h"
 #include "registration/registry_script.h"
 #include "registration/win32_key_store.h"
 
@@ -33,8 +33,8 @@ HRESULT RunRegistryResource(UINT id, bool do_register) {
   char module[2 * MAX_PATH];
   DoubleSingleQuotes(path, module);
 
-  ScopedLibrary file(path, LOAD_LIBRARY_AS_DATAFILE);
-  if (!file.IsLoaded()) return LastErrorAsHResult();
+  ScopedLibrary file(LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE));
+  if (!file) return LastErrorAsHResult();
   HRSRC found = FindResourceA(file.Get(), MAKEINTRESOURCEA(id), "REGISTRY");
   if (found == nullptr) return LastErrorAsHResult();
   HGLOBAL loaded = LoadResource(file.Get(), found);

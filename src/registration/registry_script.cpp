@@ -3,6 +3,8 @@
 #include <cstring>
 #include <new>
 
+#include "platform/unique_handle.h"
+
 namespace {
 
 using Key = RegistryKeyStore::Key;
@@ -66,25 +68,15 @@ char* CopyText(const char* text) {
   return copy;
 }
 
-// An open key of the store, closed at the end of its scope.
-class ScopedStoreKey {
- public:
-  ScopedStoreKey(RegistryKeyStore* store, Key key) : m_pStore(store), m_key(key) {}
-  ~ScopedStoreKey() { Close(); }
-  ScopedStoreKey(const ScopedStoreKey&) = delete;
-  ScopedStoreKey& operator=(const ScopedStoreKey&) = delete;
-  Key Get() const { return m_key; }
-  long Close() {
-    if (m_key == nullptr) return 0;
-    Key key = m_key;
-    m_key = nullptr;
-    return m_pStore->CloseKey(key);
-  }
-
- private:
-  RegistryKeyStore* m_pStore;
-  Key m_key;
+// An open key of the store, closed by its store at the end of its scope.
+struct StoreKeyTraits {
+  using Handle = Key;
+  static constexpr Key Invalid() { return nullptr; }
+  static bool IsValid(Key key) { return key != nullptr; }
+  void Close(Key key) { store->CloseKey(key); }
+  RegistryKeyStore* store = nullptr;
 };
+using ScopedStoreKey = UniqueHandle<StoreKeyTraits>;
 
 // The text after placeholder replacement: first room for twice the script,
 // doubled whenever it is full.
@@ -404,7 +396,7 @@ ScriptResult RegistryScript::RegisterKeyItem(Key parent, const char* name, bool 
       m_pStore->CreateKey(parent, name, &opened) != 0) {
     return kScriptSyntaxError;
   }
-  ScopedStoreKey key(m_pStore, opened);
+  ScopedStoreKey key(opened, StoreKeyTraits{m_pStore});
   ScriptResult result = NextToken();
   if (!ScriptFailed(result) && TokenIs("=")) {
     result = ReadAssignment(key.Get(), nullptr, Pass::kRegister);
@@ -427,7 +419,7 @@ ScriptResult RegistryScript::UnregisterKeyItem(Key parent, const char* name, boo
     // Already gone: nothing below it is touched.
     return SkipKeyRest(has_body, depth);
   }
-  ScopedStoreKey key(m_pStore, opened);
+  ScopedStoreKey key(opened, StoreKeyTraits{m_pStore});
   ScriptResult result = NextToken();
   if (!ScriptFailed(result) && TokenIs("=")) {
     result = ReadAssignment(nullptr, nullptr, Pass::kSkip);
@@ -442,7 +434,7 @@ ScriptResult RegistryScript::UnregisterKeyItem(Key parent, const char* name, boo
   // A key that still holds sub-keys (someone else's, or protected ones)
   // stays with all it holds; deleting takes its values with it.
   if (protect || m_pStore->HasSubKeys(key.Get())) return kScriptOk;
-  if (key.Close() != 0) return kScriptSyntaxError;
+  if (m_pStore->CloseKey(key.Release()) != 0) return kScriptSyntaxError;
   m_pStore->DeleteKey(parent, name);
   return kScriptOk;
 }

@@ -31,7 +31,7 @@ long Win32KeyStore::OpenKey(Key parent, const char* name, Access access, Key* ke
                         : access == Access::kReadWrite ? KEY_READ | KEY_WRITE
                                                        : KEY_READ;
   LONG status = opened.Open(AsHkey(parent), name, rights);
-  if (status == ERROR_SUCCESS) *key = opened.Detach();
+  if (status == ERROR_SUCCESS) *key = opened.Release();
   return status;
 }
 
@@ -39,7 +39,7 @@ long Win32KeyStore::CreateKey(Key parent, const char* name, Key* key) {
   RegKeyHandle created;
   LONG status = created.Create(AsHkey(parent), name, nullptr, REG_OPTION_NON_VOLATILE,
                                KEY_ALL_ACCESS);
-  if (status == ERROR_SUCCESS) *key = created.Detach();
+  if (status == ERROR_SUCCESS) *key = created.Release();
   return status;
 }
 
@@ -63,10 +63,9 @@ long Win32KeyStore::DeleteKey(Key parent, const char* name) {
 
 long Win32KeyStore::DeleteSubTree(Key parent, const char* name) {
   // The parent belongs to the interpreter: point a holder at it, then let go.
-  RegKeyHandle held;
-  held.Attach(AsHkey(parent));
+  RegKeyHandle held(AsHkey(parent));
   LONG status = held.DeleteSubTree(name);
-  held.Detach();
+  static_cast<void>(held.Release());
   return status;
 }
 

@@ -62,7 +62,7 @@ bool SearchCookieFolder(const char* name, char* value, size_t value_size, char* 
 
   WIN32_FIND_DATAA entry;
   ScopedFindHandle find(FindFirstFileA(pattern, &entry));
-  if (!find.IsValid()) return false;
+  if (!find) return false;
   bool found = false;
   ULONGLONG newest = 0;  // a creation time of 0 is never taken
   do {
@@ -113,7 +113,7 @@ int ReadCookieFile(const char* path, const char* szCookieName, char* value, char
   *created = 0;
   ScopedHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  if (!file.IsValid()) return 0;
+  if (!file) return 0;
   LARGE_INTEGER size;
   if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart < 0 ||
       static_cast<ULONGLONG>(size.QuadPart) > kMaxCookieFileSize) {

@@ -95,21 +95,18 @@ int ScanIEWindows(int close_and_record, int initialise_com) {
   char return_page[kFlagBufferSize];
   ReadSettingString(HKEY_CURRENT_USER, kReturnPage, return_page, sizeof(return_page));
 
-  HRESULT com = initialise_com ? CoInitialize(nullptr) : E_FAIL;
+  ScopedCoInitialize com(initialise_com != 0);
+  // Released before COM is uninitialised.
+  std::unique_ptr<ShellWindowList> windows = CurrentBrowserShell().OpenWindowList();
+  if (!windows) return 0;
   int count = 0;
-  {
-    std::unique_ptr<ShellWindowList> windows = CurrentBrowserShell().OpenWindowList();
-    if (windows) {
-      const LONG items = windows->Count();
-      for (LONG index = 0; index < items; ++index) {
-        std::unique_ptr<BrowserWindow> browser = windows->BrowserAt(index);
-        if (!browser || !IsInternetExplorer(*browser)) continue;
-        ++count;
-        if (close_and_record) RecordAndClose(*browser, return_page);
-      }
-    }
+  const LONG items = windows->Count();
+  for (LONG index = 0; index < items; ++index) {
+    std::unique_ptr<BrowserWindow> browser = windows->BrowserAt(index);
+    if (!browser || !IsInternetExplorer(*browser)) continue;
+    ++count;
+    if (close_and_record) RecordAndClose(*browser, return_page);
   }
-  if (SUCCEEDED(com)) CoUninitialize();
   return count;
 }
 

@@ -6,8 +6,9 @@
 
 #include "core/module_state.h"
 #include "core/trace_log.h"
-#include "platform/scoped_library.h"
+#include "platform/proc_address.h"
 #include "platform/reg_key_handle.h"
+#include "platform/scoped_handle.h"
 #include "settings/settings_key.h"
 
 namespace {
@@ -54,10 +55,9 @@ int CallCompanion(const Companion& companion) {
   char path[MAX_PATH];
   if (!JoinPath(dir, companion.file, path, sizeof(path))) return 0;
 
-  ScopedLibrary library(path);
-  if (!library.IsLoaded()) return 0;
-  auto entry = reinterpret_cast<SelfRegistration>(
-      reinterpret_cast<void (*)()>(library.GetProc(companion.export_name)));
+  ScopedLibrary library(LoadLibraryA(path));
+  if (!library) return 0;
+  auto entry = GetProcAs<SelfRegistration>(library.Get(), companion.export_name);
   // The companion's own status is not ours to judge.
   if (entry != nullptr) entry();
   return 1;

@@ -100,7 +100,7 @@ bool AppendBackslash(char* path, size_t size) {
 bool GetDesktopFolder(char* folder) {
   std::memset(folder, 0, MAX_PATH);
   ComPtr<IMalloc> allocator;
-  if (FAILED(SHGetMalloc(allocator.Receive()))) return false;
+  if (FAILED(SHGetMalloc(allocator.Put()))) return false;
   LPITEMIDLIST items = nullptr;
   if (FAILED(SHGetSpecialFolderLocation(nullptr, CSIDL_DESKTOPDIRECTORY, &items))) {
     return false;
@@ -115,7 +115,7 @@ HRESULT CreateUrlShortcut(const char* url, const char* path, const char* descrip
   ScopedCoInitialize com;
   ComPtr<IUniformResourceLocatorA> locator;
   HRESULT hr = CoCreateInstance(CLSID_InternetShortcut, nullptr, CLSCTX_INPROC_SERVER,
-                                IID_IUniformResourceLocatorA, locator.ReceiveVoid());
+                                IID_IUniformResourceLocatorA, locator.PutVoid());
   if (FAILED(hr)) return hr;
   ComPtr<IPersistFile> file;
   hr = locator.As(IID_IPersistFile, &file);

@@ -33,15 +33,11 @@ HRESULT KorvatExec::SetSite(IUnknown* site) {
   // The first browser found stays for the object's life.
   if (m_spBrowser) return S_OK;
   if (site == nullptr) return E_POINTER;
-  IServiceProvider* provider = nullptr;
-  HRESULT result =
-      site->QueryInterface(IID_IServiceProvider, reinterpret_cast<void**>(&provider));
+  ComPtr<IServiceProvider> provider;
+  HRESULT result = site->QueryInterface(IID_IServiceProvider, provider.PutVoid());
   if (FAILED(result)) return result;
-  if (provider == nullptr) return E_POINTER;
-  result = provider->QueryService(kWebBrowserAppService, IID_IWebBrowser,
-                                  m_spBrowser.ReceiveVoid());
-  provider->Release();
-  return result;
+  if (!provider) return E_POINTER;
+  return provider->QueryService(kWebBrowserAppService, IID_IWebBrowser, m_spBrowser.PutVoid());
 }
 
 HRESULT KorvatExec::GetSite(REFIID, void** site) {
@@ -99,11 +95,8 @@ int KorvatExec::SendPageToClient(const char* page) {
   HWND frame = FindWindowA(kClientFrameClass, nullptr);
   if (frame == nullptr) return 0;
 
-  HKEY opened = nullptr;
-  if (RegOpenKeyA(HKEY_CURRENT_USER, kLogonKey, &opened) != ERROR_SUCCESS || opened == nullptr) {
-    return 0;
-  }
-  RegKeyHandle logon(opened);
+  RegKeyHandle logon;
+  if (RegOpenKeyA(HKEY_CURRENT_USER, kLogonKey, logon.Put()) != ERROR_SUCCESS || !logon) return 0;
   DWORD logon_state = 0;
   DWORD size = sizeof(logon_state);
   LONG status = RegQueryValueExA(logon.Get(), kLogonState, nullptr, nullptr,

@@ -48,18 +48,18 @@ class ComServerTest : public ::testing::Test {
   void SetUp() override {
     Clean();
     folder_.CopyFromBin("Korvat.dll");
-    module_ = LoadLibraryA(folder_.File("Korvat.dll").c_str());
-    ASSERT_NE(module_, nullptr);
+    module_.Reset(LoadLibraryA(folder_.File("Korvat.dll").c_str()));
+    ASSERT_NE(module_.Get(), nullptr);
     get_class_object_ =
-        GetProcAs<GetClassObjectFn>(module_, "DllGetClassObject");
-    can_unload_now_ = GetProcAs<CanUnloadNowFn>(module_, "DllCanUnloadNow");
+        GetProcAs<GetClassObjectFn>(module_.Get(), "DllGetClassObject");
+    can_unload_now_ = GetProcAs<CanUnloadNowFn>(module_.Get(), "DllCanUnloadNow");
     ASSERT_NE(get_class_object_, nullptr);
     ASSERT_NE(can_unload_now_, nullptr);
   }
   void TearDown() override {
     g_ServerModule.Term();
     ModuleInstance = nullptr;
-    if (module_ != nullptr) FreeLibrary(module_);
+    module_.Reset();
     Clean();
   }
   static void Clean() {
@@ -77,7 +77,7 @@ class ComServerTest : public ::testing::Test {
     return factory;
   }
   TempFolder folder_;
-  HMODULE module_ = nullptr;
+  ScopedLibrary module_;
   GetClassObjectFn get_class_object_ = nullptr;
   CanUnloadNowFn can_unload_now_ = nullptr;
 };
@@ -117,12 +117,12 @@ TEST_F(ComServerTest, ClassObjectIsSharedAndOnlyClientReferencesAndLocksHoldTheM
 TEST_F(ComServerTest, EightThreadsAskingAtOnceGetOneClassObject) {
   // Each round asks a freshly loaded module, whose class object is not made yet.
   for (int round = 0; round < 20; ++round) {
-    FreeLibrary(module_);
-    module_ = LoadLibraryA(folder_.File("Korvat.dll").c_str());
+    module_.Reset();
+    module_.Reset(LoadLibraryA(folder_.File("Korvat.dll").c_str()));
     get_class_object_ =
-        GetProcAs<GetClassObjectFn>(module_, "DllGetClassObject");
+        GetProcAs<GetClassObjectFn>(module_.Get(), "DllGetClassObject");
     can_unload_now_ =
-        GetProcAs<CanUnloadNowFn>(module_, "DllCanUnloadNow");
+        GetProcAs<CanUnloadNowFn>(module_.Get(), "DllCanUnloadNow");
     IClassFactory* got[8] = {};
     std::atomic<int> ready{0};
     std::vector<std::thread> threads;
@@ -196,8 +196,8 @@ TEST_F(ComServerTest, AggregatedInstanceForwardsToItsOuterObject) {
 // RegisterServer and UnregisterServer, run by the module code linked into
 // this program for the copy of the module.
 TEST_F(ComServerTest, RegistersTheClassAndTheTypeLibraryWithItsFallbacks) {
-  ModuleInstance = module_;
-  g_ServerModule.Init(g_ClassTable, module_);
+  ModuleInstance = module_.Get();
+  g_ServerModule.Init(g_ClassTable, module_.Get());
   ASSERT_EQ(g_ServerModule.RegisterServer(TRUE), S_OK);
   EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, kClassKey));
   // The key names the library's identifier, version 1.0 and language 0x409.
@@ -209,8 +209,8 @@ TEST_F(ComServerTest, RegistersTheClassAndTheTypeLibraryWithItsFallbacks) {
   for (const GUID* guid : {&IID_IKorvatExec, &CLSID_KorvatExec}) {
     ComPtr<ITypeLib> library;
     ComPtr<ITypeInfo> info;
-    ASSERT_EQ(LoadRegTypeLib(LIBID_KORVATLib, 1, 0, 0x409, library.Receive()), S_OK);
-    EXPECT_EQ(library->GetTypeInfoOfGuid(*guid, info.Receive()), S_OK);
+    ASSERT_EQ(LoadRegTypeLib(LIBID_KORVATLib, 1, 0, 0x409, library.Put()), S_OK);
+    EXPECT_EQ(library->GetTypeInfoOfGuid(*guid, info.Put()), S_OK);
   }
 
   // Every caller leaves the type library registered.
@@ -224,14 +224,14 @@ TEST_F(ComServerTest, RegistersTheClassAndTheTypeLibraryWithItsFallbacks) {
   // A module without registry scripts or a type library: a failing script
   // stops before the type library; as the library's file, its ".tlb" serves.
   folder_.CopyFromBin("zrtpres.dll", "Other.dll");
-  LoadedLibrary other(folder_.File("Other.dll"));
+  ScopedLibrary other(LoadLibraryA(folder_.File("Other.dll").c_str()));
   ASSERT_TRUE(other);
-  ModuleInstance = other.get();
+  ModuleInstance = other.Get();
   EXPECT_EQ(g_ServerModule.RegisterServer(TRUE), HRESULT_FROM_WIN32(ERROR_RESOURCE_TYPE_NOT_FOUND));
   EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kTypeLibKey));
 
-  ModuleInstance = module_;
-  g_ServerModule.m_hInstTypeLib = other.get();
+  ModuleInstance = module_.Get();
+  g_ServerModule.m_hInstTypeLib = other.Get();
   ASSERT_TRUE(CopyFileA(BinFile("Korvat.tlb").c_str(), folder_.File("Other.tlb").c_str(), FALSE));
   ASSERT_EQ(g_ServerModule.RegisterServer(TRUE), S_OK);
   EXPECT_EQ(ReadStringValue(HKEY_CLASSES_ROOT, kTypeLibFile, ""), folder_.File("Other.tlb"));

@@ -108,9 +108,9 @@ TEST_F(ResourceModuleTest, IconGroupsStandInTheOrderTheShortcutReliesOn) {
   };
   // Index 2 of the module's own file is group 205, index 3 is group 211.
   EXPECT_EQ(group_ids(module_), (std::vector<int>{203, 204, 205, 211, 212}));
-  LoadedLibrary zrtpres(BinFile("zrtpres.dll"));
+  ScopedLibrary zrtpres(LoadLibraryA(BinFile("zrtpres.dll").c_str()));
   ASSERT_TRUE(zrtpres);
-  EXPECT_EQ(group_ids(zrtpres.get()), (std::vector<int>{203, 204, 206, 211, 212}));
+  EXPECT_EQ(group_ids(zrtpres.Get()), (std::vector<int>{203, 204, 206, 211, 212}));
 }
 
 TEST_F(ResourceModuleTest, BothFilesCarryTheSameNoticeDialog) {
@@ -120,11 +120,11 @@ TEST_F(ResourceModuleTest, BothFilesCarryTheSameNoticeDialog) {
     return std::string(static_cast<const char*>(LockResource(LoadResource(module, found))),
                        SizeofResource(module, found));
   };
-  LoadedLibrary zrtpres(BinFile("zrtpres.dll"));
+  ScopedLibrary zrtpres(LoadLibraryA(BinFile("zrtpres.dll").c_str()));
   ASSERT_TRUE(zrtpres);
   const std::string ours = dialog(module_);
   ASSERT_GE(ours.size(), sizeof(DLGTEMPLATE));
-  EXPECT_EQ(dialog(zrtpres.get()), ours);
+  EXPECT_EQ(dialog(zrtpres.Get()), ours);
   DLGTEMPLATE header;
   std::memcpy(&header, ours.data(), sizeof(header));
   EXPECT_EQ(header.style, 0x80C800C0u);

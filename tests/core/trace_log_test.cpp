@@ -50,7 +50,7 @@ class ModuleTraceTest : public ::testing::Test {
  protected:
   void SetUp() override { folder_.CopyFromBin("Korvat.dll"); }
   std::string LogPath() const { return folder_.File("Korvat.log"); }
-  void LoadAndUnload() { ASSERT_TRUE(LoadedLibrary(folder_.File("Korvat.dll"))); }
+  void LoadAndUnload() { ASSERT_TRUE(ScopedLibrary(LoadLibraryA(folder_.File("Korvat.dll").c_str()))); }
   std::string HostCommand() const {
     return "\"" + BinFile("module_host.exe") + "\" \"" + folder_.File("Korvat.dll") + "\"";
   }
@@ -185,18 +185,17 @@ TEST_F(TraceLogTest, ThreadsWritingTheirFirstLinesAtOnceGetOneBanner) {
     {
       TraceLog log;
       Open(&log);
-      HANDLE go = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+      ScopedHandle go(CreateEventA(nullptr, TRUE, FALSE, nullptr));
       std::vector<std::thread> threads;
       for (int t = 0; t < kThreads; ++t) {
-        threads.emplace_back([&log, go, t] {
-          WaitForSingleObject(go, INFINITE);
+        threads.emplace_back([&log, &go, t] {
+          WaitForSingleObject(go.Get(), INFINITE);
           for (int i = 0; i < kLinesEach; ++i) log.Write("thread %d line %d", t, i);
         });
       }
       Sleep(10);  // every thread waits on the event
-      SetEvent(go);
+      SetEvent(go.Get());
       for (std::thread& thread : threads) thread.join();
-      CloseHandle(go);
     }
     // Between one pair of banners, nothing but the threads' lines.
     std::vector<std::string> messages = Messages();

@@ -17,7 +17,8 @@ class ModuleCopy {
  public:
   ModuleCopy() {
     folder_.CopyFromBin("Korvat.dll");
-    ModuleInstance = module_ = LoadLibraryA(folder_.File("Korvat.dll").c_str());
+    module_.Reset(LoadLibraryA(folder_.File("Korvat.dll").c_str()));
+    ModuleInstance = module_.Get();
     ResourceModule = nullptr;
     ResourceModuleLoaded = 0;
     std::memset(ResourceModulePath, 0, sizeof(ResourceModulePath));
@@ -25,15 +26,14 @@ class ModuleCopy {
   ~ModuleCopy() {
     FreeResourceModule();
     ResourceModule = ModuleInstance = nullptr;
-    if (module_ != nullptr) FreeLibrary(module_);
   }
-  bool loaded() const { return module_ != nullptr; }
-  HMODULE module() const { return module_; }
+  bool loaded() const { return static_cast<bool>(module_); }
+  HMODULE module() const { return module_.Get(); }
   const TempFolder& folder() const { return folder_; }
 
  private:
   TempFolder folder_;
-  HMODULE module_ = nullptr;
+  ScopedLibrary module_;
 };
 
 }  // namespace korvat_test

@@ -35,18 +35,6 @@ void TempFolder::CopyFromBin(const std::string& name, const std::string& as) con
   CopyFileA(BinFile(name).c_str(), target.c_str(), FALSE);
 }
 
-LoadedLibrary::LoadedLibrary(const std::string& path)
-    : module_(LoadLibraryA(path.c_str())) {}
-
-void LoadedLibrary::Free() {
-  if (module_ != nullptr) FreeLibrary(module_);
-  module_ = nullptr;
-}
-
-FARPROC LoadedLibrary::Proc(const char* name) const {
-  return module_ != nullptr ? GetProcAddress(module_, name) : nullptr;
-}
-
 bool FileExists(const std::string& path) {
   DWORD attributes = GetFileAttributesA(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -54,26 +42,24 @@ bool FileExists(const std::string& path) {
 
 std::string ReadFileBytes(const std::string& path) {
   std::string bytes;
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                            nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return bytes;
+  ScopedHandle file(CreateFileA(path.c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!file) return bytes;
   char chunk[4096];
   DWORD read = 0;
-  while (ReadFile(file, chunk, sizeof(chunk), &read, nullptr) && read > 0) {
+  while (ReadFile(file.Get(), chunk, sizeof(chunk), &read, nullptr) && read > 0) {
     bytes.append(chunk, read);
   }
-  CloseHandle(file);
   return bytes;
 }
 
 void WriteFileBytes(const std::string& path, const std::string& bytes) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return;
+  ScopedHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                0, nullptr));
+  if (!file) return;
   DWORD written = 0;
-  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  CloseHandle(file);
+  WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
 std::vector<std::string> ReadLines(const std::string& path) {
@@ -93,8 +79,8 @@ std::vector<std::string> ReadLines(const std::string& path) {
 
 void DeleteTree(const std::string& path) {
   WIN32_FIND_DATAA data;
-  HANDLE find = FindFirstFileA((path + "\\*").c_str(), &data);
-  if (find != INVALID_HANDLE_VALUE) {
+  ScopedFindHandle find(FindFirstFileA((path + "\\*").c_str(), &data));
+  if (find) {
     do {
       std::string name = data.cFileName;
       if (name == "." || name == "..") continue;
@@ -105,8 +91,8 @@ void DeleteTree(const std::string& path) {
         SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileA(child.c_str());
       }
-    } while (FindNextFileA(find, &data));
-    FindClose(find);
+    } while (FindNextFileA(find.Get(), &data));
+    find.Reset();
   }
   RemoveDirectoryA(path.c_str());
 }
@@ -117,10 +103,8 @@ void DeleteKeyTree(HKEY root, const std::string& path) {
 }
 
 bool KeyExists(HKEY root, const std::string& path) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-  RegCloseKey(key);
-  return true;
+  ScopedRegKey key;
+  return RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, key.Put()) == ERROR_SUCCESS;
 }
 
 bool ValueExists(HKEY root, const std::string& path, const std::string& name) {
@@ -133,14 +117,13 @@ namespace {
 
 void SetValue(HKEY root, const std::string& path, const std::string& name, DWORD type,
               const void* data, DWORD size) {
-  HKEY key = nullptr;
-  if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+  ScopedRegKey key;
+  if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Put(),
                       nullptr) != ERROR_SUCCESS) {
     return;
   }
-  RegSetValueExA(key, name.empty() ? nullptr : name.c_str(), 0, type,
+  RegSetValueExA(key.Get(), name.empty() ? nullptr : name.c_str(), 0, type,
                  static_cast<const BYTE*>(data), size);
-  RegCloseKey(key);
 }
 
 const char* TypeName(DWORD type) {
@@ -198,10 +181,9 @@ void DumpInto(HKEY key, const std::string& prefix, std::vector<std::string>* out
         ERROR_SUCCESS) {
       break;
     }
-    HKEY child = nullptr;
-    if (RegOpenKeyExA(key, name, 0, KEY_READ, &child) == ERROR_SUCCESS) {
-      DumpInto(child, prefix + "\\" + name, out);
-      RegCloseKey(child);
+    ScopedRegKey child;
+    if (RegOpenKeyExA(key, name, 0, KEY_READ, child.Put()) == ERROR_SUCCESS) {
+      DumpInto(child.Get(), prefix + "\\" + name, out);
     }
   }
 }
@@ -224,18 +206,17 @@ void SetBinaryValue(HKEY root, const std::string& path, const std::string& name,
 
 bool ReadRawValue(HKEY root, const std::string& path, const std::string& name, DWORD* type,
                   std::string* bytes) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  ScopedRegKey key;
+  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, key.Put()) != ERROR_SUCCESS) return false;
   DWORD size = 0;
   const char* value_name = name.empty() ? nullptr : name.c_str();
-  LONG status = RegQueryValueExA(key, value_name, nullptr, type, nullptr, &size);
+  LONG status = RegQueryValueExA(key.Get(), value_name, nullptr, type, nullptr, &size);
   if (status == ERROR_SUCCESS) {
     bytes->assign(size, '\0');
-    status = RegQueryValueExA(key, value_name, nullptr, type,
+    status = RegQueryValueExA(key.Get(), value_name, nullptr, type,
                               reinterpret_cast<BYTE*>(&(*bytes)[0]), &size);
     bytes->resize(size);
   }
-  RegCloseKey(key);
   return status == ERROR_SUCCESS;
 }
 
@@ -249,28 +230,26 @@ std::string ReadStringValue(HKEY root, const std::string& path, const std::strin
 
 std::vector<std::string> SubKeyNames(HKEY root, const std::string& path) {
   std::vector<std::string> names;
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return names;
+  ScopedRegKey key;
+  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, key.Put()) != ERROR_SUCCESS) return names;
   for (DWORD index = 0;; ++index) {
     char name[256];
     DWORD name_size = sizeof(name);
-    if (RegEnumKeyExA(key, index, name, &name_size, nullptr, nullptr, nullptr, nullptr) !=
+    if (RegEnumKeyExA(key.Get(), index, name, &name_size, nullptr, nullptr, nullptr, nullptr) !=
         ERROR_SUCCESS) {
       break;
     }
     names.emplace_back(name, name_size);
   }
-  RegCloseKey(key);
   std::sort(names.begin(), names.end());
   return names;
 }
 
 std::vector<std::string> DumpTree(HKEY root, const std::string& path) {
   std::vector<std::string> out;
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return out;
-  DumpInto(key, path, &out);
-  RegCloseKey(key);
+  ScopedRegKey key;
+  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, key.Put()) != ERROR_SUCCESS) return out;
+  DumpInto(key.Get(), path, &out);
   std::sort(out.begin(), out.end());
   return out;
 }
@@ -281,11 +260,10 @@ ScopedTraceSwitch::ScopedTraceSwitch(const std::string& module_name, DWORD value
 }
 
 ScopedTraceSwitch::~ScopedTraceSwitch() {
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Nuvix\\Config", 0, KEY_ALL_ACCESS, &key) ==
-      ERROR_SUCCESS) {
-    RegDeleteValueA(key, name_.c_str());
-    RegCloseKey(key);
+  ScopedRegKey key;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Nuvix\\Config", 0, KEY_ALL_ACCESS,
+                    key.Put()) == ERROR_SUCCESS) {
+    RegDeleteValueA(key.Get(), name_.c_str());
   }
 }
 
@@ -315,17 +293,16 @@ bool SetKeyDacl(HKEY key, REGSAM rights) {
 ScopedReadOnlyKey::ScopedReadOnlyKey(HKEY root, const std::string& path)
     : root_(root), path_(path) {
   SetStringValue(root_, path_ + "\\ReadOnlyKeep", "", "");
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(root_, path_.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
-  active_ = SetKeyDacl(key, KEY_READ | WRITE_DAC);
-  RegCloseKey(key);
+  ScopedRegKey key;
+  if (RegOpenKeyExA(root_, path_.c_str(), 0, KEY_ALL_ACCESS, key.Put()) != ERROR_SUCCESS) return;
+  active_ = SetKeyDacl(key.Get(), KEY_READ | WRITE_DAC);
 }
 
 ScopedReadOnlyKey::~ScopedReadOnlyKey() {
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(root_, path_.c_str(), 0, WRITE_DAC, &key) == ERROR_SUCCESS) {
-    SetKeyDacl(key, KEY_ALL_ACCESS);
-    RegCloseKey(key);
+  ScopedRegKey key;
+  if (RegOpenKeyExA(root_, path_.c_str(), 0, WRITE_DAC, key.Put()) == ERROR_SUCCESS) {
+    SetKeyDacl(key.Get(), KEY_ALL_ACCESS);
+    key.Reset();
   }
   DeleteKeyTree(root_, path_);
 }
@@ -339,14 +316,13 @@ int RunProcess(const std::string& command_line, DWORD timeout_ms) {
                       nullptr, &startup, &process)) {
     return -1;
   }
-  CloseHandle(process.hThread);
+  ScopedHandle child(process.hProcess), thread(process.hThread);
   DWORD exit_code = static_cast<DWORD>(-1);
-  if (WaitForSingleObject(process.hProcess, timeout_ms) == WAIT_OBJECT_0) {
-    GetExitCodeProcess(process.hProcess, &exit_code);
+  if (WaitForSingleObject(child.Get(), timeout_ms) == WAIT_OBJECT_0) {
+    GetExitCodeProcess(child.Get(), &exit_code);
   } else {
-    TerminateProcess(process.hProcess, 1);
+    TerminateProcess(child.Get(), 1);
   }
-  CloseHandle(process.hProcess);
   return static_cast<int>(exit_code);
 }
 
@@ -356,38 +332,34 @@ int RunProcessOutput(const std::string& command_line, std::string* output, DWORD
   // window; started from the child, it would keep the pipe open for good.
   GetDesktopWindow();
   SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-  HANDLE read_end = nullptr, write_end = nullptr;
-  if (!CreatePipe(&read_end, &write_end, &inherit, 0)) return -1;
-  SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
+  ScopedHandle read_end, write_end;
+  if (!CreatePipe(read_end.Put(), write_end.Put(), &inherit, 0)) return -1;
+  SetHandleInformation(read_end.Get(), HANDLE_FLAG_INHERIT, 0);
   STARTUPINFOA startup = {};
   startup.cb = sizeof(startup);
   startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = write_end;
-  startup.hStdError = write_end;
+  startup.hStdOutput = write_end.Get();
+  startup.hStdError = write_end.Get();
   startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
   PROCESS_INFORMATION process = {};
   std::string mutable_line = command_line;
   BOOL started = CreateProcessA(nullptr, &mutable_line[0], nullptr, nullptr, TRUE, 0, nullptr,
                                 nullptr, &startup, &process);
-  CloseHandle(write_end);
-  if (!started) {
-    CloseHandle(read_end);
-    return -1;
-  }
+  write_end.Reset();
+  if (!started) return -1;
+  ScopedHandle child(process.hProcess), thread(process.hThread);
   char chunk[4096];
   DWORD read = 0;
-  while (ReadFile(read_end, chunk, sizeof(chunk), &read, nullptr) && read > 0) {
+  while (ReadFile(read_end.Get(), chunk, sizeof(chunk), &read, nullptr) && read > 0) {
     output->append(chunk, read);
   }
-  CloseHandle(read_end);
+  read_end.Reset();
   DWORD exit_code = static_cast<DWORD>(-1);
-  if (WaitForSingleObject(process.hProcess, timeout_ms) == WAIT_OBJECT_0) {
-    GetExitCodeProcess(process.hProcess, &exit_code);
+  if (WaitForSingleObject(child.Get(), timeout_ms) == WAIT_OBJECT_0) {
+    GetExitCodeProcess(child.Get(), &exit_code);
   } else {
-    TerminateProcess(process.hProcess, 1);
+    TerminateProcess(child.Get(), 1);
   }
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
   return static_cast<int>(exit_code);
 }
 
@@ -401,6 +373,7 @@ int RunUnderDebugger(const std::string& command_line,
                       nullptr, nullptr, &startup, &process)) {
     return -1;
   }
+  ScopedHandle child(process.hProcess), thread(process.hThread);
   DWORD exit_code = static_cast<DWORD>(-1);
   for (bool running = true; running;) {
     DEBUG_EVENT event;
@@ -426,10 +399,10 @@ int RunUnderDebugger(const std::string& command_line,
         }
         break;
       case CREATE_PROCESS_DEBUG_EVENT:
-        if (event.u.CreateProcessInfo.hFile) CloseHandle(event.u.CreateProcessInfo.hFile);
+        ScopedHandle{event.u.CreateProcessInfo.hFile};  // ours to close
         break;
       case LOAD_DLL_DEBUG_EVENT:
-        if (event.u.LoadDll.hFile) CloseHandle(event.u.LoadDll.hFile);
+        ScopedHandle{event.u.LoadDll.hFile};
         break;
       case EXIT_PROCESS_DEBUG_EVENT:
         exit_code = event.u.ExitProcess.dwExitCode;
@@ -440,8 +413,6 @@ int RunUnderDebugger(const std::string& command_line,
     }
     ContinueDebugEvent(event.dwProcessId, event.dwThreadId, status);
   }
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
   return static_cast<int>(exit_code);
 }
 
@@ -475,10 +446,9 @@ BOOL CALLBACK CollectDialog(HWND window, LPARAM param) {
 
 }  // namespace
 
-DialogWatcher::DialogWatcher() {
-  InitializeCriticalSection(&lock_);
-  stop_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  thread_ = CreateThread(nullptr, 0, Run, this, 0, nullptr);
+DialogWatcher::DialogWatcher() : stop_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
+  // Started once every member is built.
+  thread_.Reset(CreateThread(nullptr, 0, Run, this, 0, nullptr));
 }
 
 DWORD WINAPI DialogWatcher::Run(void* self) {
@@ -487,22 +457,17 @@ DWORD WINAPI DialogWatcher::Run(void* self) {
 }
 
 DialogWatcher::~DialogWatcher() {
-  SetEvent(stop_);
-  WaitForSingleObject(thread_, INFINITE);
-  CloseHandle(thread_);
-  CloseHandle(stop_);
-  DeleteCriticalSection(&lock_);
+  SetEvent(stop_.Get());
+  WaitForSingleObject(thread_.Get(), INFINITE);
 }
 
 std::vector<DialogWatcher::Seen> DialogWatcher::seen() {
-  EnterCriticalSection(&lock_);
-  std::vector<Seen> copy = seen_;
-  LeaveCriticalSection(&lock_);
-  return copy;
+  ScopedLock hold(lock_);
+  return seen_;
 }
 
 void DialogWatcher::Watch() {
-  while (WaitForSingleObject(stop_, 20) == WAIT_TIMEOUT) {
+  while (WaitForSingleObject(stop_.Get(), 20) == WAIT_TIMEOUT) {
     std::vector<HWND> dialogs;
     EnumWindows(CollectDialog, reinterpret_cast<LPARAM>(&dialogs));
     for (HWND dialog : dialogs) {
@@ -517,9 +482,10 @@ void DialogWatcher::Watch() {
       if (child != nullptr) GetWindowTextA(child, text, sizeof(text));
       seen.text = text;
       seen.owner = GetWindow(dialog, GW_OWNER);
-      EnterCriticalSection(&lock_);
-      seen_.push_back(seen);
-      LeaveCriticalSection(&lock_);
+      {
+        ScopedLock hold(lock_);
+        seen_.push_back(seen);
+      }
       PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
       // Until it is gone, so that it is recorded once.
       for (int i = 0; i < 250 && IsWindow(dialog) && IsWindowVisible(dialog); ++i) Sleep(20);

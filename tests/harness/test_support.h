@@ -9,6 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/scoped_handle.h"
+#include "platform/scoped_lock.h"
+
 namespace korvat_test {
 
 // The folder of the running test program; the build puts Korvat.dll,
@@ -31,23 +34,6 @@ class TempFolder {
 
  private:
   std::string path_;
-};
-
-// A library loaded with LoadLibraryA and freed at the end of the scope.
-class LoadedLibrary {
- public:
-  explicit LoadedLibrary(const std::string& path);
-  ~LoadedLibrary() { Free(); }
-  LoadedLibrary(const LoadedLibrary&) = delete;
-  LoadedLibrary& operator=(const LoadedLibrary&) = delete;
-
-  HMODULE get() const { return module_; }
-  explicit operator bool() const { return module_ != nullptr; }
-  void Free();
-  FARPROC Proc(const char* name) const;
-
- private:
-  HMODULE module_ = nullptr;
 };
 
 // Files.
@@ -145,9 +131,9 @@ class DialogWatcher {
  private:
   static DWORD WINAPI Run(void* self);
   void Watch();
-  HANDLE stop_;
-  HANDLE thread_;
-  CRITICAL_SECTION lock_;
+  ScopedHandle stop_;
+  ScopedHandle thread_;
+  CriticalSection lock_;
   std::vector<Seen> seen_;
 };
 

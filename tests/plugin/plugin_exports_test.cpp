@@ -52,7 +52,7 @@ class PluginExportsTest : public ::testing::Test {
     trace_seen_ = 0;
   }
   void TearDown() override {
-    module_.reset();
+    module_.Reset();
     DestroyWindow(host_);
     for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) DeleteKeyTree(root, kSettings);
   }
@@ -64,15 +64,15 @@ class PluginExportsTest : public ::testing::Test {
   void Load(const std::string& control) {
     if (!control.empty()) Copy(control, "zrtpctl.dll");
     ScopedTraceSwitch on("Korvat", 1);
-    module_.reset(new LoadedLibrary(dir_ + "\\Korvat.dll"));
-    ASSERT_TRUE(*module_);
+    module_.Reset(LoadLibraryA((dir_ + "\\Korvat.dll").c_str()));
+    ASSERT_TRUE(module_);
     Trace();  // the attach line
   }
   // Calls an export with the argument types given (all pointer-sized).
   template <typename R, typename... Args>
   R Call(const char* name, Args... args) {
     return reinterpret_cast<R(WINAPI*)(Args...)>(
-        reinterpret_cast<void*>(module_->Proc(name)))(args...);
+        reinterpret_cast<void*>(GetProcAddress(module_.Get(), name)))(args...);
   }
   void* InitControl(const std::string& text) { return Call<void*>("InitControl", text.c_str()); }
   void ExitControl(const std::string& text) { Call<void>("ExitControl", text.c_str()); }
@@ -122,7 +122,7 @@ class PluginExportsTest : public ::testing::Test {
   static inline PluginExportsTest* s_current = nullptr;
   std::unique_ptr<TempFolder> folder_;
   std::string dir_, host_text_;
-  std::unique_ptr<LoadedLibrary> module_;
+  ScopedLibrary module_;
   HWND host_ = nullptr;
   Strings events_;
   size_t trace_seen_ = 0;
@@ -203,7 +203,7 @@ TEST_F(PluginExportsTest, PluginWindowCoversTheParentAsCreatedAndGoesWithItsInst
   instance = Call<void*>("ZRNewInstance", parent);
   DestroyWindow(parent);
   Call<void>("ZRDeleteInstance", instance);
-  module_.reset();
+  module_.Reset();
   Load("");
   parent = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 300, 200, nullptr, nullptr, nullptr,
                            nullptr);

@@ -2,13 +2,15 @@
 
 #include <set>
 
+#include "platform/proc_address.h"
+
 namespace korvat_test {
 
 namespace {
 
 template <typename Function>
-void Bind(const LoadedLibrary& module, const char* name, Function* function) {
-  *function = reinterpret_cast<Function>(reinterpret_cast<void*>(module.Proc(name)));
+void Bind(HMODULE module, const char* name, Function* function) {
+  *function = GetProcAs<Function>(module, name);
 }
 
 // The ProgID, versioned ProgID and CLSID keys of one COM class; the button's
@@ -58,16 +60,16 @@ FeatureModule::FeatureModule(bool with_resources, bool trace) {
   folder_.CopyFromBin("Korvat.dll");
   if (with_resources) folder_.CopyFromBin("zrtpres.dll");
   if (trace) trace_.reset(new ScopedTraceSwitch("Korvat", 1));
-  module_.reset(new LoadedLibrary(folder_.File("Korvat.dll")));
-  Bind(*module_, "TapvoSetOption", &SetOption);
-  Bind(*module_, "TapvoGetOption", &GetOption);
-  Bind(*module_, "TapvoRemoveAddIn", &RemoveAddIn);
-  Bind(*module_, "TapvoSetLoginInfo", &SetLoginInfo);
-  Bind(*module_, "TapvoGetLoginInfo", &GetLoginInfo);
+  module_.Reset(LoadLibraryA(folder_.File("Korvat.dll").c_str()));
+  Bind(module_.Get(), "TapvoSetOption", &SetOption);
+  Bind(module_.Get(), "TapvoGetOption", &GetOption);
+  Bind(module_.Get(), "TapvoRemoveAddIn", &RemoveAddIn);
+  Bind(module_.Get(), "TapvoSetLoginInfo", &SetLoginInfo);
+  Bind(module_.Get(), "TapvoGetLoginInfo", &GetLoginInfo);
 }
 
 FeatureModule::~FeatureModule() {
-  module_.reset();
+  module_.Reset();
   // The button writer leaves zrtpres.dll loaded once per install.
   const std::string resources = folder_.File("zrtpres.dll");
   for (int i = 0; i < 256; ++i) {

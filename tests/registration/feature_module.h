@@ -35,7 +35,7 @@ class FeatureModule {
  private:
   TempFolder folder_;
   std::unique_ptr<ScopedTraceSwitch> trace_;
-  std::unique_ptr<LoadedLibrary> module_;
+  ScopedLibrary module_;
 };
 
 // One top key a writer owns and its whole tree, in DumpTree's form.

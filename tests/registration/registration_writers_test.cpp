@@ -126,9 +126,9 @@ TEST_F(RegistrationWritersTest, WindowsXPNamesTheHotAndNormalIcons) {
 int main(int argc, char** argv) {
   if (argc == 2 && std::string(argv[1]) == "--install-button") {
     // The child: the module beside the program installs the button.
-    LoadedLibrary module(BinFile("Korvat.dll"));
+    ScopedLibrary module(LoadLibraryA(BinFile("Korvat.dll").c_str()));
     auto remove_add_in = reinterpret_cast<int(WINAPI*)(DWORD)>(
-        reinterpret_cast<void*>(module.Proc("TapvoRemoveAddIn")));
+        reinterpret_cast<void*>(GetProcAddress(module.Get(), "TapvoRemoveAddIn")));
     return remove_add_in != nullptr ? remove_add_in(kButton) : 3;
   }
   ::testing::InitGoogleTest(&argc, argv);

@@ -113,10 +113,10 @@ TEST_F(RegistryHelpersTest, KeyHandleKeepsWhatItHoldsAndDeletesWholeTrees) {
   EXPECT_EQ(key.Get(), held);
   {
     RegKeyHandle borrowed;
-    borrowed.Attach(held);
+    borrowed.Reset(held);
     EXPECT_EQ(borrowed.DeleteSubTree("Tree"), ERROR_SUCCESS);
     EXPECT_EQ(borrowed.DeleteSubTree("Tree"), ERROR_FILE_NOT_FOUND);
-    EXPECT_EQ(borrowed.Detach(), held);
+    EXPECT_EQ(borrowed.Release(), held);
   }
   EXPECT_EQ(key.SetString("still usable", "after"), ERROR_SUCCESS);
   EXPECT_EQ(DumpTree(HKEY_CURRENT_USER, kParent),

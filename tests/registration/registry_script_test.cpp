@@ -167,9 +167,9 @@ TEST_F(RegistryScriptTest, ModuleScriptsRegisterTwiceAndUnregisterTwiceKeepingSh
   // From a copy of the module in a folder whose name holds a single quote.
   CreateDirectoryA(folder_.File("it's").c_str(), nullptr);
   folder_.CopyFromBin("Korvat.dll", "it's\\Korvat.dll");
-  LoadedLibrary module(folder_.File("it's\\Korvat.dll"));
+  ScopedLibrary module(LoadLibraryA(folder_.File("it's\\Korvat.dll").c_str()));
   ASSERT_TRUE(module);
-  ModuleInstance = module.get();
+  ModuleInstance = module.Get();
   const std::string guid = "=REG_SZ:{80947ADC-151D-490B-87F1-7C8CE1B46220}";
   const std::string path = "=REG_SZ:" + folder_.File("it's\\Korvat.dll");
   const std::string title = "|(default)=REG_SZ:Tapvo Meeting";

@@ -131,7 +131,7 @@ TEST_F(SetupFlowTest, Regsvr32RegistersAndUnregistersTheModule) {
       TestSite site;
       ComPtr<IObjectWithSite> object;
       ASSERT_EQ(CoCreateInstance(kKorvatExec, nullptr, CLSCTX_INPROC_SERVER, IID_IObjectWithSite,
-                                 object.ReceiveVoid()), S_OK);
+                                 object.PutVoid()), S_OK);
       ASSERT_EQ(object->SetSite(&site), S_OK);
       ComPtr<IOleCommandTarget> target;
       ASSERT_EQ(object.As(IID_IOleCommandTarget, &target), S_OK);
@@ -156,8 +156,8 @@ TEST_F(SetupFlowTest, Regsvr32RegistersAndUnregistersTheModule) {
 
 TEST_F(SetupFlowTest, TheInstallerSetsUpAndRemovesTheFeature) {
   WriteCookies(true, "ie@true@false@http://x.example/@false@");
-  LoadedLibrary module(Module());
-  auto entry = [&](const char* name) { return ProcAs<Entry>(module.Proc(name)); };
+  ScopedLibrary module(LoadLibraryA(Module().c_str()));
+  auto entry = [&](const char* name) { return GetProcAs<Entry>(module.Get(), name); };
   ASSERT_TRUE(entry("TapvoPreSetup") && entry("TapvoSetup") && entry("TapvoUninstall"));
 
   EXPECT_EQ(entry("TapvoPreSetup")(7), 0u);
@@ -196,8 +196,8 @@ TEST_F(SetupFlowTest, AMachineHiveTheUserMayNotWriteKeepsTheButtonOut) {
   WriteCookies(true, kInstall);
   ScopedReadOnlyKey read_only(HKEY_LOCAL_MACHINE, kSettings);
   ASSERT_TRUE(read_only.active());
-  LoadedLibrary module(Module());
-  auto setup = ProcAs<Entry>(module.Proc("TapvoSetup"));
+  ScopedLibrary module(LoadLibraryA(Module().c_str()));
+  auto setup = GetProcAs<Entry>(module.Get(), "TapvoSetup");
   ASSERT_NE(setup, nullptr);
   DialogWatcher watcher;
   EXPECT_EQ(setup(0), 1603u);
@@ -215,8 +215,8 @@ TEST_F(SetupFlowTest, AMachineHiveTheUserMayNotWriteKeepsTheButtonOut) {
 }
 
 TEST_F(SetupFlowTest, RegistrationWithoutACookieShowsTheMessage) {
-  LoadedLibrary module(Module());
-  auto register_server = ProcAs<HRESULT(WINAPI*)()>(module.Proc("DllRegisterServer"));
+  ScopedLibrary module(LoadLibraryA(Module().c_str()));
+  auto register_server = GetProcAs<HRESULT(WINAPI*)()>(module.Get(), "DllRegisterServer");
   ASSERT_NE(register_server, nullptr);
   DialogWatcher watcher;
   EXPECT_EQ(register_server(), 1);

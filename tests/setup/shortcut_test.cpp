@@ -144,11 +144,11 @@ TEST_F(ShortcutTest, NoFileWrittenIsNoSuccess) {
   Set("desktop", kPage, "true", "MyBrand");
   WriteFileBytes(Desktop("MyBrand.url"), "");
   SetStringValue(HKEY_CURRENT_USER, kSettingsKey, kShortcutPath, Desktop("MyBrand.url"));
-  HANDLE held = CreateFileA(Desktop("MyBrand.url").c_str(), GENERIC_READ, 0, nullptr,
-                            OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  ScopedHandle held(CreateFileA(Desktop("MyBrand.url").c_str(), GENERIC_READ, 0, nullptr,
+                                OPEN_EXISTING, 0, nullptr));
+  ASSERT_NE(held.Get(), INVALID_HANDLE_VALUE);
   EXPECT_EQ(AddShortcut(), 0);
-  CloseHandle(held);
+  held.Reset();
   EXPECT_EQ(ReadFileBytes(Desktop("MyBrand.url")), "");
 }
 

@@ -40,7 +40,7 @@ class KorvatExecTest : public ::testing::Test {
   static HRESULT Press(TestSite* site) {
     ComPtr<IObjectWithSite> object;
     ComPtr<IOleCommandTarget> target;
-    EXPECT_EQ(CreateKorvatExec(nullptr, IID_IObjectWithSite, object.ReceiveVoid()), S_OK);
+    EXPECT_EQ(CreateKorvatExec(nullptr, IID_IObjectWithSite, object.PutVoid()), S_OK);
     if (site != nullptr) {
       EXPECT_EQ(object->SetSite(site), S_OK);
     }
@@ -103,7 +103,7 @@ TEST_F(KorvatExecTest, PageGoesToALoggedOnClientElseTheBrowserNavigates) {
 
 TEST_F(KorvatExecTest, CommandChecksComeFirstAndTheSiteIsTakenOnceAndNeverHandedOut) {
   ComPtr<IOleCommandTarget> target;
-  ASSERT_EQ(CreateKorvatExec(nullptr, IID_IOleCommandTarget, target.ReceiveVoid()), S_OK);
+  ASSERT_EQ(CreateKorvatExec(nullptr, IID_IOleCommandTarget, target.PutVoid()), S_OK);
   const GUID group = IID_IUnknown;
   EXPECT_EQ(target->Exec(&group, 0, 0, nullptr, nullptr), OLECMDERR_E_UNKNOWNGROUP);
   EXPECT_EQ(target->Exec(nullptr, 1, 0, nullptr, nullptr), OLECMDERR_E_NOTSUPPORTED);
@@ -141,8 +141,8 @@ TEST_F(KorvatExecTest, RegisteredClassIsActivatedThroughCom) {
   folder_.CopyFromBin("Korvat.dll");
   const std::string path = folder_.File("Korvat.dll");
   {
-    LoadedLibrary module(path);
-    ModuleInstance = module.get();
+    ScopedLibrary module(LoadLibraryA(path.c_str()));
+    ModuleInstance = module.Get();
     ASSERT_EQ(RunRegistryResource(IDR_KORVATEXEC, true), S_OK);
     ModuleInstance = nullptr;
   }
@@ -154,7 +154,7 @@ TEST_F(KorvatExecTest, RegisteredClassIsActivatedThroughCom) {
     ScopedCoInitialize com;
     ComPtr<IObjectWithSite> object;
     ASSERT_EQ(CoCreateInstance(CLSID_KorvatExec, nullptr, CLSCTX_INPROC_SERVER,
-                               IID_IObjectWithSite, object.ReceiveVoid()),
+                               IID_IObjectWithSite, object.PutVoid()),
               S_OK);
     EXPECT_NE(GetModuleHandleA(path.c_str()), nullptr);
     EXPECT_EQ(object->SetSite(&site), S_OK);

@@ -266,12 +266,11 @@ TEST_F(KorvatctlVerbs, CheckNamesEachBrokenPiece) {
     }
     for (const std::string& folder : {folder_.path(), FolderOf(Shortcut())}) {
       WIN32_FIND_DATAA found;
-      HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
-      for (bool more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileA(find, &found)) {
+      ScopedFindHandle find(FindFirstFileA((folder + "\\*").c_str(), &found));
+      for (bool more = static_cast<bool>(find); more; more = FindNextFileA(find.Get(), &found)) {
         all.push_back(std::string(found.cFileName) + " " + std::to_string(found.nFileSizeLow) +
                       " " + std::to_string(found.ftLastWriteTime.dwLowDateTime));
       }
-      FindClose(find);
     }
     return all;
   };

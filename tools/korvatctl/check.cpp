@@ -172,12 +172,12 @@ std::string CheckTraceLog(const std::string& module) {
   ScopedHandle log(CreateFileA(names.log.c_str(), GENERIC_WRITE, share, nullptr, OPEN_EXISTING,
                                FILE_ATTRIBUTE_NORMAL, nullptr));
   DWORD error = GetLastError();
-  if (!log.IsValid() && error == ERROR_FILE_NOT_FOUND) {
+  if (!log && error == ERROR_FILE_NOT_FOUND) {
     log.Reset(CreateFileA(FolderOf(names.log).c_str(), FILE_ADD_FILE, share, nullptr, OPEN_EXISTING,
                           FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     error = GetLastError();
   }
-  if (log.IsValid()) return "";
+  if (log) return "";
   return "tracing is on (" + names.switch_name + " = " + std::to_string(number) + "), but " +
          names.log + " cannot be written (error " + std::to_string(error) + ")";
 }

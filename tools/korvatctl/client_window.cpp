@@ -29,21 +29,19 @@ void PrintPage(const COPYDATASTRUCT* data) {
 }  // namespace
 
 ClientWindow::~ClientWindow() {
-  if (m_hThread != nullptr) {
+  if (m_hThread) {
     if (m_hWnd != nullptr) PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
-    WaitForSingleObject(m_hThread, INFINITE);
-    CloseHandle(m_hThread);
+    WaitForSingleObject(m_hThread.Get(), INFINITE);
     UnregisterClassA(kClientFrameClass, GetModuleHandleA(nullptr));
   }
-  if (m_hReady != nullptr) CloseHandle(m_hReady);
 }
 
 bool ClientWindow::Start() {
-  m_hReady = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  if (m_hReady == nullptr) return false;
-  m_hThread = CreateThread(nullptr, 0, Run, this, 0, nullptr);
-  if (m_hThread == nullptr) return false;
-  HANDLE waits[] = {m_hReady, m_hThread};
+  m_hReady.Reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+  if (!m_hReady) return false;
+  m_hThread.Reset(CreateThread(nullptr, 0, Run, this, 0, nullptr));
+  if (!m_hThread) return false;
+  HANDLE waits[] = {m_hReady.Get(), m_hThread.Get()};
   WaitForMultipleObjects(2, waits, FALSE, kStartTimeoutMs);
   return m_hWnd != nullptr;
 }
@@ -59,7 +57,7 @@ DWORD WINAPI ClientWindow::Run(void* self) {
         CreateWindowExA(0, kClientFrameClass, "Tapvo Meeting", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,
                         nullptr, nullptr, window_class.hInstance, nullptr);
   }
-  SetEvent(client->m_hReady);
+  SetEvent(client->m_hReady.Get());
   if (client->m_hWnd == nullptr) return 1;
   MSG message;
   while (GetMessageA(&message, nullptr, 0, 0) > 0) DispatchMessageA(&message);

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "platform/scoped_handle.h"
+
 class ClientWindow {
  public:
   ClientWindow() = default;
@@ -21,7 +23,7 @@ class ClientWindow {
   static DWORD WINAPI Run(void* self);
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
-  HANDLE m_hThread = nullptr;
-  HANDLE m_hReady = nullptr;
+  ScopedHandle m_hThread;
+  ScopedHandle m_hReady;
   HWND m_hWnd = nullptr;
 };

@@ -108,7 +108,7 @@ int RunPutCookie(const Invocation& invocation) {
   ScopedHandle handle(CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
   DWORD written = 0;
-  if (!handle.IsValid() ||
+  if (!handle ||
       !WriteFile(handle.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
       written != text.size()) {
     std::fprintf(stderr, "korvatctl: put-cookie: cannot write %s (error %lu)\n", file.c_str(),

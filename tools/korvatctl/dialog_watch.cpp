@@ -38,23 +38,20 @@ BOOL CALLBACK CollectText(HWND child, LPARAM text) {
 
 DialogWatch::DialogWatch()
     : m_dwOwnerThread(GetCurrentThreadId()),
-      m_hStop(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
-      m_hThread(nullptr) {
-  if (m_hStop != nullptr) m_hThread = CreateThread(nullptr, 0, Run, this, 0, nullptr);
+      m_hStop(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
+  if (m_hStop) m_hThread.Reset(CreateThread(nullptr, 0, Run, this, 0, nullptr));
 }
 
 DialogWatch::~DialogWatch() {
-  if (m_hThread != nullptr) {
-    SetEvent(m_hStop);
-    WaitForSingleObject(m_hThread, INFINITE);
-    CloseHandle(m_hThread);
+  if (m_hThread) {
+    SetEvent(m_hStop.Get());
+    WaitForSingleObject(m_hThread.Get(), INFINITE);
   }
-  if (m_hStop != nullptr) CloseHandle(m_hStop);
 }
 
 DWORD WINAPI DialogWatch::Run(void* self) {
   DialogWatch* watch = static_cast<DialogWatch*>(self);
-  while (WaitForSingleObject(watch->m_hStop, kPollMs) == WAIT_TIMEOUT) watch->CloseDialogs();
+  while (WaitForSingleObject(watch->m_hStop.Get(), kPollMs) == WAIT_TIMEOUT) watch->CloseDialogs();
   return 0;
 }
 

@@ -8,6 +8,8 @@
 
 #include <vector>
 
+#include "platform/scoped_handle.h"
+
 class DialogWatch {
  public:
   // Watches the windows of the thread that constructs it.
@@ -21,7 +23,7 @@ class DialogWatch {
   void CloseDialogs();
 
   DWORD m_dwOwnerThread;
-  HANDLE m_hStop;
-  HANDLE m_hThread;
+  ScopedHandle m_hStop;
+  ScopedHandle m_hThread;
   std::vector<HWND> m_closed;
 };

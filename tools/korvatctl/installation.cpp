@@ -74,7 +74,7 @@ bool SameFile(const std::string& first, const std::string& second) {
     ScopedHandle file(CreateFileA(paths[i]->c_str(), 0,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, 0, nullptr));
-    if (!file.IsValid() || !GetFileInformationByHandle(file.Get(), &info[i])) return false;
+    if (!file || !GetFileInformationByHandle(file.Get(), &info[i])) return false;
   }
   return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
          info[0].nFileIndexHigh == info[1].nFileIndexHigh &&

@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/scoped_handle.h"
+
 inline constexpr char kClassId[] = "{80947ADC-151D-490B-87F1-7C8CE1B46220}";
 inline constexpr char kClassServerKey[] =
     "CLSID\\{80947ADC-151D-490B-87F1-7C8CE1B46220}\\InprocServer32";
@@ -24,21 +26,14 @@ inline constexpr char kTypeLibKey[] =
     "TypeLib\\{E06D2368-C03F-41E9-95A8-EBB8F142DBCC}\\1.0\\409\\win32";
 #endif
 
-// A registry key open for reading, closed at the end of the scope.
-class ReadKey {
+// A registry key open for reading (empty when it cannot be), closed at the
+// end of the scope.
+class ReadKey : public ScopedRegKey {
  public:
   ReadKey(HKEY root, const std::string& path) {
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &m_hKey) != ERROR_SUCCESS) m_hKey = nullptr;
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS) Reset(key);
   }
-  ~ReadKey() {
-    if (m_hKey != nullptr) RegCloseKey(m_hKey);
-  }
-  ReadKey(const ReadKey&) = delete;
-  ReadKey& operator=(const ReadKey&) = delete;
-  HKEY Get() const { return m_hKey; }
-
- private:
-  HKEY m_hKey = nullptr;
 };
 
 // A value as stored.

@@ -6,7 +6,7 @@
 #include "installation.h"
 #include "platform/com_ptr.h"
 #include "platform/proc_address.h"
-#include "platform/scoped_library.h"
+#include "platform/scoped_handle.h"
 #include "results.h"
 #include "settings/option_functions.h"
 
@@ -60,7 +60,7 @@ class LoadedModule {
  public:
   explicit LoadedModule(const Invocation& invocation) : m_path(ModulePath(invocation)) {
     m_library.Reset(LoadLibraryA(m_path.c_str()));
-    if (!m_library.IsLoaded()) {
+    if (!m_library) {
       std::fprintf(stderr, "korvatctl: cannot load %s (error %lu)\n", m_path.c_str(),
                    GetLastError());
     }
@@ -69,7 +69,7 @@ class LoadedModule {
   // Null, with a message, when the module is not loaded or lacks the export.
   template <typename Fn>
   Fn Export(const char* name) const {
-    if (!m_library.IsLoaded()) return nullptr;
+    if (!m_library) return nullptr;
     Fn entry = GetProcAs<Fn>(m_library.Get(), name);
     if (entry == nullptr) {
       std::fprintf(stderr, "korvatctl: %s has no export %s\n", m_path.c_str(), name);

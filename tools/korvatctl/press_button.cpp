@@ -12,6 +12,7 @@
 #include "browser_site.h"
 #include "client_window.h"
 #include "platform/com_ptr.h"
+#include "platform/scoped_handle.h"
 #include "results.h"
 #include "settings/settings_key.h"
 
@@ -40,42 +41,37 @@ class LogonStateOverride {
  public:
   LogonStateOverride() {
     for (const char* path : kLogonKeyChain) m_existed.push_back(KeyExists(path));
-    HKEY key = nullptr;
+    ScopedRegKey key;
     if (RegCreateKeyExA(HKEY_CURRENT_USER, kLogonKey, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr,
-                        &key, nullptr) != ERROR_SUCCESS) {
+                        key.Put(), nullptr) != ERROR_SUCCESS) {
       return;
     }
     DWORD size = 0;
-    if (RegQueryValueExA(key, kLogonState, nullptr, &m_dwOldType, nullptr, &size) ==
+    if (RegQueryValueExA(key.Get(), kLogonState, nullptr, &m_dwOldType, nullptr, &size) ==
         ERROR_SUCCESS) {
       m_old.resize(size + 1);  // never empty, so that data() points somewhere
-      m_bHadValue = RegQueryValueExA(key, kLogonState, nullptr, &m_dwOldType, m_old.data(),
+      m_bHadValue = RegQueryValueExA(key.Get(), kLogonState, nullptr, &m_dwOldType, m_old.data(),
                                      &size) == ERROR_SUCCESS;
       m_old.resize(size);
       // A value that cannot be read back is left alone.
-      if (!m_bHadValue) {
-        RegCloseKey(key);
-        return;
-      }
+      if (!m_bHadValue) return;
     }
     const DWORD logged_on = 1;
-    m_bSet =
-        RegSetValueExA(key, kLogonState, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&logged_on),
-                       sizeof(logged_on)) == ERROR_SUCCESS;
-    RegCloseKey(key);
+    m_bSet = RegSetValueExA(key.Get(), kLogonState, 0, REG_DWORD,
+                            reinterpret_cast<const BYTE*>(&logged_on),
+                            sizeof(logged_on)) == ERROR_SUCCESS;
   }
 
   ~LogonStateOverride() {
-    HKEY key = nullptr;
+    ScopedRegKey key;
     if (m_bSet &&
-        RegOpenKeyExA(HKEY_CURRENT_USER, kLogonKey, 0, KEY_WRITE, &key) == ERROR_SUCCESS) {
+        RegOpenKeyExA(HKEY_CURRENT_USER, kLogonKey, 0, KEY_WRITE, key.Put()) == ERROR_SUCCESS) {
       if (m_bHadValue) {
-        RegSetValueExA(key, kLogonState, 0, m_dwOldType, m_old.data(),
+        RegSetValueExA(key.Get(), kLogonState, 0, m_dwOldType, m_old.data(),
                        static_cast<DWORD>(m_old.size()));
       } else {
-        RegDeleteValueA(key, kLogonState);
+        RegDeleteValueA(key.Get(), kLogonState);
       }
-      RegCloseKey(key);
     }
     for (size_t i = m_existed.size(); i-- > 0;) {
       if (!m_existed[i]) RegDeleteKeyA(HKEY_CURRENT_USER, kLogonKeyChain[i]);
@@ -89,10 +85,8 @@ class LogonStateOverride {
 
  private:
   static bool KeyExists(const char* path) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-    RegCloseKey(key);
-    return true;
+    ScopedRegKey key;
+    return RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, key.Put()) == ERROR_SUCCESS;
   }
 
   std::vector<bool> m_existed;
@@ -121,7 +115,7 @@ int RunPressButton(const Invocation& invocation) {
   BrowserSite site;
   ComPtr<IOleCommandTarget> target;
   HRESULT result = CoCreateInstance(kKorvatExecClsid, nullptr, CLSCTX_INPROC_SERVER,
-                                    IID_IOleCommandTarget, target.ReceiveVoid());
+                                    IID_IOleCommandTarget, target.PutVoid());
   if (FAILED(result)) {
     std::printf("CoCreateInstance(KorvatExec): %s\n", DescribeHresult(result).c_str());
     return kExitFailed;

@@ -12,6 +12,7 @@
 #include "installation.h"
 #include "json_writer.h"
 #include "module_calls.h"
+#include "platform/scoped_handle.h"
 #include "settings/settings_key.h"
 
 namespace {
@@ -251,19 +252,18 @@ int RunTrace(const Invocation& invocation) {
     return kExitSuccess;
   }
 
-  HKEY key = nullptr;
+  ScopedRegKey key;
   LONG status = RegCreateKeyExA(HKEY_CURRENT_USER, kTraceSwitchKey, 0, nullptr, 0,
-                                KEY_READ | KEY_WRITE, nullptr, &key, nullptr);
+                                KEY_READ | KEY_WRITE, nullptr, key.Put(), nullptr);
   if (status == ERROR_SUCCESS) {
     if (action == "on") {
       const DWORD on = 1;
-      status = RegSetValueExA(key, switch_name.c_str(), 0, REG_DWORD,
+      status = RegSetValueExA(key.Get(), switch_name.c_str(), 0, REG_DWORD,
                               reinterpret_cast<const BYTE*>(&on), sizeof(on));
     } else {
-      status = RegDeleteValueA(key, switch_name.c_str());
+      status = RegDeleteValueA(key.Get(), switch_name.c_str());
       if (status == ERROR_FILE_NOT_FOUND) status = ERROR_SUCCESS;
     }
-    RegCloseKey(key);
   }
   if (status != ERROR_SUCCESS) {
     std::fprintf(stderr, "korvatctl: trace %s: cannot change %s (error %ld)\n", action.c_str(),
