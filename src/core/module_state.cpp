@@ -15,21 +15,23 @@ const char* FindLastBackslash(const char* path) {
       _mbsrchr(reinterpret_cast<const unsigned char*>(path), '\\'));
 }
 
+bool GetModulePath(char* path) {
+  // A name of MAX_PATH characters or more is cut, and on some systems left
+  // without its terminating zero.
+  const DWORD length = GetModuleFileNameA(ModuleInstance, path, MAX_PATH);
+  if (length != 0 && length < MAX_PATH) return true;
+  path[0] = '\0';
+  return false;
+}
+
 void GetModuleDirectory(char* dir) {
-  std::memset(dir, 0, MAX_PATH);
-  char path[MAX_PATH] = {};
-  DWORD length = GetModuleFileNameA(ModuleInstance, path, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return;
-  const char* slash = FindLastBackslash(path);
-  if (slash == nullptr) return;
-  std::memcpy(dir, path, static_cast<size_t>(slash - path));
+  char path[MAX_PATH];
+  GetModulePathAndDirectory(path, dir);
 }
 
 bool GetModulePathAndDirectory(char* path, char* dir) {
-  std::memset(path, 0, MAX_PATH);
   std::memset(dir, 0, MAX_PATH);
-  DWORD length = GetModuleFileNameA(ModuleInstance, path, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return false;
+  if (!GetModulePath(path)) return false;
   const char* slash = FindLastBackslash(path);
   if (slash == nullptr) return false;
   std::memcpy(dir, path, static_cast<size_t>(slash - path));

@@ -30,6 +30,11 @@ inline constexpr char kRightMenuModuleFile[] = "nvxrmenu.dll";
 // Returns the last backslash of `path` (multibyte-aware), or null.
 const char* FindLastBackslash(const char* path);
 
+// Fills `path` (MAX_PATH bytes) with the module's full file name. False,
+// with `path` empty, when the name cannot be had or does not fit; the
+// thread's last error is left as the system set it.
+bool GetModulePath(char* path);
+
 // Fills `dir` (MAX_PATH bytes) with the directory of the module's own file,
 // without a trailing backslash; empty when the name cannot be had or holds
 // no backslash.

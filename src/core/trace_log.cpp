@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/module_state.h"
+#include "platform/ansi_text.h"
 #include "platform/reg_key_handle.h"
 
 namespace {
@@ -18,13 +19,6 @@ void FormatTime(char (&time_text)[48]) {
   std::memset(time_text, 0, sizeof(time_text));
   GetTimeFormatA(LOCALE_USER_DEFAULT, TIME_FORCE24HOURFORMAT, nullptr,
                  kTimeFormat, time_text, sizeof(time_text));
-}
-
-// Copies `source` into `dest` of `size` bytes, cutting it when needed.
-void CopyCut(char* dest, size_t size, const char* source, size_t length) {
-  if (length >= size) length = size - 1;
-  std::memcpy(dest, source, length);
-  dest[length] = '\0';
 }
 
 }  // namespace
@@ -51,10 +45,8 @@ TraceLog::~TraceLog() {
 }
 
 void TraceLog::Init() {
-  char path[MAX_PATH] = {};
-  DWORD length = GetModuleFileNameA(ModuleInstance, path, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return;
-  InitFromModulePath(path);
+  char path[MAX_PATH];
+  if (GetModulePath(path)) InitFromModulePath(path);
 }
 
 void TraceLog::InitFromModulePath(const char* module_path) {

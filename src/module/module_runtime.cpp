@@ -1,12 +1,14 @@
-// The module's own allocation operators and pure-virtual handler, over the
-// process heap. The C++ runtime's versions bring in its exception support,
-// the unwinder and with them the statically linked thread library, which
-// takes a thread-local storage slot on every load of the module and never
-// gives it back: a host that loads and frees the module again and again runs
-// out of slots and is ended. With these the DLL links none of that.
+// The module's own allocation operators, pure-virtual handler and container
+// failure hooks, over the process heap. The C++ runtime's versions bring in
+// its exception support, the unwinder and with them the statically linked
+// thread library, which takes a thread-local storage slot on every load of
+// the module and never gives it back: a host that loads and frees the module
+// again and again runs out of slots and is ended. With these the DLL links
+// none of that.
 //
 // The module builds without exceptions: the no-throw forms answer null, and
-// the plain forms, which cannot report a failure, end the process.
+// the plain forms, which cannot report a failure, end the process, as do the
+// standard containers' failures.
 #include <windows.h>
 
 #include <cstddef>
@@ -56,3 +58,11 @@ void operator delete[](void* block, const std::nothrow_t&) noexcept { HeapReleas
 
 // A call through a slot of an object still being built or already torn down.
 extern "C" void __cxa_pure_virtual() { EndProcess(); }
+
+// Where the standard containers would throw: a size past their maximum. The
+// runtime's own versions bring in its exception support, as above.
+namespace std {
+void __throw_length_error(const char*) { EndProcess(); }
+void __throw_bad_alloc() { EndProcess(); }
+void __throw_bad_array_new_length() { EndProcess(); }
+}  // namespace std

@@ -1,9 +1,19 @@
-// ANSI text in the system code page, where a character is one byte or two:
-// cut so that no double-byte character is split. Pure code (no Windows
-// headers): the native build fuzzes it.
+// ANSI text: the one bounded copy, and the cut in the system code page, where
+// a character is one byte or two, that splits no double-byte character. Pure
+// code (no Windows headers): the native build fuzzes it.
 #pragma once
 
 #include <cstddef>
+#include <cstring>
+
+// Copies at most `out_size` - 1 of the `length` bytes of `text` into `out`
+// and terminates it; nothing when `out_size` is 0.
+inline void CopyCut(char* out, size_t out_size, const char* text, size_t length) {
+  if (out_size == 0) return;
+  if (length > out_size - 1) length = out_size - 1;
+  std::memcpy(out, text, length);
+  out[length] = '\0';
+}
 
 // True when `c` opens a double-byte character in the system code page.
 using LeadByteTest = bool (*)(unsigned char c);

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 #include <utility>
+#include <vector>
 
 #include "platform/ansi_text.h"
 #include "platform/com_ptr.h"
@@ -30,11 +31,10 @@ void BstrToAnsi(BSTR text, char* out, int size) {
     WideCharToMultiByte(CP_ACP, 0, text, length, out, needed, nullptr, nullptr);
     return;
   }
-  std::unique_ptr<char[]> whole(new (std::nothrow) char[needed]);
-  if (!whole) return;
-  WideCharToMultiByte(CP_ACP, 0, text, length, whole.get(), needed, nullptr, nullptr);
-  std::memcpy(out, whole.get(),
-              FitAnsiText(whole.get(), static_cast<size_t>(needed), static_cast<size_t>(size),
+  std::vector<char> whole(static_cast<size_t>(needed));
+  WideCharToMultiByte(CP_ACP, 0, text, length, whole.data(), needed, nullptr, nullptr);
+  std::memcpy(out, whole.data(),
+              FitAnsiText(whole.data(), whole.size(), static_cast<size_t>(size),
                           IsSystemLeadByte));
 }
 

@@ -6,32 +6,24 @@
 // value only one finds it.
 #pragma once
 
-#include <cstddef>
+#include <vector>
 
 #include "platform/spin_lock.h"
 
 class HandedOutSet {
  public:
-  constexpr HandedOutSet() = default;
+  HandedOutSet() = default;
   HandedOutSet(const HandedOutSet&) = delete;
   HandedOutSet& operator=(const HandedOutSet&) = delete;
 
-  // False when the slot storage cannot grow; the value is then not recorded.
-  bool Add(const void* value);
+  // Records a value that is not null.
+  void Add(const void* value);
   // True when the value was recorded (it is forgotten then).
   bool Remove(const void* value);
-  bool Contains(const void* value) const;
-  size_t count() const { return m_count; }
 
  private:
-  size_t Find(const void* value) const;
-  bool AddLocked(const void* value);
-
-  // Freed when the last value is removed, so nothing is left at unload.
-  const void** m_pSlots = nullptr;
-  size_t m_capacity = 0;
-  size_t m_count = 0;
-  mutable SpinLock m_lock;
+  std::vector<const void*> m_values;
+  SpinLock m_lock;
 };
 
 // Instances from ZRNewInstance and loaders from InitControl.

@@ -13,11 +13,7 @@ PluginWindow* NewPluginInstance(HWND parent) {
   g_hPluginParent = parent;
   auto* instance = new (std::nothrow) PluginWindow();
   if (instance == nullptr) return nullptr;
-  // An instance that could not be recorded could never be released.
-  if (!g_LiveInstances.Add(instance)) {
-    delete instance;
-    return nullptr;
-  }
+  g_LiveInstances.Add(instance);
   instance->Create(parent);
   return instance;
 }
@@ -36,10 +32,7 @@ ControlLoader* InitControlLoader(const char* host_window_text) {
 
   auto* loader = new (std::nothrow) ControlLoader();
   if (loader == nullptr) return nullptr;
-  if (!g_LiveLoaders.Add(loader)) {
-    delete loader;
-    return nullptr;
-  }
+  g_LiveLoaders.Add(loader);
   // Without a host window there is nobody to post to: PostMessageA with a null
   // window would put the message on the calling thread's own queue, and with
   // a broadcast value on every top-level window's.

@@ -1,17 +1,13 @@
 #include "registration/registry_resource.h"
 
 #include <cstring>
-#include <new>
+#include <vector>
 
 #include "core/module_state.h"
+#include "platform/last_error.h"
 #include "platform/scoped_handle.h"
 #include "registration/registry_script.h"
 #include "registration/win32_key_store.h"
-
-HRESULT LastErrorAsHResult() {
-  DWORD error = GetLastError();
-  return error != ERROR_SUCCESS ? HRESULT_FROM_WIN32(error) : E_FAIL;
-}
 
 namespace {
 
@@ -27,9 +23,8 @@ void DoubleSingleQuotes(const char* path, char* out) {
 }  // namespace
 
 HRESULT RunRegistryResource(UINT id, bool do_register) {
-  char path[MAX_PATH] = {};
-  DWORD length = GetModuleFileNameA(ModuleInstance, path, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return LastErrorAsHResult();
+  char path[MAX_PATH];
+  if (!GetModulePath(path)) return LastErrorAsHResult();
   char module[2 * MAX_PATH];
   DoubleSingleQuotes(path, module);
 
@@ -43,15 +38,12 @@ HRESULT RunRegistryResource(UINT id, bool do_register) {
   DWORD size = SizeofResource(file.Get(), found);
 
   // The resource need not end in a zero byte: run a terminated copy.
-  char* text = new (std::nothrow) char[size + 1];
-  if (text == nullptr) return E_OUTOFMEMORY;
-  std::memcpy(text, data, size);
-  text[size] = '\0';
+  std::vector<char> text(size + 1);
+  std::memcpy(text.data(), data, size);
 
   Win32KeyStore store;
   RegistryScript script(&store);
   HRESULT result = script.AddReplacement("Module", module);
-  if (SUCCEEDED(result)) result = script.Run(text, do_register);
-  delete[] text;
+  if (SUCCEEDED(result)) result = script.Run(text.data(), do_register);
   return result;
 }

@@ -8,7 +8,3 @@
 // pass, with the one replacement %MODULE%: the module's full path, its single
 // quotes doubled so that it can stand inside a quoted token.
 HRESULT RunRegistryResource(UINT id, bool do_register);
-
-// The calling thread's last error as an HRESULT; E_FAIL when it reports none,
-// so that a failure never reads as success.
-HRESULT LastErrorAsHResult();

@@ -1,7 +1,7 @@
 #include "registration/registry_script.h"
 
+#include <algorithm>
 #include <cstring>
-#include <new>
 
 #include "platform/unique_handle.h"
 
@@ -61,13 +61,6 @@ unsigned char HexDigit(char c) {
   return 0;
 }
 
-char* CopyText(const char* text) {
-  size_t size = std::strlen(text) + 1;
-  char* copy = new (std::nothrow) char[size];
-  if (copy != nullptr) std::memcpy(copy, text, size);
-  return copy;
-}
-
 // An open key of the store, closed by its store at the end of its scope.
 struct StoreKeyTraits {
   using Handle = Key;
@@ -78,83 +71,20 @@ struct StoreKeyTraits {
 };
 using ScopedStoreKey = UniqueHandle<StoreKeyTraits>;
 
-// The text after placeholder replacement: first room for twice the script,
-// doubled whenever it is full.
-class TextBuffer {
- public:
-  explicit TextBuffer(size_t room) : m_nRoom(room) {
-    m_pText = new (std::nothrow) char[m_nRoom + 1];
-  }
-  ~TextBuffer() { delete[] m_pText; }
-  TextBuffer(const TextBuffer&) = delete;
-  TextBuffer& operator=(const TextBuffer&) = delete;
-
-  bool ok() const { return m_pText != nullptr; }
-  bool Append(const char* text, size_t length) {
-    if (m_pText == nullptr) return false;
-    if (m_nLength + length > m_nRoom) {
-      size_t room = m_nRoom == 0 ? 16 : m_nRoom;
-      while (m_nLength + length > room) room *= 2;
-      char* grown = new (std::nothrow) char[room + 1];
-      if (grown == nullptr) return false;
-      std::memcpy(grown, m_pText, m_nLength);
-      delete[] m_pText;
-      m_pText = grown;
-      m_nRoom = room;
-    }
-    std::memcpy(m_pText + m_nLength, text, length);
-    m_nLength += length;
-    return true;
-  }
-  // Hands the zero-terminated text over to the caller.
-  char* Release() {
-    m_pText[m_nLength] = '\0';
-    char* text = m_pText;
-    m_pText = nullptr;
-    return text;
-  }
-
- private:
-  char* m_pText;
-  size_t m_nLength = 0;
-  size_t m_nRoom;
-};
-
 }  // namespace
 
 RegistryScript::RegistryScript(RegistryKeyStore* store) : m_pStore(store) { m_szToken[0] = '\0'; }
 
-RegistryScript::~RegistryScript() {
-  for (size_t i = 0; i < m_nReplacements; ++i) {
-    delete[] m_pReplacements[i].name;
-    delete[] m_pReplacements[i].value;
-  }
-  delete[] m_pReplacements;
-}
-
 ScriptResult RegistryScript::AddReplacement(const char* name, const char* value) {
-  if (m_nReplacements == m_nReplacementRoom) {
-    size_t room = m_nReplacementRoom == 0 ? 10 : m_nReplacementRoom * 2;
-    Replacement* grown = new (std::nothrow) Replacement[room];
-    if (grown == nullptr) return kScriptOutOfMemory;
-    for (size_t i = 0; i < m_nReplacements; ++i) grown[i] = m_pReplacements[i];
-    delete[] m_pReplacements;
-    m_pReplacements = grown;
-    m_nReplacementRoom = room;
-  }
-  Replacement entry = {CopyText(name), CopyText(value)};
-  if (entry.name == nullptr || entry.value == nullptr) {
-    delete[] entry.name;
-    delete[] entry.value;
-    return kScriptOutOfMemory;
-  }
-  m_pReplacements[m_nReplacements++] = entry;
+  if (m_replacements.size() == kMaxReplacements) return kScriptOutOfMemory;
+  m_replacements.push_back({{name, name + std::strlen(name) + 1},
+                            {value, value + std::strlen(value) + 1}});
   return kScriptOk;
 }
 
-const char* RegistryScript::FindReplacement(const char* name) const {
-  for (size_t i = 0; i < m_nReplacements; ++i) {
-    if (EqualsNoCase(m_pReplacements[i].name, name)) return m_pReplacements[i].value;
+const std::vector<char>* RegistryScript::FindReplacement(const char* name) const {
+  for (const Replacement& replacement : m_replacements) {
+    if (EqualsNoCase(replacement.name.data(), name)) return &replacement.value;
   }
   return nullptr;
 }
@@ -163,37 +93,35 @@ size_t RegistryScript::CharLength(const char* at) const {
   return m_pStore->IsLeadByte(static_cast<unsigned char>(*at)) && at[1] != '\0' ? 2 : 1;
 }
 
-ScriptResult RegistryScript::ReplacePlaceholders(const char* script, char** replaced) {
-  TextBuffer text(2 * std::strlen(script));
-  if (!text.ok()) return kScriptOutOfMemory;
-  const char* at = script;
-  while (*at != '\0') {
-    if (*at != '%') {
-      size_t length = CharLength(at);
-      if (!text.Append(at, length)) return kScriptOutOfMemory;
-      at += length;
-      continue;
+// Into `text`, zero-terminated. It starts with room for twice the script and
+// doubles whenever it is full.
+ScriptResult RegistryScript::ReplacePlaceholders(const char* script, std::vector<char>* text) {
+  text->reserve(std::min(2 * std::strlen(script), kMaxText) + 1);
+  for (const char* at = script; *at != '\0';) {
+    const char* piece = at;
+    size_t length = CharLength(at);
+    at += length;
+    if (*piece == '%' && *at == '%') {
+      ++at;  // "%%" stands for one "%"
+    } else if (*piece == '%') {
+      const char* name = at;
+      while (*at != '\0' && *at != '%') at += CharLength(at);
+      if (*at == '\0') return kScriptSyntaxError;
+      size_t name_length = static_cast<size_t>(at - name);
+      if (name_length > kMaxPlaceholderName) return kScriptFail;
+      char key[kMaxPlaceholderName + 1];
+      std::memcpy(key, name, name_length);
+      key[name_length] = '\0';
+      const std::vector<char>* value = FindReplacement(key);
+      if (value == nullptr) return kScriptSyntaxError;
+      piece = value->data();
+      length = value->size() - 1;
+      ++at;
     }
-    if (at[1] == '%') {
-      if (!text.Append("%", 1)) return kScriptOutOfMemory;
-      at += 2;
-      continue;
-    }
-    const char* name = at + 1;
-    const char* end = name;
-    while (*end != '\0' && *end != '%') end += CharLength(end);
-    if (*end == '\0') return kScriptSyntaxError;
-    size_t name_length = static_cast<size_t>(end - name);
-    if (name_length > kMaxPlaceholderName) return kScriptFail;
-    char key[kMaxPlaceholderName + 1];
-    std::memcpy(key, name, name_length);
-    key[name_length] = '\0';
-    const char* value = FindReplacement(key);
-    if (value == nullptr) return kScriptSyntaxError;
-    if (!text.Append(value, std::strlen(value))) return kScriptOutOfMemory;
-    at = end + 1;
+    if (length > kMaxText - text->size()) return kScriptOutOfMemory;
+    text->insert(text->end(), piece, piece + length);
   }
-  *replaced = text.Release();
+  text->push_back('\0');
   return kScriptOk;
 }
 
@@ -239,11 +167,11 @@ ScriptResult RegistryScript::NextToken() {
 bool RegistryScript::TokenIs(const char* text) const { return EqualsNoCase(m_szToken, text); }
 
 ScriptResult RegistryScript::Run(const char* script, bool do_register) {
-  char* replaced = nullptr;
+  std::vector<char> replaced;
   ScriptResult result = ReplacePlaceholders(script, &replaced);
   if (ScriptFailed(result)) return result;
 
-  m_pPos = replaced;
+  m_pPos = replaced.data();
   for (;;) {
     SkipWhiteSpace();
     if (*m_pPos == '\0') break;
@@ -273,7 +201,6 @@ ScriptResult RegistryScript::Run(const char* script, bool do_register) {
     }
   }
   m_pPos = nullptr;
-  delete[] replaced;
   return result;
 }
 

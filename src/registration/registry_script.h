@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 // Results are HRESULTs, spelled out here.
 using ScriptResult = int32_t;
@@ -77,14 +78,19 @@ class RegistryScript {
   static constexpr size_t kMaxToken = 4094;
   // Bodies nest at most this deep; deeper scripts are refused.
   static constexpr int kMaxNesting = 32;
+  // What one run may hold: past either bound it answers E_OUTOFMEMORY rather
+  // than grow. Its strings and lists cannot report a failed allocation, which
+  // ends the process, and the bounds keep that far away: the module's scripts
+  // take one replacement and come to a few kilobytes.
+  static constexpr size_t kMaxReplacements = 64;
+  static constexpr size_t kMaxText = 1 << 20;
 
   explicit RegistryScript(RegistryKeyStore* store);
-  ~RegistryScript();
   RegistryScript(const RegistryScript&) = delete;
   RegistryScript& operator=(const RegistryScript&) = delete;
 
   // Adds a placeholder replacement; names compare without regard to case and
-  // the first match wins.
+  // the first match wins. E_OUTOFMEMORY past kMaxReplacements.
   ScriptResult AddReplacement(const char* name, const char* value);
   // Runs the zero-terminated script in the register pass (true) or the
   // unregister pass (false). A root block that fails to register is rolled
@@ -93,13 +99,14 @@ class RegistryScript {
 
  private:
   enum class Pass { kRegister, kUnregister, kSkip };
+  // Zero-terminated texts.
   struct Replacement {
-    char* name;
-    char* value;
+    std::vector<char> name;
+    std::vector<char> value;
   };
 
-  ScriptResult ReplacePlaceholders(const char* script, char** replaced);
-  const char* FindReplacement(const char* name) const;
+  ScriptResult ReplacePlaceholders(const char* script, std::vector<char>* text);
+  const std::vector<char>* FindReplacement(const char* name) const;
 
   size_t CharLength(const char* at) const;
   void SkipWhiteSpace();
@@ -118,9 +125,7 @@ class RegistryScript {
   ScriptResult ReadAssignment(RegistryKeyStore::Key key, const char* value_name, Pass pass);
 
   RegistryKeyStore* m_pStore;
-  Replacement* m_pReplacements = nullptr;
-  size_t m_nReplacements = 0;
-  size_t m_nReplacementRoom = 0;
+  std::vector<Replacement> m_replacements;
   const char* m_pPos = nullptr;
   char m_szToken[kMaxToken + 2];
 };

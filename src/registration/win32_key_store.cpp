@@ -2,7 +2,7 @@
 
 #include <oleauto.h>
 
-#include <new>
+#include <vector>
 
 #include "platform/reg_key_handle.h"
 
@@ -83,11 +83,9 @@ bool Win32KeyStore::IsLeadByte(unsigned char c) { return IsDBCSLeadByte(c) != FA
 uint32_t Win32KeyStore::ParseDword(const char* text) {
   int length = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
   if (length <= 0) return 0;
-  OLECHAR* wide = new (std::nothrow) OLECHAR[length];
-  if (wide == nullptr) return 0;
+  std::vector<OLECHAR> wide(static_cast<size_t>(length));
   ULONG number = 0;
-  MultiByteToWideChar(CP_ACP, 0, text, -1, wide, length);
-  if (FAILED(VarUI4FromStr(wide, 0, 0, &number))) number = 0;
-  delete[] wide;
+  MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), length);
+  if (FAILED(VarUI4FromStr(wide.data(), 0, 0, &number))) number = 0;
   return number;
 }

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/ansi_text.h"
+
 namespace {
 
 // One line of the text, without its "\n".
@@ -23,14 +25,6 @@ bool Contains(const Line& line, const char* what) {
     if (std::memcmp(line.text + at, what, length) == 0) return true;
   }
   return false;
-}
-
-// Copies up to size - 1 bytes and terminates.
-void CopyCut(char* out, size_t size, const char* text, size_t length) {
-  if (size == 0) return;
-  if (length > size - 1) length = size - 1;
-  std::memcpy(out, text, length);
-  out[length] = '\0';
 }
 
 // A decimal number of at most 32 bits; anything else counts as 0.

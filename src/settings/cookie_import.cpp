@@ -4,11 +4,11 @@
 
 #include <cstdio>
 #include <cstring>
-#include <memory>
-#include <new>
+#include <vector>
 
 #include "core/module_state.h"
 #include "core/trace_log.h"
+#include "platform/ansi_text.h"
 #include "platform/scoped_handle.h"
 #include "platform/reg_key_handle.h"
 #include "settings/cookie_file.h"
@@ -17,13 +17,6 @@
 char LastCookieFile[MAX_PATH] = {};
 
 namespace {
-
-void CopyCut(char* out, size_t size, const char* text) {
-  size_t length = std::strlen(text);
-  if (length > size - 1) length = size - 1;
-  std::memcpy(out, text, length);
-  out[length] = '\0';
-}
 
 bool IsExistingFile(const char* path) {
   DWORD attributes = GetFileAttributesA(path);
@@ -75,8 +68,8 @@ bool SearchCookieFolder(const char* name, char* value, size_t value_size, char* 
     ULONGLONG created = 0;
     if (ReadCookieFile(path, name, file_value, file_url, &created) && created > newest) {
       newest = created;
-      CopyCut(value, value_size, file_value);
-      CopyCut(url, url_size, file_url);
+      CopyCut(value, value_size, file_value, std::strlen(file_value));
+      CopyCut(url, url_size, file_url, std::strlen(file_url));
       std::strcpy(LastCookieFile, path);
       found = true;
     }
@@ -120,18 +113,17 @@ int ReadCookieFile(const char* path, const char* szCookieName, char* value, char
     return 0;
   }
   const DWORD wanted = static_cast<DWORD>(size.QuadPart);
-  std::unique_ptr<char[]> text(new (std::nothrow) char[wanted + 1]);
-  if (!text) return 0;
+  std::vector<char> text(wanted + 1);
   DWORD total = 0;
   while (total < wanted) {
     DWORD read = 0;
-    if (!ReadFile(file.Get(), text.get() + total, wanted - total, &read, nullptr) || read == 0) {
+    if (!ReadFile(file.Get(), text.data() + total, wanted - total, &read, nullptr) || read == 0) {
       break;
     }
     total += read;
   }
   uint64_t file_created = 0;
-  if (!FindCookieInText(text.get(), total, szCookieName, Now(), value, url, &file_created)) {
+  if (!FindCookieInText(text.data(), total, szCookieName, Now(), value, url, &file_created)) {
     return 0;
   }
   *created = file_created;
@@ -150,8 +142,8 @@ int FindCookieFile(const char* szCookieName, char* szCookieValue, size_t value_s
     char url[kCookieLineSize] = {};
     ULONGLONG created = 0;
     if (!ReadCookieFile(LastCookieFile, szCookieName, value, url, &created)) return 0;
-    CopyCut(szCookieValue, value_size, value);
-    CopyCut(szCookieURL, url_size, url);
+    CopyCut(szCookieValue, value_size, value, std::strlen(value));
+    CopyCut(szCookieURL, url_size, url, std::strlen(url));
     return 1;
   }
   bool found = SearchCookieFolder(szCookieName, szCookieValue, value_size, szCookieURL,

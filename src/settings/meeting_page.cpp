@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/ansi_text.h"
+
 namespace {
 
 constexpr char kStartSegment[] = "/start/";
@@ -25,13 +27,6 @@ const char* LastSlash(const char* text, size_t length) {
 bool EndsWith(const char* text, size_t length, const char* tail) {
   size_t tail_length = std::strlen(tail);
   return length >= tail_length && std::memcmp(text + length - tail_length, tail, tail_length) == 0;
-}
-
-// Copies at most `limit` characters and a terminating zero.
-void CopyCut(const char* text, size_t length, size_t limit, char* out) {
-  if (length > limit) length = limit;
-  std::memcpy(out, text, length);
-  out[length] = '\0';
 }
 
 }  // namespace
@@ -60,7 +55,7 @@ void SplitMeetingPage(const char* page, char* site_out, char* name_out) {
   if (std::strstr(page, kStartSegment) == nullptr) {
     // Padded to the cut length, and always terminated.
     std::memset(site_out, 0, kUnsplitSiteLength + 1);
-    CopyCut(page, length, kUnsplitSiteLength, site_out);
+    CopyCut(site_out, kUnsplitSiteLength + 1, page, length);
     return;
   }
   // A final "/" behind the name is not the separator; a page that ends in
@@ -71,11 +66,11 @@ void SplitMeetingPage(const char* page, char* site_out, char* name_out) {
   const char* name_slash = LastSlash(page, length);
   const char* name = name_slash + 1;
   char name_part[kLoginOutputSize];
-  CopyCut(name, length - static_cast<size_t>(name - page), kLoginOutputSize - 1, name_part);
+  CopyCut(name_part, kLoginOutputSize, name, length - static_cast<size_t>(name - page));
   UrlDecode(name_part, name_out, kLoginOutputSize - 1);
 
   const char* site_slash = LastSlash(page, static_cast<size_t>(name_slash - page));
-  CopyCut(page, static_cast<size_t>(site_slash - page), kLoginOutputSize - 1, site_out);
+  CopyCut(site_out, kLoginOutputSize, page, static_cast<size_t>(site_slash - page));
 }
 
 size_t UrlDecode(const char* text, char* out, size_t limit) {

@@ -2,7 +2,7 @@
 
 #include <cstring>
 #include <memory>
-#include <new>
+#include <vector>
 
 #include "core/module_state.h"
 #include "platform/browser_shell.h"
@@ -49,10 +49,9 @@ bool ListHoldsUrl(const char* url) {
 void RememberUrl(const char* url) {
   if (std::strlen(url) <= 2 || ListHoldsUrl(url)) return;
   const size_t size = std::strlen(url) + 1;
-  char* copy = new (std::nothrow) char[size];
-  if (copy == nullptr) return;
+  char* copy = new char[size];
   std::memcpy(copy, url, size);
-  if (!ReopenUrlList.Add(copy)) delete[] copy;
+  ReopenUrlList.Add(copy);
 }
 
 void RecordAndClose(BrowserWindow& browser, const char* return_page) {
@@ -62,30 +61,29 @@ void RecordAndClose(BrowserWindow& browser, const char* return_page) {
   browser.GetLocationUrl(location, sizeof(location));
   const bool host = IsHostBrowser(browser);
 
-  std::unique_ptr<BrowserPlacement> record(new (std::nothrow) BrowserPlacement());
+  auto* record = new BrowserPlacement();
   const char* url = host && std::strlen(return_page) > 2 ? return_page : location;
   RememberUrl(url);
-  if (record) {
-    lstrcpynA(record->url, url, sizeof(record->url));
-    Sleep(kBeforePlacementMs);
-    if (HWND window = browser.GetHwnd()) {
-      WINDOWPLACEMENT placement = {};
-      placement.length = sizeof(placement);
-      if (GetWindowPlacement(window, &placement)) record->showCmd = placement.showCmd;
-    }
-    browser.GetPlace(&record->left, &record->top, &record->width, &record->height);
-    if (PlacementList.Add(record.get())) record.release();
+  lstrcpynA(record->url, url, sizeof(record->url));
+  Sleep(kBeforePlacementMs);
+  if (HWND window = browser.GetHwnd()) {
+    WINDOWPLACEMENT placement = {};
+    placement.length = sizeof(placement);
+    if (GetWindowPlacement(window, &placement)) record->showCmd = placement.showCmd;
   }
+  browser.GetPlace(&record->left, &record->top, &record->width, &record->height);
+  PlacementList.Add(record);
   browser.Quit();
   Sleep(kAfterQuitMs);
 }
 
-// Converts an ANSI text to a heap wide string; null when that fails.
-std::unique_ptr<wchar_t[]> ToWide(const char* text) {
+// Converts an ANSI text to a zero-terminated wide string; empty when that
+// fails.
+std::vector<wchar_t> ToWide(const char* text) {
   const int length = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-  if (length <= 0) return nullptr;
-  std::unique_ptr<wchar_t[]> wide(new (std::nothrow) wchar_t[length]);
-  if (wide) MultiByteToWideChar(CP_ACP, 0, text, -1, wide.get(), length);
+  if (length <= 0) return {};
+  std::vector<wchar_t> wide(static_cast<size_t>(length));
+  MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), length);
   return wide;
 }
 
@@ -114,16 +112,16 @@ void ReopenIEWindow(const char* url) {
   ScopedCoInitialize com;
   std::unique_ptr<BrowserWindow> browser = CurrentBrowserShell().OpenNewBrowser();
   if (!browser) return;
-  std::unique_ptr<wchar_t[]> wide_url = ToWide(url);
-  if (!wide_url) return;
-  browser->Navigate(wide_url.get());
+  const std::vector<wchar_t> wide_url = ToWide(url);
+  if (wide_url.empty()) return;
+  browser->Navigate(wide_url.data());
   browser->MakeVisible();
 
   // Every matching record is applied in turn, so the last one decides.
   for (int i = 0; i < PlacementList.Count(); ++i) {
     const BrowserPlacement* record = static_cast<const BrowserPlacement*>(PlacementList.At(i));
-    std::unique_ptr<wchar_t[]> record_url = ToWide(record->url);
-    if (!record_url || wcscmp(record_url.get(), wide_url.get()) != 0) continue;
+    const std::vector<wchar_t> record_url = ToWide(record->url);
+    if (record_url != wide_url) continue;
     if (record->showCmd == SW_SHOWMINIMIZED || record->showCmd == SW_SHOWMAXIMIZED) {
       if (HWND window = browser->GetHwnd()) ShowWindow(window, static_cast<int>(record->showCmd));
     } else {

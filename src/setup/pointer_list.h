@@ -2,24 +2,26 @@
 // the owner frees the items before it empties the list.
 #pragma once
 
+#include <vector>
+
 class PointerList {
  public:
   PointerList() = default;
-  ~PointerList() { Empty(); }
   PointerList(const PointerList&) = delete;
   PointerList& operator=(const PointerList&) = delete;
 
-  // False when the list was full and more room could not be had.
-  bool Add(void* item);
-  int Count() const { return m_nCount; }
-  void* At(int index) const { return m_ppItems[index]; }
+  void Add(void* item) {
+    // A full list grows by a fixed step: it holds a few browser windows.
+    if (m_items.size() == m_items.capacity()) m_items.reserve(m_items.size() + kGrowth);
+    m_items.push_back(item);
+  }
+  int Count() const { return static_cast<int>(m_items.size()); }
+  void* At(int index) const { return m_items[static_cast<size_t>(index)]; }
   // Frees the storage; capacity and count go back to 0.
-  void Empty();
+  void Empty() { std::vector<void*>().swap(m_items); }
 
  private:
-  static constexpr int kGrowth = 50;
+  static constexpr size_t kGrowth = 50;
 
-  void** m_ppItems = nullptr;
-  int m_nCapacity = 0;
-  int m_nCount = 0;
+  std::vector<void*> m_items;
 };

@@ -10,6 +10,7 @@
 #include "core/module_state.h"
 #include "core/resource_module.h"
 #include "platform/com_ptr.h"
+#include "platform/last_error.h"
 #include "platform/reg_key_handle.h"
 #include "resources/resource_ids.h"
 #include "settings/settings_key.h"
@@ -63,11 +64,6 @@ bool ChooseShortcutPath(const char* folder, const char* name, const char* rememb
   return false;
 }
 
-HRESULT LastErrorResult() {
-  DWORD error = GetLastError();
-  return error != ERROR_SUCCESS ? HRESULT_FROM_WIN32(error) : E_FAIL;
-}
-
 // Where the object offers no IShellLinkA, it saves the URL alone; the icon
 // goes into the file's own entries beside it. The file's name carries the
 // description: the format has no entry for one.
@@ -79,7 +75,7 @@ HRESULT SaveWithoutShellLink(IPersistFile* file, const wchar_t* wide_path, const
   std::snprintf(index, sizeof(index), "%d", icon_index);
   if (!WritePrivateProfileStringA(kShortcutSection, kIconFileEntry, icon_file, path) ||
       !WritePrivateProfileStringA(kShortcutSection, kIconIndexEntry, index, path)) {
-    return LastErrorResult();
+    return LastErrorAsHResult();
   }
   // Flushes the profile cache to the file.
   WritePrivateProfileStringA(nullptr, nullptr, nullptr, path);
@@ -126,7 +122,7 @@ HRESULT CreateUrlShortcut(const char* url, const char* path, const char* descrip
   locator->SetURL(url, 0);
   wchar_t wide_path[MAX_PATH] = {};
   if (MultiByteToWideChar(CP_ACP, 0, path, -1, wide_path, MAX_PATH) == 0) {
-    return LastErrorResult();
+    return LastErrorAsHResult();
   }
   if (FAILED(link_hr)) {
     return SaveWithoutShellLink(file.Get(), wide_path, path, icon_file, icon_index);
@@ -170,9 +166,8 @@ int AddShortcut() {
   if (LoadResourceString(IDS_SHORTCUT_NAME, standard_name, sizeof(standard_name)) == 0) {
     return 0;
   }
-  char icon_file[MAX_PATH] = {};
-  DWORD length = GetModuleFileNameA(ModuleInstance, icon_file, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) icon_file[0] = '\0';
+  char icon_file[MAX_PATH];
+  GetModulePath(icon_file);  // no icon when it fails
 
   const bool use_brand = branded && brand_title[0] != '\0';
   const char* name = use_brand ? brand_title : standard_name;

@@ -8,6 +8,7 @@
 
 #include "core/module_state.h"
 #include "harness/test_support.h"
+#include "platform/last_error.h"
 #include "registration/registry_resource.h"
 #include "registration/registry_script.h"
 #include "registration/win32_key_store.h"

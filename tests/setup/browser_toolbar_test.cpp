@@ -15,7 +15,6 @@
 #include "settings/settings_key.h"
 #include "setup/browser_windows.h"
 #include "harness/module_copy.h"
-#include "setup/pointer_list.h"
 #include "setup/scripted_browser_shell.h"
 
 using namespace korvat_test;
@@ -244,18 +243,6 @@ TEST_F(BrowserToolbarTest, RemovalCyclesOnlyWithTheCallersCom) {
   EXPECT_TRUE(watcher.seen().empty());
   EXPECT_TRUE(shell.windows[0].closed);
   EXPECT_EQ(shell.opened.size(), 2u);
-}
-
-TEST(PointerListTest, GrowsPastItsStepsAndKeepsOrder) {
-  PointerList list;
-  std::vector<int> items(120);
-  for (int& item : items) EXPECT_TRUE(list.Add(&item));
-  ASSERT_EQ(list.Count(), 120);
-  for (int i = 0; i < 120; ++i) EXPECT_EQ(list.At(i), &items[static_cast<size_t>(i)]);
-  list.Empty();
-  EXPECT_EQ(list.Count(), 0);
-  EXPECT_TRUE(list.Add(&items[0]));
-  EXPECT_EQ(list.At(0), &items[0]);
 }
 
 }  // namespace
