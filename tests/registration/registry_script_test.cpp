@@ -101,6 +101,7 @@ TEST_F(RegistryScriptTest, EveryFailureIsReported) {
       {Under("K { Val V = s 'x' { Sub } }"), kSyntax},
       {Under("Delete K { Sub }"), kSyntax},
       {Under(deep), kSyntax},
+      {Under("K = s 'x'") + std::string(RegistryScript::kMaxText, ' '), kScriptOutOfMemory},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(RunScript(c.script, true), c.expected) << c.script.substr(0, 200);
