@@ -1,17 +1,16 @@
 #include "plugin/handle_text.h"
 
-#include <cinttypes>
-#include <cstdio>
+#include <cstdlib>
 
 intptr_t ParseHandleText(const char* text) {
   if (text == nullptr) return 0;
+  char* end = nullptr;
 #ifdef _WIN64
   // 64-bit handles and pointers need the whole width.
-  intptr_t value = 0;
-  if (std::sscanf(text, "%" SCNdPTR, &value) != 1) return 0;
+  const long long value = std::strtoll(text, &end, 10);
 #else
-  long value = 0;
-  if (std::sscanf(text, "%ld", &value) != 1) return 0;
+  const long value = std::strtol(text, &end, 10);
 #endif
-  return static_cast<intptr_t>(value);
+  // No digits: no number. Out of range: the nearest end of the range.
+  return end == text ? 0 : static_cast<intptr_t>(value);
 }

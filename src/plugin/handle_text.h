@@ -1,5 +1,6 @@
 // Window handles and loader values pass between the host and the plug-in as
-// text: a signed decimal number, read at pointer size ("%ld" on 32-bit).
+// text: a signed decimal number with optional leading space and sign, read at
+// pointer size (long on 32-bit).
 // Pure code (no Windows headers), so that the native build fuzzes it.
 #pragma once
 

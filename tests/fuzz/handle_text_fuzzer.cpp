@@ -1,8 +1,9 @@
-// The host's handle text: any text gives a number without harm, one that
-// holds no number gives 0, and a decimal number that fits gives itself.
-#include <cerrno>
+// The host's handle text is read as the scanf family reads a pointer-sized
+// decimal number, for every input: no number gives 0, one out of range the
+// nearest end of the range.
+#include <cinttypes>
 #include <cstdint>
-#include <cstdlib>
+#include <cstdio>
 #include <string>
 
 #include "fuzz_support.h"
@@ -10,15 +11,9 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text = std::string(reinterpret_cast<const char*>(data), size).c_str();
-  const intptr_t value = ParseHandleText(text.c_str());
-  char* end = nullptr;
-  errno = 0;
-  const long long expected = std::strtoll(text.c_str(), &end, 10);
-  if (end == text.c_str()) {
-    Check(value == 0);
-  } else if (errno == 0 && expected >= INTPTR_MIN && expected <= INTPTR_MAX) {
-    Check(value == static_cast<intptr_t>(expected));
-  }
+  intptr_t scanned = 0;
+  const bool number = std::sscanf(text.c_str(), "%" SCNdPTR, &scanned) == 1;
+  Check(ParseHandleText(text.c_str()) == (number ? scanned : 0));
   Check(ParseHandleText(nullptr) == 0);
   return 0;
 }
