@@ -4,7 +4,6 @@
 #include <ole2.h>
 
 #include <cstring>
-#include <new>
 #include <utility>
 #include <vector>
 
@@ -104,7 +103,7 @@ class ShellWindowCollection : public ShellWindowList {
     // IWebBrowser2 extends IWebBrowserApp.
     ComPtr<IWebBrowserApp> browser;
     if (FAILED(dispatch.As(IID_IWebBrowser2, &browser)) || !browser) return nullptr;
-    return std::unique_ptr<BrowserWindow>(new (std::nothrow) AutomationBrowser(std::move(browser)));
+    return std::make_unique<AutomationBrowser>(std::move(browser));
   }
 
  private:
@@ -122,8 +121,7 @@ class PlatformBrowserShell : public BrowserShell {
     OleRun(object.Get());
     ComPtr<IShellWindows> windows;
     if (FAILED(object.As(IID_IShellWindows, &windows)) || !windows) return nullptr;
-    return std::unique_ptr<ShellWindowList>(
-        new (std::nothrow) ShellWindowCollection(std::move(windows)));
+    return std::make_unique<ShellWindowCollection>(std::move(windows));
   }
 
   std::unique_ptr<BrowserWindow> OpenNewBrowser() override {
@@ -133,7 +131,7 @@ class PlatformBrowserShell : public BrowserShell {
         !app) {
       return nullptr;
     }
-    return std::unique_ptr<BrowserWindow>(new (std::nothrow) AutomationBrowser(std::move(app)));
+    return std::make_unique<AutomationBrowser>(std::move(app));
   }
 };
 

@@ -1,7 +1,7 @@
 // A lock for the few module-wide structures that the plug-in exports share
-// between threads. It needs no set-up and no tear-down, so the globals it
-// guards stay constant-initialised and live from the module's first
-// instruction to its last; each holder (a ScopedLock) keeps it for a handful
+// between threads. It needs no set-up and no tear-down, so it is
+// constant-initialised and works from the module's first instruction to its
+// last, whatever order the globals it guards are built in; each holder (a ScopedLock) keeps it for a handful
 // of instructions, so a waiter only yields its time slice.
 #pragma once
 
