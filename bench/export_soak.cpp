@@ -31,7 +31,7 @@
 #include "harness/test_support.h"
 #include "platform/com_ptr.h"
 #include "platform/scoped_handle.h"
-#include "settings/option_functions.h"
+#include "settings/option_flags.h"
 
 using namespace korvat_test;
 
@@ -189,7 +189,7 @@ class Soak {
       std::fprintf(stderr, "korvat_soak: cannot load %s\n", Module().c_str());
       return false;
     }
-    m_button_installs = 0;
+    m_buttonInstalls = 0;
     for (int i = 0; i < kWarmUp && i < cycles; ++i) cycle();
     Figures before = Measure();
     const DWORD start = GetTickCount();
@@ -200,7 +200,7 @@ class Soak {
     Print(family, before, after);
     // The button's registration loads the resource library and leaves it
     // loaded, once for each install; nothing else may hold it.
-    std::printf("%-8s %-14s %10d %10d\n", family, "zrtpres-loads", m_button_installs,
+    std::printf("%-8s %-14s %10d %10d\n", family, "zrtpres-loads", m_buttonInstalls,
                 FreeAll(m_folder.File("zrtpres.dll")));
     std::printf("%-8s %d cycles in %lu ms, %u dialogs closed\n", family, cycles, took,
                 static_cast<unsigned>(m_dialogs.seen().size()));
@@ -258,7 +258,7 @@ class Soak {
     Call<int>("TapvoGetLoginInfo", site, name);
     Call<int>("TapvoRemoveAddIn", DWORD(0));
     Call<int>("TapvoSetOption", DWORD(0));
-    m_button_installs += 2;  // the first TapvoSetOption and TapvoSetLoginInfo
+    m_buttonInstalls += 2;  // the first TapvoSetOption and TapvoSetLoginInfo
   }
 
   void SetupCycle() {
@@ -344,7 +344,7 @@ class Soak {
   NoBrowserSite m_site;
   // A message box would stop the soak: it is closed and counted.
   DialogWatcher m_dialogs;
-  int m_button_installs = 0;
+  int m_buttonInstalls = 0;
 };
 
 }  // namespace

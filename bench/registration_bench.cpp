@@ -65,7 +65,7 @@ struct RegCall {
 
 std::vector<RegCall> g_calls;
 std::map<HKEY, int> g_opened;  // handle -> the call that opened it, while recording
-DWORD g_paused_ms = 0;
+DWORD g_pausedMs = 0;
 
 RegCall& Note(RegCall::Kind kind, HKEY key, const char* name) {
   auto found = g_opened.find(key);
@@ -141,7 +141,7 @@ LONG WINAPI FlushKey(HKEY key) {
   Note(RegCall::kFlush, key, nullptr);
   return Done(RegFlushKey(key));
 }
-void WINAPI SkipPause(DWORD milliseconds) { g_paused_ms += milliseconds; }
+void WINAPI SkipPause(DWORD milliseconds) { g_pausedMs += milliseconds; }
 
 struct Hook {
   const char* name;
@@ -316,9 +316,9 @@ int main() {
       failed += FAILED(RegisterTypeLib(library.Get(), &module_path[0], &help_dir[0]));
     }
   };
-  g_paused_ms = 0;
+  g_pausedMs = 0;
   const Comparison comparison = Compare(kPlan, pair, floor);
-  const double pause = g_paused_ms / 1e3 / (kPlan.rounds * kPlan.calls + 1);
+  const double pause = g_pausedMs / 1e3 / (kPlan.rounds * kPlan.calls + 1);
   Print("DllRegisterServer and DllUnregisterServer", kPlan, "Korvat.dll",
         "its registry calls, cookie, type library", comparison, kMicroseconds);
   PrintLine("registry calls a pair", "%9.0f", static_cast<double>(g_calls.size()));

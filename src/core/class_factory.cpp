@@ -13,7 +13,7 @@ constexpr InterfaceEntry kClassFactoryInterfaces[] = {
 
 }  // namespace
 
-ClassFactory::ClassFactory(InstanceCreator creator) : m_pfnCreateInstance(creator) {}
+ClassFactory::ClassFactory(InstanceCreator creator) : m_createInstance(creator) {}
 
 HRESULT ClassFactory::CreateClassObject(InstanceCreator creator, REFIID iid, void** object) {
   ClassFactory* factory = new (std::nothrow) ClassFactory(creator);
@@ -29,9 +29,9 @@ HRESULT ClassFactory::QueryInterface(REFIID iid, void** object) {
 
 ULONG ClassFactory::AddRef() {
   ScopedLock hold(m_cs);
-  LONG count = InterlockedIncrement(&m_cRef);
+  LONG count = InterlockedIncrement(&m_references);
   // The first reference is the class table's; the second is a client's.
-  if (count == 2) g_ServerModule.Lock();
+  if (count == 2) g_serverModule.Lock();
   return static_cast<ULONG>(count);
 }
 
@@ -39,10 +39,10 @@ ULONG ClassFactory::Release() {
   LONG count;
   {
     ScopedLock hold(m_cs);
-    count = InterlockedDecrement(&m_cRef);
+    count = InterlockedDecrement(&m_references);
   }
   if (count == 1) {
-    g_ServerModule.Unlock();
+    g_serverModule.Unlock();
   } else if (count == 0) {
     delete this;
   }
@@ -54,14 +54,14 @@ HRESULT ClassFactory::CreateInstance(IUnknown* outer, REFIID iid, void** object)
   *object = nullptr;
   // An aggregated object hands its outer object only its own IUnknown.
   if (outer != nullptr && !IsEqualIID(iid, IID_IUnknown)) return CLASS_E_NOAGGREGATION;
-  return m_pfnCreateInstance(outer, iid, object);
+  return m_createInstance(outer, iid, object);
 }
 
 HRESULT ClassFactory::LockServer(BOOL lock) {
   if (lock) {
-    g_ServerModule.Lock();
+    g_serverModule.Lock();
   } else {
-    g_ServerModule.Unlock();
+    g_serverModule.Unlock();
   }
   return S_OK;
 }

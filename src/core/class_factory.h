@@ -29,7 +29,7 @@ class ClassFactory final : public IClassFactory {
   ClassFactory(const ClassFactory&) = delete;
   ClassFactory& operator=(const ClassFactory&) = delete;
 
-  volatile LONG m_cRef = 0;
-  InstanceCreator m_pfnCreateInstance;
+  volatile LONG m_references = 0;
+  InstanceCreator m_createInstance;
   CriticalSection m_cs;
 };

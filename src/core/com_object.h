@@ -16,37 +16,37 @@
 template <class T>
 class ComObject final : public T {
  public:
-  ComObject() { g_ServerModule.Lock(); }
-  ~ComObject() { g_ServerModule.Unlock(); }
+  ComObject() { g_serverModule.Lock(); }
+  ~ComObject() { g_serverModule.Unlock(); }
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
     return this->InternalQueryInterface(iid, object);
   }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++m_cRef; }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++m_references; }
   ULONG STDMETHODCALLTYPE Release() override {
-    ULONG count = --m_cRef;
+    ULONG count = --m_references;
     if (count == 0) delete this;
     return count;
   }
 
  private:
-  ULONG m_cRef = 0;
+  ULONG m_references = 0;
 };
 
 // The T inside an aggregated object: its IUnknown is the outer object's.
 template <class T>
 class ContainedObject final : public T {
  public:
-  explicit ContainedObject(IUnknown* outer) : m_pOuter(outer) {}
+  explicit ContainedObject(IUnknown* outer) : m_outer(outer) {}
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-    return m_pOuter->QueryInterface(iid, object);
+    return m_outer->QueryInterface(iid, object);
   }
-  ULONG STDMETHODCALLTYPE AddRef() override { return m_pOuter->AddRef(); }
-  ULONG STDMETHODCALLTYPE Release() override { return m_pOuter->Release(); }
+  ULONG STDMETHODCALLTYPE AddRef() override { return m_outer->AddRef(); }
+  ULONG STDMETHODCALLTYPE Release() override { return m_outer->Release(); }
 
  private:
-  IUnknown* m_pOuter;  // not held: the outer object owns this one
+  IUnknown* m_outer;  // not held: the outer object owns this one
 };
 
 // The aggregated form: its own IUnknown answers IUnknown with itself and
@@ -54,8 +54,8 @@ class ContainedObject final : public T {
 template <class T>
 class AggregatedObject final : public IUnknown {
  public:
-  explicit AggregatedObject(IUnknown* outer) : m_contained(outer) { g_ServerModule.Lock(); }
-  ~AggregatedObject() { g_ServerModule.Unlock(); }
+  explicit AggregatedObject(IUnknown* outer) : m_contained(outer) { g_serverModule.Lock(); }
+  ~AggregatedObject() { g_serverModule.Unlock(); }
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
     if (object == nullptr) return E_POINTER;
@@ -67,15 +67,15 @@ class AggregatedObject final : public IUnknown {
     }
     return m_contained.InternalQueryInterface(iid, object);
   }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++m_cRef; }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++m_references; }
   ULONG STDMETHODCALLTYPE Release() override {
-    ULONG count = --m_cRef;
+    ULONG count = --m_references;
     if (count == 0) delete this;
     return count;
   }
 
  private:
-  ULONG m_cRef = 0;
+  ULONG m_references = 0;
   ContainedObject<T> m_contained;
 };
 

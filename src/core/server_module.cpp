@@ -2,37 +2,37 @@
 
 #include <cwchar>
 
-ServerModule g_ServerModule;
+ServerModule g_serverModule;
 
 void ServerModule::Init(ClassTableEntry* classes, HINSTANCE instance) {
-  m_hInstTypeLib = instance;
-  m_pClassTable = classes;
-  m_nLockCount = 0;
-  m_bInitialised = true;
-  for (ClassTableEntry* entry = m_pClassTable; entry->clsid != nullptr; ++entry) {
+  m_typeLibModule = instance;
+  m_classTable = classes;
+  m_lockCount = 0;
+  m_initialised = true;
+  for (ClassTableEntry* entry = m_classTable; entry->clsid != nullptr; ++entry) {
     if (entry->class_hook != nullptr) entry->class_hook(true);
   }
 }
 
 void ServerModule::Term() {
-  if (!m_bInitialised) return;
-  for (ClassTableEntry* entry = m_pClassTable; entry->clsid != nullptr; ++entry) {
+  if (!m_initialised) return;
+  for (ClassTableEntry* entry = m_classTable; entry->clsid != nullptr; ++entry) {
     entry->class_object.Reset();
     if (entry->class_hook != nullptr) entry->class_hook(false);
   }
-  m_bInitialised = false;
+  m_initialised = false;
 }
 
 HRESULT ServerModule::GetClassObject(REFCLSID clsid, REFIID iid, void** object) {
   if (object == nullptr) return E_POINTER;
   *object = nullptr;
-  for (ClassTableEntry* entry = m_pClassTable; entry != nullptr && entry->clsid != nullptr;
+  for (ClassTableEntry* entry = m_classTable; entry != nullptr && entry->clsid != nullptr;
        ++entry) {
     if (entry->create_class_object == nullptr || !IsEqualCLSID(clsid, *entry->clsid)) continue;
     HRESULT result = S_OK;
     if (!entry->class_object) {
       // Checked again under the lock: two threads asking at once get one object.
-      ScopedLock hold(m_csClassObject);
+      ScopedLock hold(m_classObjectLock);
       if (!entry->class_object) {
         result = entry->create_class_object(entry->create_instance, IID_IUnknown,
                                             entry->class_object.PutVoid());
@@ -45,9 +45,9 @@ HRESULT ServerModule::GetClassObject(REFCLSID clsid, REFIID iid, void** object) 
 }
 
 HRESULT ServerModule::RegisterServer(BOOL register_type_library) {
-  if (m_pClassTable == nullptr) return E_UNEXPECTED;
+  if (m_classTable == nullptr) return E_UNEXPECTED;
   HRESULT result = S_OK;
-  for (ClassTableEntry* entry = m_pClassTable; entry->clsid != nullptr; ++entry) {
+  for (ClassTableEntry* entry = m_classTable; entry->clsid != nullptr; ++entry) {
     if (entry->description != nullptr && entry->description() != nullptr) continue;
     result = entry->update_registry(TRUE);
     if (FAILED(result)) return result;
@@ -57,7 +57,7 @@ HRESULT ServerModule::RegisterServer(BOOL register_type_library) {
 }
 
 HRESULT ServerModule::UnregisterServer(BOOL unregister_type_library) {
-  for (ClassTableEntry* entry = m_pClassTable; entry != nullptr && entry->clsid != nullptr;
+  for (ClassTableEntry* entry = m_classTable; entry != nullptr && entry->clsid != nullptr;
        ++entry) {
     if (entry->description != nullptr && entry->description() != nullptr) continue;
     entry->update_registry(FALSE);
@@ -67,7 +67,7 @@ HRESULT ServerModule::UnregisterServer(BOOL unregister_type_library) {
 }
 
 HRESULT ServerModule::LoadTypeLibrary(ITypeLib** library, wchar_t* path) {
-  DWORD length = GetModuleFileNameW(m_hInstTypeLib, path, MAX_PATH);
+  DWORD length = GetModuleFileNameW(m_typeLibModule, path, MAX_PATH);
   if (length == 0 || length >= MAX_PATH) return HRESULT_FROM_WIN32(ERROR_BAD_PATHNAME);
   // LoadTypeLib finds the module's TYPELIB 1 resource.
   HRESULT result = LoadTypeLib(path, library);

@@ -26,7 +26,7 @@ struct ClassTableEntry {
 };
 
 // The module's one creatable class, KorvatExec.
-extern ClassTableEntry g_ClassTable[];
+extern ClassTableEntry g_classTable[];
 
 // Zero-initialised before the module's entry point runs; its lock is built
 // with the module's other objects.
@@ -37,17 +37,17 @@ class ServerModule {
   // At process detach: the cached class objects are released.
   void Term();
 
-  LONG Lock() { return InterlockedIncrement(&m_nLockCount); }
-  LONG Unlock() { return InterlockedDecrement(&m_nLockCount); }
-  LONG LockCount() const { return m_nLockCount; }
+  LONG Lock() { return InterlockedIncrement(&m_lockCount); }
+  LONG Unlock() { return InterlockedDecrement(&m_lockCount); }
+  LONG LockCount() const { return m_lockCount; }
 
   HRESULT GetClassObject(REFCLSID clsid, REFIID iid, void** object);
   HRESULT RegisterServer(BOOL register_type_library);
   HRESULT UnregisterServer(BOOL unregister_type_library);
 
   // The file the type library is loaded from.
-  HINSTANCE m_hInstTypeLib;
-  ClassTableEntry* m_pClassTable;
+  HINSTANCE m_typeLibModule;
+  ClassTableEntry* m_classTable;
 
  private:
   HRESULT RegisterTypeLibrary();
@@ -57,9 +57,9 @@ class ServerModule {
   // (MAX_PATH characters) receives the file it came from.
   HRESULT LoadTypeLibrary(ITypeLib** library, wchar_t* path);
 
-  volatile LONG m_nLockCount;
-  CriticalSection m_csClassObject;
-  bool m_bInitialised;
+  volatile LONG m_lockCount;
+  CriticalSection m_classObjectLock;
+  bool m_initialised;
 };
 
-extern ServerModule g_ServerModule;
+extern ServerModule g_serverModule;

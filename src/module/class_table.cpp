@@ -3,7 +3,7 @@
 #include "core/server_module.h"
 #include "toolbar/korvat_exec.h"
 
-ClassTableEntry g_ClassTable[] = {
+ClassTableEntry g_classTable[] = {
     {&CLSID_KorvatExec, &UpdateKorvatExecRegistry, &ClassFactory::CreateClassObject,
      &CreateKorvatExec, {}, nullptr, nullptr},
     {nullptr, nullptr, nullptr, nullptr, {}, nullptr, nullptr},

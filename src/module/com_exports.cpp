@@ -5,9 +5,9 @@
 #include "core/server_module.h"
 
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* object) {
-  return g_ServerModule.GetClassObject(clsid, iid, object);
+  return g_serverModule.GetClassObject(clsid, iid, object);
 }
 
 // The module may go when no object, no client reference to a class object and
 // no LockServer lock is outstanding.
-STDAPI DllCanUnloadNow() { return g_ServerModule.LockCount() == 0 ? S_OK : S_FALSE; }
+STDAPI DllCanUnloadNow() { return g_serverModule.LockCount() == 0 ? S_OK : S_FALSE; }

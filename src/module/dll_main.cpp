@@ -11,7 +11,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
     case DLL_PROCESS_ATTACH:
       ModuleInstance = instance;
       // The COM server state comes first, from ModuleInstance.
-      g_ServerModule.Init(g_ClassTable, instance);
+      g_serverModule.Init(g_classTable, instance);
       DisableThreadLibraryCalls(instance);
       g_ZRNotifyMsg = RegisterWindowMessageA("WM_ZR_NOTIFY_MSG");
       g_TraceLog.Init();
@@ -20,7 +20,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
       break;
     case DLL_PROCESS_DETACH:
       g_TraceLog.Write("DllMain()---DLL_PROCESS_DETACH!");
-      g_ServerModule.Term();
+      g_serverModule.Term();
       // A DLL's window classes outlive it unless it removes them; at process
       // exit there is nothing left to protect.
       if (reserved == nullptr) PluginWindow::UnregisterWindowClass();

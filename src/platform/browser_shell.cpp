@@ -135,13 +135,13 @@ class PlatformBrowserShell : public BrowserShell {
   }
 };
 
-PlatformBrowserShell g_PlatformBrowserShell;
-BrowserShell* g_pTestBrowserShell = nullptr;
+PlatformBrowserShell g_platformBrowserShell;
+BrowserShell* g_testBrowserShell = nullptr;
 
 }  // namespace
 
 BrowserShell& CurrentBrowserShell() {
-  return g_pTestBrowserShell != nullptr ? *g_pTestBrowserShell : g_PlatformBrowserShell;
+  return g_testBrowserShell != nullptr ? *g_testBrowserShell : g_platformBrowserShell;
 }
 
-void SetBrowserShellForTesting(BrowserShell* shell) { g_pTestBrowserShell = shell; }
+void SetBrowserShellForTesting(BrowserShell* shell) { g_testBrowserShell = shell; }

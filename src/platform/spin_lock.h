@@ -16,10 +16,10 @@ class SpinLock {
   SpinLock& operator=(const SpinLock&) = delete;
 
   void Acquire() {
-    while (InterlockedExchange(&m_nHeld, 1) != 0) SwitchToThread();
+    while (InterlockedExchange(&m_held, 1) != 0) SwitchToThread();
   }
-  void Release() { InterlockedExchange(&m_nHeld, 0); }
+  void Release() { InterlockedExchange(&m_held, 0); }
 
  private:
-  volatile LONG m_nHeld = 0;
+  volatile LONG m_held = 0;
 };

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-HandedOutSet g_LiveInstances;
-HandedOutSet g_LiveLoaders;
+HandedOutSet g_liveInstances;
+HandedOutSet g_liveLoaders;
 
 void HandedOutSet::Add(const void* value) {
   ScopedLock hold(m_lock);

@@ -27,5 +27,5 @@ class HandedOutSet {
 };
 
 // Instances from ZRNewInstance and loaders from InitControl.
-extern HandedOutSet g_LiveInstances;
-extern HandedOutSet g_LiveLoaders;
+extern HandedOutSet g_liveInstances;
+extern HandedOutSet g_liveLoaders;

@@ -13,14 +13,14 @@ PluginWindow* NewPluginInstance(HWND parent) {
   g_hPluginParent = parent;
   auto* instance = new (std::nothrow) PluginWindow();
   if (instance == nullptr) return nullptr;
-  g_LiveInstances.Add(instance);
+  g_liveInstances.Add(instance);
   instance->Create(parent);
   return instance;
 }
 
 void DeletePluginInstance(void* instance) {
   auto* window = static_cast<PluginWindow*>(instance);
-  if (!g_LiveInstances.Remove(window)) return;
+  if (!g_liveInstances.Remove(window)) return;
   window->DestroyOnItsThread();
   delete window;
 }
@@ -32,7 +32,7 @@ ControlLoader* InitControlLoader(const char* host_window_text) {
 
   auto* loader = new (std::nothrow) ControlLoader();
   if (loader == nullptr) return nullptr;
-  g_LiveLoaders.Add(loader);
+  g_liveLoaders.Add(loader);
   // Without a host window there is nobody to post to: PostMessageA with a null
   // window would put the message on the calling thread's own queue, and with
   // a broadcast value on every top-level window's.
@@ -44,7 +44,7 @@ ControlLoader* InitControlLoader(const char* host_window_text) {
 
 void ExitControlLoader(const char* loader_text) {
   auto* loader = reinterpret_cast<ControlLoader*>(ParseHandleText(loader_text));
-  if (!g_LiveLoaders.Remove(loader)) return;
+  if (!g_liveLoaders.Remove(loader)) return;
   loader->Unload();
   delete loader;
 }

@@ -9,16 +9,16 @@ namespace {
 // The class registration record. Its name is "ATL:" and the record's own
 // address in upper-case hex, at pointer width (eight digits on 32-bit), so
 // each loaded copy of the module has a class of its own.
-WNDCLASSEXA g_WindowClass = {};
-char g_szClassName[4 + 2 * sizeof(void*) + 1] = {};
-ATOM g_ClassAtom = 0;
+WNDCLASSEXA g_windowClass = {};
+char g_className[4 + 2 * sizeof(void*) + 1] = {};
+ATOM g_classAtom = 0;
 // Two threads creating the first windows at once register the class once.
-SpinLock g_ClassLock;
+SpinLock g_classLock;
 
 void FormatClassName() {
   static const char kHex[] = "0123456789ABCDEF";
-  const UINT_PTR address = reinterpret_cast<UINT_PTR>(&g_WindowClass);
-  char* out = g_szClassName;
+  const UINT_PTR address = reinterpret_cast<UINT_PTR>(&g_windowClass);
+  char* out = g_className;
   *out++ = 'A';
   *out++ = 'T';
   *out++ = 'L';
@@ -31,18 +31,18 @@ void FormatClassName() {
 
 // Registers the class on the first creation in this process.
 ATOM RegisterWindowClassOnce(WNDPROC window_proc) {
-  ScopedLock hold(g_ClassLock);
-  if (g_ClassAtom != 0) return g_ClassAtom;
+  ScopedLock hold(g_classLock);
+  if (g_classAtom != 0) return g_classAtom;
   FormatClassName();
-  g_WindowClass.cbSize = sizeof(g_WindowClass);
-  g_WindowClass.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
-  g_WindowClass.lpfnWndProc = window_proc;
-  g_WindowClass.hInstance = ModuleInstance;
-  g_WindowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-  g_WindowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-  g_WindowClass.lpszClassName = g_szClassName;
-  g_ClassAtom = RegisterClassExA(&g_WindowClass);
-  return g_ClassAtom;
+  g_windowClass.cbSize = sizeof(g_windowClass);
+  g_windowClass.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
+  g_windowClass.lpfnWndProc = window_proc;
+  g_windowClass.hInstance = ModuleInstance;
+  g_windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+  g_windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+  g_windowClass.lpszClassName = g_className;
+  g_classAtom = RegisterClassExA(&g_windowClass);
+  return g_classAtom;
 }
 
 }  // namespace
@@ -122,9 +122,9 @@ void PluginWindow::DestroyOnItsThread() {
 }
 
 void PluginWindow::UnregisterWindowClass() {
-  ScopedLock hold(g_ClassLock);
-  if (g_ClassAtom == 0) return;
-  if (UnregisterClassA(MAKEINTATOM(g_ClassAtom), ModuleInstance)) g_ClassAtom = 0;
+  ScopedLock hold(g_classLock);
+  if (g_classAtom == 0) return;
+  if (UnregisterClassA(MAKEINTATOM(g_classAtom), ModuleInstance)) g_classAtom = 0;
 }
 
 LRESULT CALLBACK PluginWindow::WindowProc(HWND hWnd, UINT message, WPARAM wParam,

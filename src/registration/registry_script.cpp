@@ -73,7 +73,7 @@ using ScopedStoreKey = UniqueHandle<StoreKeyTraits>;
 
 }  // namespace
 
-RegistryScript::RegistryScript(RegistryKeyStore* store) : m_pStore(store) { m_szToken[0] = '\0'; }
+RegistryScript::RegistryScript(RegistryKeyStore* store) : m_store(store) { m_token[0] = '\0'; }
 
 ScriptResult RegistryScript::AddReplacement(const char* name, const char* value) {
   if (m_replacements.size() == kMaxReplacements) return kScriptOutOfMemory;
@@ -90,7 +90,7 @@ const std::vector<char>* RegistryScript::FindReplacement(const char* name) const
 }
 
 size_t RegistryScript::CharLength(const char* at) const {
-  return m_pStore->IsLeadByte(static_cast<unsigned char>(*at)) && at[1] != '\0' ? 2 : 1;
+  return m_store->IsLeadByte(static_cast<unsigned char>(*at)) && at[1] != '\0' ? 2 : 1;
 }
 
 // Into `text`, zero-terminated. It starts with room for twice the script and
@@ -126,55 +126,55 @@ ScriptResult RegistryScript::ReplacePlaceholders(const char* script, std::vector
 }
 
 void RegistryScript::SkipWhiteSpace() {
-  while (IsWhiteSpace(*m_pPos)) ++m_pPos;
+  while (IsWhiteSpace(*m_pos)) ++m_pos;
 }
 
 bool RegistryScript::AppendToToken(size_t* length) {
-  size_t char_length = CharLength(m_pPos);
+  size_t char_length = CharLength(m_pos);
   if (*length + char_length > kMaxToken) return false;
-  std::memcpy(m_szToken + *length, m_pPos, char_length);
+  std::memcpy(m_token + *length, m_pos, char_length);
   *length += char_length;
-  m_pPos += char_length;
+  m_pos += char_length;
   return true;
 }
 
 ScriptResult RegistryScript::NextToken() {
   SkipWhiteSpace();
-  if (*m_pPos == '\0') return kScriptSyntaxError;  // the text ends where a token belongs
+  if (*m_pos == '\0') return kScriptSyntaxError;  // the text ends where a token belongs
   size_t length = 0;
-  if (*m_pPos == '\'') {
-    ++m_pPos;
+  if (*m_pos == '\'') {
+    ++m_pos;
     for (;;) {
-      if (*m_pPos == '\0') return kScriptSyntaxError;
-      if (*m_pPos == '\'') {
-        if (m_pPos[1] != '\'') {
-          ++m_pPos;
+      if (*m_pos == '\0') return kScriptSyntaxError;
+      if (*m_pos == '\'') {
+        if (m_pos[1] != '\'') {
+          ++m_pos;
           break;
         }
-        ++m_pPos;  // a doubled quote stands for one
+        ++m_pos;  // a doubled quote stands for one
       }
       if (!AppendToToken(&length)) return kScriptSyntaxError;
     }
   } else {
-    while (*m_pPos != '\0' && !IsWhiteSpace(*m_pPos)) {
+    while (*m_pos != '\0' && !IsWhiteSpace(*m_pos)) {
       if (!AppendToToken(&length)) return kScriptSyntaxError;
     }
   }
-  m_szToken[length] = '\0';
+  m_token[length] = '\0';
   return kScriptOk;
 }
 
-bool RegistryScript::TokenIs(const char* text) const { return EqualsNoCase(m_szToken, text); }
+bool RegistryScript::TokenIs(const char* text) const { return EqualsNoCase(m_token, text); }
 
 ScriptResult RegistryScript::Run(const char* script, bool do_register) {
   std::vector<char> replaced;
   ScriptResult result = ReplacePlaceholders(script, &replaced);
   if (ScriptFailed(result)) return result;
 
-  m_pPos = replaced.data();
+  m_pos = replaced.data();
   for (;;) {
     SkipWhiteSpace();
-    if (*m_pPos == '\0') break;
+    if (*m_pos == '\0') break;
     result = NextToken();
     if (ScriptFailed(result)) break;
     const RootName* root = nullptr;
@@ -184,23 +184,23 @@ ScriptResult RegistryScript::Run(const char* script, bool do_register) {
         break;
       }
     }
-    if (root == nullptr || ScriptFailed(NextToken()) || m_szToken[0] != '{') {
+    if (root == nullptr || ScriptFailed(NextToken()) || m_token[0] != '{') {
       result = kScriptSyntaxError;
       break;
     }
-    const char* block = m_pPos;
-    Key root_key = m_pStore->RootKey(root->root);
+    const char* block = m_pos;
+    Key root_key = m_store->RootKey(root->root);
     result = RunBody(root_key, do_register ? Pass::kRegister : Pass::kUnregister, 1);
     if (ScriptFailed(result)) {
       if (do_register) {
         // Roll the failing block back; blocks before it stay written.
-        m_pPos = block;
+        m_pos = block;
         RunBody(root_key, Pass::kUnregister, 1);
       }
       break;
     }
   }
-  m_pPos = nullptr;
+  m_pos = nullptr;
   return result;
 }
 
@@ -214,7 +214,7 @@ ScriptResult RegistryScript::RunBody(Key parent, Pass pass, int depth) {
   return result;
 }
 
-// Leaves the token that follows the item in m_szToken.
+// Leaves the token that follows the item in m_token.
 ScriptResult RegistryScript::RunItem(Key parent, Pass pass, int depth) {
   // A body belongs after a key; one anywhere else (after a value or a
   // Delete item) is refused rather than applied to some other key.
@@ -231,12 +231,12 @@ ScriptResult RegistryScript::RunItem(Key parent, Pass pass, int depth) {
 
   // A key name is one path component. An empty one would name the parent
   // itself, and ForceRemove would then empty the parent.
-  if (m_szToken[0] == '\0') return kScriptSyntaxError;
-  for (const char* at = m_szToken; *at != '\0'; at += CharLength(at)) {
+  if (m_token[0] == '\0') return kScriptSyntaxError;
+  for (const char* at = m_token; *at != '\0'; at += CharLength(at)) {
     if (*at == '\\') return kScriptSyntaxError;
   }
   char name[kMaxToken + 2];
-  std::strcpy(name, m_szToken);
+  std::strcpy(name, m_token);
 
   switch (pass) {
     case Pass::kRegister:
@@ -253,13 +253,13 @@ ScriptResult RegistryScript::RunValueItem(Key parent, Pass pass) {
   ScriptResult result = NextToken();
   if (ScriptFailed(result)) return result;
   char name[kMaxToken + 2];
-  std::strcpy(name, m_szToken);
+  std::strcpy(name, m_token);
   result = NextToken();
   if (ScriptFailed(result)) return result;
   if (!TokenIs("=")) return kScriptSyntaxError;
   result = ReadAssignment(parent, name, pass);
   if (ScriptFailed(result)) return result;
-  if (pass == Pass::kUnregister) m_pStore->DeleteValue(parent, name);
+  if (pass == Pass::kUnregister) m_store->DeleteValue(parent, name);
   return NextToken();
 }
 
@@ -268,29 +268,29 @@ ScriptResult RegistryScript::RunValueItem(Key parent, Pass pass) {
 ScriptResult RegistryScript::ReadAssignment(Key key, const char* value_name, Pass pass) {
   ScriptResult result = NextToken();
   if (ScriptFailed(result)) return result;
-  char type = FoldCase(m_szToken[0]);
-  if (m_szToken[1] != '\0' || (type != 'S' && type != 'D' && type != 'B')) {
+  char type = FoldCase(m_token[0]);
+  if (m_token[1] != '\0' || (type != 'S' && type != 'D' && type != 'B')) {
     return kScriptSyntaxError;
   }
   result = NextToken();
   if (ScriptFailed(result) || pass != Pass::kRegister) return result;
 
   if (type == 'S') {
-    m_pStore->SetValue(key, value_name, kScriptString, m_szToken,
-                       static_cast<uint32_t>(std::strlen(m_szToken) + 1));
+    m_store->SetValue(key, value_name, kScriptString, m_token,
+                       static_cast<uint32_t>(std::strlen(m_token) + 1));
   } else if (type == 'D') {
-    uint32_t number = m_pStore->ParseDword(m_szToken);
-    m_pStore->SetValue(key, value_name, kScriptDword, &number, sizeof(number));
+    uint32_t number = m_store->ParseDword(m_token);
+    m_store->SetValue(key, value_name, kScriptDword, &number, sizeof(number));
   } else {
-    size_t length = std::strlen(m_szToken);
+    size_t length = std::strlen(m_token);
     if (length % 2 != 0) return kScriptFail;
     // Pairs of hex digits, high half first, packed in place.
-    unsigned char* bytes = reinterpret_cast<unsigned char*>(m_szToken);
+    unsigned char* bytes = reinterpret_cast<unsigned char*>(m_token);
     for (size_t i = 0; i < length / 2; ++i) {
-      bytes[i] = static_cast<unsigned char>(HexDigit(m_szToken[2 * i]) << 4 |
-                                            HexDigit(m_szToken[2 * i + 1]));
+      bytes[i] = static_cast<unsigned char>(HexDigit(m_token[2 * i]) << 4 |
+                                            HexDigit(m_token[2 * i + 1]));
     }
-    m_pStore->SetValue(key, value_name, kScriptBinary, bytes, static_cast<uint32_t>(length / 2));
+    m_store->SetValue(key, value_name, kScriptBinary, bytes, static_cast<uint32_t>(length / 2));
   }
   return kScriptOk;
 }
@@ -312,18 +312,18 @@ ScriptResult RegistryScript::SkipKeyRest(bool has_body, int depth) {
 
 ScriptResult RegistryScript::RegisterKeyItem(Key parent, const char* name, bool delete_first,
                                              bool delete_only, int depth) {
-  if (delete_first && !IsKeptName(name)) m_pStore->DeleteSubTree(parent, name);
+  if (delete_first && !IsKeptName(name)) m_store->DeleteSubTree(parent, name);
   if (delete_only) return SkipKeyRest(false, depth);
 
   // A key the user may only read is used as it is: its values are then not
   // stored, and its missing sub-keys fail the run.
   Key opened = nullptr;
-  if (m_pStore->OpenKey(parent, name, RegistryKeyStore::Access::kAll, &opened) != 0 &&
-      m_pStore->OpenKey(parent, name, RegistryKeyStore::Access::kRead, &opened) != 0 &&
-      m_pStore->CreateKey(parent, name, &opened) != 0) {
+  if (m_store->OpenKey(parent, name, RegistryKeyStore::Access::kAll, &opened) != 0 &&
+      m_store->OpenKey(parent, name, RegistryKeyStore::Access::kRead, &opened) != 0 &&
+      m_store->CreateKey(parent, name, &opened) != 0) {
     return kScriptSyntaxError;
   }
-  ScopedStoreKey key(opened, StoreKeyTraits{m_pStore});
+  ScopedStoreKey key(opened, StoreKeyTraits{m_store});
   ScriptResult result = NextToken();
   if (!ScriptFailed(result) && TokenIs("=")) {
     result = ReadAssignment(key.Get(), nullptr, Pass::kRegister);
@@ -341,12 +341,12 @@ ScriptResult RegistryScript::UnregisterKeyItem(Key parent, const char* name, boo
   // Opened for removing the values it holds; a key the user may only read is
   // still walked, and keeps what it holds.
   Key opened = nullptr;
-  if (m_pStore->OpenKey(parent, name, RegistryKeyStore::Access::kReadWrite, &opened) != 0 &&
-      m_pStore->OpenKey(parent, name, RegistryKeyStore::Access::kRead, &opened) != 0) {
+  if (m_store->OpenKey(parent, name, RegistryKeyStore::Access::kReadWrite, &opened) != 0 &&
+      m_store->OpenKey(parent, name, RegistryKeyStore::Access::kRead, &opened) != 0) {
     // Already gone: nothing below it is touched.
     return SkipKeyRest(has_body, depth);
   }
-  ScopedStoreKey key(opened, StoreKeyTraits{m_pStore});
+  ScopedStoreKey key(opened, StoreKeyTraits{m_store});
   ScriptResult result = NextToken();
   if (!ScriptFailed(result) && TokenIs("=")) {
     result = ReadAssignment(nullptr, nullptr, Pass::kSkip);
@@ -360,8 +360,8 @@ ScriptResult RegistryScript::UnregisterKeyItem(Key parent, const char* name, boo
 
   // A key that still holds sub-keys (someone else's, or protected ones)
   // stays with all it holds; deleting takes its values with it.
-  if (protect || m_pStore->HasSubKeys(key.Get())) return kScriptOk;
-  if (m_pStore->CloseKey(key.Release()) != 0) return kScriptSyntaxError;
-  m_pStore->DeleteKey(parent, name);
+  if (protect || m_store->HasSubKeys(key.Get())) return kScriptOk;
+  if (m_store->CloseKey(key.Release()) != 0) return kScriptSyntaxError;
+  m_store->DeleteKey(parent, name);
   return kScriptOk;
 }

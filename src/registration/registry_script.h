@@ -124,8 +124,8 @@ class RegistryScript {
   ScriptResult SkipKeyRest(bool has_body, int depth);
   ScriptResult ReadAssignment(RegistryKeyStore::Key key, const char* value_name, Pass pass);
 
-  RegistryKeyStore* m_pStore;
+  RegistryKeyStore* m_store;
   std::vector<Replacement> m_replacements;
-  const char* m_pPos = nullptr;
-  char m_szToken[kMaxToken + 2];
+  const char* m_pos = nullptr;
+  char m_token[kMaxToken + 2];
 };

@@ -7,13 +7,9 @@
 
 #include <cstddef>
 
-class RegKeyHandle;
+#include "settings/option_flags.h"
 
-// The option flags shared by the three exports; other bits are ignored.
-inline constexpr DWORD OPTION_SETTINGS_PRESENT = 0x1;  // only reported
-inline constexpr DWORD OPTION_OFFICE_MENU = 0x2;
-inline constexpr DWORD OPTION_BROWSER_BUTTON = 0x4;
-inline constexpr DWORD OPTION_RIGHT_CLICK = 0x8;
+class RegKeyHandle;
 
 // How one stored settings value reads, and what switching it writes.
 enum class StoredMatch { kMissing, kText, kOtherText };

@@ -14,7 +14,7 @@
 namespace {
 
 // The installer's value, kept for the life of the process; nothing reads it.
-DWORD g_dwInstallerHandle = 0;
+DWORD g_installerHandle = 0;
 
 void DeleteSettingsKey() { UnRegisterKey(kSettingsParent, kSettingsSection); }
 
@@ -48,7 +48,7 @@ HRESULT RegisterServerFlow() {
     return 1;
   }
   AddShortcut();
-  HRESULT status = g_ServerModule.RegisterServer(TRUE);
+  HRESULT status = g_serverModule.RegisterServer(TRUE);
   AddIEToolBar();
   AddOfficeMenu();
   AddRightClick();
@@ -64,15 +64,15 @@ HRESULT UnregisterServerFlow() {
   RemoveIEToolBar();
   FreeResourceModule();
   g_TraceLog.Write("DllUnregisterServer() end");
-  return g_ServerModule.UnregisterServer(FALSE);
+  return g_serverModule.UnregisterServer(FALSE);
 }
 
 UINT SetupFlow(DWORD installer_handle) {
   g_TraceLog.Write("TapvoSetup()");
-  g_dwInstallerHandle = installer_handle;
+  g_installerHandle = installer_handle;
   LoadResourceModule();
   DeleteSettingsKey();
-  g_ServerModule.RegisterServer(TRUE);
+  g_serverModule.RegisterServer(TRUE);
   const int imported = ImportCookieSettings();
   const bool integrate = CookieFileExists();
   if (imported) {
@@ -111,7 +111,7 @@ UINT UninstallFlow() {
   RemoveRightClick();
   FreeResourceModule();
   DeleteSettingsKey();
-  g_ServerModule.UnregisterServer(FALSE);
+  g_serverModule.UnregisterServer(FALSE);
   g_TraceLog.Write("TapvoUninstall() end");
   return kSetupSucceeded;
 }

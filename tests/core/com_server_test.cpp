@@ -57,7 +57,7 @@ class ComServerTest : public ::testing::Test {
     ASSERT_NE(can_unload_now_, nullptr);
   }
   void TearDown() override {
-    g_ServerModule.Term();
+    g_serverModule.Term();
     ModuleInstance = nullptr;
     module_.Reset();
     Clean();
@@ -197,8 +197,8 @@ TEST_F(ComServerTest, AggregatedInstanceForwardsToItsOuterObject) {
 // this program for the copy of the module.
 TEST_F(ComServerTest, RegistersTheClassAndTheTypeLibraryWithItsFallbacks) {
   ModuleInstance = module_.Get();
-  g_ServerModule.Init(g_ClassTable, module_.Get());
-  ASSERT_EQ(g_ServerModule.RegisterServer(TRUE), S_OK);
+  g_serverModule.Init(g_classTable, module_.Get());
+  ASSERT_EQ(g_serverModule.RegisterServer(TRUE), S_OK);
   EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, kClassKey));
   // The key names the library's identifier, version 1.0 and language 0x409.
   EXPECT_EQ(ReadStringValue(HKEY_CLASSES_ROOT, kTypeLibFile, ""), folder_.File("Korvat.dll"));
@@ -214,11 +214,11 @@ TEST_F(ComServerTest, RegistersTheClassAndTheTypeLibraryWithItsFallbacks) {
   }
 
   // Every caller leaves the type library registered.
-  EXPECT_EQ(g_ServerModule.UnregisterServer(FALSE), S_OK);
+  EXPECT_EQ(g_serverModule.UnregisterServer(FALSE), S_OK);
   EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kClassKey));
   EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "Korvat.KorvatExec"));
   EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, kTypeLibFile));
-  EXPECT_EQ(g_ServerModule.UnregisterServer(TRUE), S_OK);
+  EXPECT_EQ(g_serverModule.UnregisterServer(TRUE), S_OK);
   EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kTypeLibFile));
 
   // A module without registry scripts or a type library: a failing script
@@ -227,13 +227,13 @@ TEST_F(ComServerTest, RegistersTheClassAndTheTypeLibraryWithItsFallbacks) {
   ScopedLibrary other(LoadLibraryA(folder_.File("Other.dll").c_str()));
   ASSERT_TRUE(other);
   ModuleInstance = other.Get();
-  EXPECT_EQ(g_ServerModule.RegisterServer(TRUE), HRESULT_FROM_WIN32(ERROR_RESOURCE_TYPE_NOT_FOUND));
+  EXPECT_EQ(g_serverModule.RegisterServer(TRUE), HRESULT_FROM_WIN32(ERROR_RESOURCE_TYPE_NOT_FOUND));
   EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kTypeLibKey));
 
   ModuleInstance = module_.Get();
-  g_ServerModule.m_hInstTypeLib = other.Get();
+  g_serverModule.m_typeLibModule = other.Get();
   ASSERT_TRUE(CopyFileA(BinFile("Korvat.tlb").c_str(), folder_.File("Other.tlb").c_str(), FALSE));
-  ASSERT_EQ(g_ServerModule.RegisterServer(TRUE), S_OK);
+  ASSERT_EQ(g_serverModule.RegisterServer(TRUE), S_OK);
   EXPECT_EQ(ReadStringValue(HKEY_CLASSES_ROOT, kTypeLibFile, ""), folder_.File("Other.tlb"));
 }
 

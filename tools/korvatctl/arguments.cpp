@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "settings/option_flags.h"
+
 namespace {
 
 struct FlagName {
@@ -12,10 +14,10 @@ struct FlagName {
 
 // In the order of their bits.
 constexpr FlagName kFlagNames[] = {
-    {kFlagSettingsPresent, "settings-present"},
-    {kFlagOfficeMenu, "office-menu"},
-    {kFlagBrowserButton, "browser-button"},
-    {kFlagRightClick, "right-click"},
+    {OPTION_SETTINGS_PRESENT, "settings-present"},
+    {OPTION_OFFICE_MENU, "office-menu"},
+    {OPTION_BROWSER_BUTTON, "browser-button"},
+    {OPTION_RIGHT_CLICK, "right-click"},
 };
 
 struct OptionName {

@@ -21,12 +21,6 @@ enum VerbOption : unsigned {
   kOptionJson = 1u << 3,            // --json
 };
 
-// The option flags as the module's option functions take and report them.
-inline constexpr uint32_t kFlagSettingsPresent = 0x1;  // only reported
-inline constexpr uint32_t kFlagOfficeMenu = 0x2;
-inline constexpr uint32_t kFlagBrowserButton = 0x4;
-inline constexpr uint32_t kFlagRightClick = 0x8;
-
 struct Invocation;
 using VerbHandler = int (*)(const Invocation&);
 

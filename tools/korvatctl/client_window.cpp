@@ -29,19 +29,19 @@ void PrintPage(const COPYDATASTRUCT* data) {
 }  // namespace
 
 ClientWindow::~ClientWindow() {
-  if (m_hThread) {
+  if (m_thread) {
     if (m_hWnd != nullptr) PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
-    WaitForSingleObject(m_hThread.Get(), INFINITE);
+    WaitForSingleObject(m_thread.Get(), INFINITE);
     UnregisterClassA(kClientFrameClass, GetModuleHandleA(nullptr));
   }
 }
 
 bool ClientWindow::Start() {
-  m_hReady.Reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-  if (!m_hReady) return false;
-  m_hThread.Reset(CreateThread(nullptr, 0, Run, this, 0, nullptr));
-  if (!m_hThread) return false;
-  HANDLE waits[] = {m_hReady.Get(), m_hThread.Get()};
+  m_ready.Reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+  if (!m_ready) return false;
+  m_thread.Reset(CreateThread(nullptr, 0, Run, this, 0, nullptr));
+  if (!m_thread) return false;
+  HANDLE waits[] = {m_ready.Get(), m_thread.Get()};
   WaitForMultipleObjects(2, waits, FALSE, kStartTimeoutMs);
   return m_hWnd != nullptr;
 }
@@ -57,7 +57,7 @@ DWORD WINAPI ClientWindow::Run(void* self) {
         CreateWindowExA(0, kClientFrameClass, "Tapvo Meeting", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,
                         nullptr, nullptr, window_class.hInstance, nullptr);
   }
-  SetEvent(client->m_hReady.Get());
+  SetEvent(client->m_ready.Get());
   if (client->m_hWnd == nullptr) return 1;
   MSG message;
   while (GetMessageA(&message, nullptr, 0, 0) > 0) DispatchMessageA(&message);

@@ -37,27 +37,27 @@ BOOL CALLBACK CollectText(HWND child, LPARAM text) {
 }  // namespace
 
 DialogWatch::DialogWatch()
-    : m_dwOwnerThread(GetCurrentThreadId()),
-      m_hStop(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
-  if (m_hStop) m_hThread.Reset(CreateThread(nullptr, 0, Run, this, 0, nullptr));
+    : m_ownerThread(GetCurrentThreadId()),
+      m_stop(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
+  if (m_stop) m_thread.Reset(CreateThread(nullptr, 0, Run, this, 0, nullptr));
 }
 
 DialogWatch::~DialogWatch() {
-  if (m_hThread) {
-    SetEvent(m_hStop.Get());
-    WaitForSingleObject(m_hThread.Get(), INFINITE);
+  if (m_thread) {
+    SetEvent(m_stop.Get());
+    WaitForSingleObject(m_thread.Get(), INFINITE);
   }
 }
 
 DWORD WINAPI DialogWatch::Run(void* self) {
   DialogWatch* watch = static_cast<DialogWatch*>(self);
-  while (WaitForSingleObject(watch->m_hStop.Get(), kPollMs) == WAIT_TIMEOUT) watch->CloseDialogs();
+  while (WaitForSingleObject(watch->m_stop.Get(), kPollMs) == WAIT_TIMEOUT) watch->CloseDialogs();
   return 0;
 }
 
 void DialogWatch::CloseDialogs() {
   std::vector<HWND> dialogs;
-  EnumThreadWindows(m_dwOwnerThread, CollectDialog, reinterpret_cast<LPARAM>(&dialogs));
+  EnumThreadWindows(m_ownerThread, CollectDialog, reinterpret_cast<LPARAM>(&dialogs));
   for (HWND dialog : dialogs) {
     if (std::find(m_closed.begin(), m_closed.end(), dialog) != m_closed.end()) continue;
     char caption[512] = {};

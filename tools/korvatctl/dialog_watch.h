@@ -22,8 +22,8 @@ class DialogWatch {
   static DWORD WINAPI Run(void* self);
   void CloseDialogs();
 
-  DWORD m_dwOwnerThread;
-  ScopedHandle m_hStop;
-  ScopedHandle m_hThread;
+  DWORD m_ownerThread;
+  ScopedHandle m_stop;
+  ScopedHandle m_thread;
   std::vector<HWND> m_closed;
 };

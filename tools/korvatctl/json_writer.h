@@ -38,21 +38,21 @@ class JsonWriter {
   }
   JsonWriter& Close(char bracket) {
     m_text += bracket;
-    m_bNeedComma = true;
+    m_needComma = true;
     return *this;
   }
   JsonWriter& Value(const std::string& json) {
     Separate();
     m_text += json;
-    m_bNeedComma = true;
+    m_needComma = true;
     return *this;
   }
   // A comma before a value or a key when a value came before it at this level.
   void Separate() {
-    if (m_bNeedComma) m_text += ',';
-    m_bNeedComma = false;
+    if (m_needComma) m_text += ',';
+    m_needComma = false;
   }
 
   std::string m_text;
-  bool m_bNeedComma = false;
+  bool m_needComma = false;
 };

@@ -8,13 +8,6 @@
 #include "platform/proc_address.h"
 #include "platform/scoped_handle.h"
 #include "results.h"
-#include "settings/option_functions.h"
-
-static_assert(kFlagSettingsPresent == OPTION_SETTINGS_PRESENT &&
-                  kFlagOfficeMenu == OPTION_OFFICE_MENU &&
-                  kFlagBrowserButton == OPTION_BROWSER_BUTTON &&
-                  kFlagRightClick == OPTION_RIGHT_CLICK,
-              "korvatctl names the module's option flags");
 
 namespace {
 

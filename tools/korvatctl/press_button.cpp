@@ -47,27 +47,27 @@ class LogonStateOverride {
       return;
     }
     DWORD size = 0;
-    if (RegQueryValueExA(key.Get(), kLogonState, nullptr, &m_dwOldType, nullptr, &size) ==
+    if (RegQueryValueExA(key.Get(), kLogonState, nullptr, &m_oldType, nullptr, &size) ==
         ERROR_SUCCESS) {
       m_old.resize(size + 1);  // never empty, so that data() points somewhere
-      m_bHadValue = RegQueryValueExA(key.Get(), kLogonState, nullptr, &m_dwOldType, m_old.data(),
+      m_hadValue = RegQueryValueExA(key.Get(), kLogonState, nullptr, &m_oldType, m_old.data(),
                                      &size) == ERROR_SUCCESS;
       m_old.resize(size);
       // A value that cannot be read back is left alone.
-      if (!m_bHadValue) return;
+      if (!m_hadValue) return;
     }
     const DWORD logged_on = 1;
-    m_bSet = RegSetValueExA(key.Get(), kLogonState, 0, REG_DWORD,
+    m_set = RegSetValueExA(key.Get(), kLogonState, 0, REG_DWORD,
                             reinterpret_cast<const BYTE*>(&logged_on),
                             sizeof(logged_on)) == ERROR_SUCCESS;
   }
 
   ~LogonStateOverride() {
     ScopedRegKey key;
-    if (m_bSet &&
+    if (m_set &&
         RegOpenKeyExA(HKEY_CURRENT_USER, kLogonKey, 0, KEY_WRITE, key.Put()) == ERROR_SUCCESS) {
-      if (m_bHadValue) {
-        RegSetValueExA(key.Get(), kLogonState, 0, m_dwOldType, m_old.data(),
+      if (m_hadValue) {
+        RegSetValueExA(key.Get(), kLogonState, 0, m_oldType, m_old.data(),
                        static_cast<DWORD>(m_old.size()));
       } else {
         RegDeleteValueA(key.Get(), kLogonState);
@@ -81,7 +81,7 @@ class LogonStateOverride {
   LogonStateOverride(const LogonStateOverride&) = delete;
   LogonStateOverride& operator=(const LogonStateOverride&) = delete;
 
-  bool set() const { return m_bSet; }
+  bool set() const { return m_set; }
 
  private:
   static bool KeyExists(const char* path) {
@@ -90,10 +90,10 @@ class LogonStateOverride {
   }
 
   std::vector<bool> m_existed;
-  bool m_bHadValue = false;
-  DWORD m_dwOldType = REG_NONE;
+  bool m_hadValue = false;
+  DWORD m_oldType = REG_NONE;
   std::vector<BYTE> m_old;
-  bool m_bSet = false;
+  bool m_set = false;
 };
 
 }  // namespace
