@@ -31,6 +31,9 @@
 #include "platform/scoped_handle.h"
 #include "toolbar/browser_site_double.h"
 
+// The benchmarks use the module's names as its own code does.
+using namespace korvat;
+
 using namespace korvat_bench;
 using namespace korvat_test;
 

@@ -20,6 +20,9 @@
 #include "settings/cookie_import.h"
 #include "settings/settings_key.h"
 
+// The benchmarks use the module's names as its own code does.
+using namespace korvat;
+
 namespace {
 
 constexpr int kFiles = 5000;

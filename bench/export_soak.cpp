@@ -33,6 +33,9 @@
 #include "platform/scoped_handle.h"
 #include "settings/option_flags.h"
 
+// The benchmarks use the module's names as its own code does.
+using namespace korvat;
+
 using namespace korvat_test;
 
 namespace {

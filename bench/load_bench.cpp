@@ -16,6 +16,9 @@
 #include "harness/test_support.h"
 #include "platform/scoped_handle.h"
 
+// The benchmarks use the module's names as its own code does.
+using namespace korvat;
+
 using namespace korvat_bench;
 using korvat_test::TempFolder;
 

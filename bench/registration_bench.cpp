@@ -36,6 +36,9 @@
 #include "platform/proc_address.h"
 #include "platform/scoped_handle.h"
 
+// The benchmarks use the module's names as its own code does.
+using namespace korvat;
+
 using namespace korvat_bench;
 using namespace korvat_test;
 

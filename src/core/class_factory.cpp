@@ -4,6 +4,8 @@
 
 #include "core/interface_table.h"
 
+namespace korvat {
+
 namespace {
 
 constexpr InterfaceEntry kClassFactoryInterfaces[] = {
@@ -65,3 +67,5 @@ HRESULT ClassFactory::LockServer(BOOL lock) {
   }
   return S_OK;
 }
+
+}  // namespace korvat

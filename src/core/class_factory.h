@@ -9,6 +9,8 @@
 #include "core/server_module.h"
 #include "platform/scoped_lock.h"
 
+namespace korvat {
+
 class ClassFactory final : public IClassFactory {
  public:
   // The class-object creator of the class table: a new ClassFactory for
@@ -33,3 +35,5 @@ class ClassFactory final : public IClassFactory {
   InstanceCreator m_createInstance;
   CriticalSection m_cs;
 };
+
+}  // namespace korvat

@@ -12,6 +12,8 @@
 
 #include "core/server_module.h"
 
+namespace korvat {
+
 // Apartment-threaded: references are counted without interlocked operations.
 template <class T>
 class ComObject final : public T {
@@ -97,3 +99,5 @@ HRESULT CreateComInstance(IUnknown* outer, REFIID iid, void** object) {
   if (FAILED(result)) delete created;
   return result;
 }
+
+}  // namespace korvat

@@ -1,5 +1,7 @@
 #include "core/interface_table.h"
 
+namespace korvat {
+
 HRESULT QueryInterfaceFromTable(void* object, const InterfaceEntry* table, REFIID iid,
                                 void** out) {
   if (out == nullptr) return E_POINTER;
@@ -21,3 +23,5 @@ HRESULT QueryInterfaceFromTable(void* object, const InterfaceEntry* table, REFII
   *out = found;
   return S_OK;
 }
+
+}  // namespace korvat

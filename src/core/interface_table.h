@@ -7,6 +7,8 @@
 #include <windows.h>
 #include <unknwn.h>
 
+namespace korvat {
+
 struct InterfaceEntry {
   const IID* iid;
   IUnknown* (*cast)(void* object);
@@ -23,3 +25,5 @@ IUnknown* InterfaceOf(void* object) {
 // table has no such interface.
 HRESULT QueryInterfaceFromTable(void* object, const InterfaceEntry* table, REFIID iid,
                                 void** out);
+
+}  // namespace korvat

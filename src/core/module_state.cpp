@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+namespace korvat {
+
 HMODULE ModuleInstance = nullptr;
 UINT g_ZRNotifyMsg = 0;
 HWND g_hHostWnd = nullptr;
@@ -56,3 +58,5 @@ bool GetSiblingPath(const char* file_name, char* out, size_t out_size) {
   }
   return JoinPath(dir, file_name, out, out_size);
 }
+
+}  // namespace korvat

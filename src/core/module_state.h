@@ -7,6 +7,8 @@
 
 #include <cstddef>
 
+namespace korvat {
+
 // The DLL's own instance handle, recorded at process attach.
 extern HMODULE ModuleInstance;
 
@@ -54,3 +56,5 @@ bool JoinPath(const char* dir, const char* file_name, char* out, size_t out_size
 // for a module path of MAX_PATH characters or more: "\name" would name the
 // root of the current drive, so nothing is loaded or started then.
 bool GetSiblingPath(const char* file_name, char* out, size_t out_size);
+
+}  // namespace korvat

@@ -4,6 +4,8 @@
 
 #include "core/module_state.h"
 
+namespace korvat {
+
 HMODULE ResourceModule = nullptr;
 int ResourceModuleLoaded = 0;
 char ResourceModulePath[MAX_PATH] = {};
@@ -54,3 +56,5 @@ int LoadResourceString(UINT id, char* buffer, int size) {
   }
   return length;
 }
+
+}  // namespace korvat

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+namespace korvat {
+
 extern HMODULE ResourceModule;
 // 1 when ResourceModule is a separately loaded zrtpres.dll that must be freed.
 extern int ResourceModuleLoaded;
@@ -25,3 +27,5 @@ void FreeResourceModule();
 // Loads string `id` from ResourceModule into `buffer`, zeroed first; a
 // missing string leaves it empty. Returns the length of the text.
 int LoadResourceString(UINT id, char* buffer, int size);
+
+}  // namespace korvat

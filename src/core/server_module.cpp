@@ -2,6 +2,8 @@
 
 #include <cwchar>
 
+namespace korvat {
+
 ServerModule g_serverModule;
 
 void ServerModule::Init(ClassTableEntry* classes, HINSTANCE instance) {
@@ -113,3 +115,5 @@ HRESULT ServerModule::UnregisterTypeLibrary() {
   library->ReleaseTLibAttr(attributes);
   return result;
 }
+
+}  // namespace korvat

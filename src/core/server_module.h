@@ -8,6 +8,8 @@
 #include "platform/com_ptr.h"
 #include "platform/scoped_lock.h"
 
+namespace korvat {
+
 // Creates an object, aggregated when `outer` is given.
 using InstanceCreator = HRESULT (*)(IUnknown* outer, REFIID iid, void** object);
 // Creates the class object that serves an instance creator.
@@ -63,3 +65,5 @@ class ServerModule {
 };
 
 extern ServerModule g_serverModule;
+
+}  // namespace korvat

@@ -4,6 +4,8 @@
 #include "core/resource_module.h"
 #include "resources/resource_ids.h"
 
+namespace korvat {
+
 INT_PTR SetupNoticeDialog::DoModal(HWND owner) {
   // zrtpres.dll may carry its own version of the dialog; before any resource
   // module is loaded the module's own copy serves.
@@ -49,3 +51,5 @@ INT_PTR CALLBACK SetupNoticeDialog::DialogProc(HWND hDlg, UINT message, WPARAM w
       return FALSE;
   }
 }
+
+}  // namespace korvat

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+namespace korvat {
+
 class SetupNoticeDialog {
  public:
   SetupNoticeDialog() = default;
@@ -20,3 +22,5 @@ class SetupNoticeDialog {
 
   HWND m_hWnd = nullptr;
 };
+
+}  // namespace korvat

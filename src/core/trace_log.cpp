@@ -7,6 +7,8 @@
 #include "platform/ansi_text.h"
 #include "platform/reg_key_handle.h"
 
+namespace korvat {
+
 namespace {
 
 constexpr char kFirstRunRule[] =
@@ -154,3 +156,5 @@ int TraceLog::WriteBanner(int first_run) {
   }
   return 1;
 }
+
+}  // namespace korvat

@@ -10,6 +10,8 @@
 
 #include "platform/scoped_lock.h"
 
+namespace korvat {
+
 class TraceLog {
  public:
   TraceLog();
@@ -55,3 +57,5 @@ extern TraceLog g_TraceLog;
 
 // Registry location of the trace switch, under HKEY_CURRENT_USER.
 inline constexpr char kTraceSwitchKey[] = "Software\\Nuvix\\Config\\";
+
+}  // namespace korvat

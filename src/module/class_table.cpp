@@ -3,8 +3,12 @@
 #include "core/server_module.h"
 #include "toolbar/korvat_exec.h"
 
+namespace korvat {
+
 ClassTableEntry g_classTable[] = {
     {&CLSID_KorvatExec, &UpdateKorvatExecRegistry, &ClassFactory::CreateClassObject,
      &CreateKorvatExec, {}, nullptr, nullptr},
     {nullptr, nullptr, nullptr, nullptr, {}, nullptr, nullptr},
 };
+
+}  // namespace korvat

@@ -4,6 +4,10 @@
 
 #include "core/server_module.h"
 
+// The exports stay global, under the names their callers look up; the code
+// behind them lives in korvat.
+using namespace korvat;
+
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* object) {
   return g_serverModule.GetClassObject(clsid, iid, object);
 }

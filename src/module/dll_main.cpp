@@ -6,6 +6,10 @@
 #include "core/trace_log.h"
 #include "plugin/plugin_window.h"
 
+// DllMain stays global, where the loader looks for it; the module's state
+// lives in korvat.
+using namespace korvat;
+
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
   switch (reason) {
     case DLL_PROCESS_ATTACH:

@@ -4,6 +4,10 @@
 #include "core/trace_log.h"
 #include "setup/browser_windows.h"
 
+namespace korvat {
+
 TraceLog g_TraceLog;
 PointerList ReopenUrlList;
 PointerList PlacementList;
+
+}  // namespace korvat

@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <new>
 
+namespace korvat {
 namespace {
 
 // HeapAlloc answers null for no bytes on some systems; new never does.
@@ -41,6 +42,13 @@ void* AllocateOrEnd(std::size_t size) {
 }
 
 }  // namespace
+}  // namespace korvat
+
+// The operators and hooks replace the runtime's, so they stay global.
+using korvat::AllocateOrEnd;
+using korvat::EndProcess;
+using korvat::HeapAllocate;
+using korvat::HeapRelease;
 
 void* operator new(std::size_t size) { return AllocateOrEnd(size); }
 void* operator new[](std::size_t size) { return AllocateOrEnd(size); }

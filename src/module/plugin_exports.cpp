@@ -10,6 +10,10 @@
 #include "plugin/download_steps.h"
 #include "plugin/plugin_lifecycle.h"
 
+// The exports stay global, under the names their callers look up; the code
+// behind them lives in korvat.
+using namespace korvat;
+
 extern "C" {
 
 void* WINAPI ZRNewInstance(HWND hParent) {

@@ -3,6 +3,10 @@
 
 #include "setup/setup_flow.h"
 
+// The exports stay global, under the names their callers look up; the code
+// behind them lives in korvat.
+using namespace korvat;
+
 STDAPI DllRegisterServer() { return RegisterServerFlow(); }
 
 STDAPI DllUnregisterServer() { return UnregisterServerFlow(); }

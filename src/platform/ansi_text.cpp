@@ -1,5 +1,7 @@
 #include "platform/ansi_text.h"
 
+namespace korvat {
+
 size_t FitAnsiText(const char* text, size_t length, size_t size, LeadByteTest is_lead_byte) {
   if (size == 0) return 0;
   size_t kept = 0;
@@ -11,3 +13,5 @@ size_t FitAnsiText(const char* text, size_t length, size_t size, LeadByteTest is
   }
   return kept;
 }
+
+}  // namespace korvat

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstring>
 
+namespace korvat {
+
 // Copies at most `out_size` - 1 of the `length` bytes of `text` into `out`
 // and terminates it; nothing when `out_size` is 0.
 inline void CopyCut(char* out, size_t out_size, const char* text, size_t length) {
@@ -23,3 +25,5 @@ using LeadByteTest = bool (*)(unsigned char c);
 // fit, else the longest run of whole characters that does. A lead byte in the
 // last byte of the text counts as a character of its own.
 size_t FitAnsiText(const char* text, size_t length, size_t size, LeadByteTest is_lead_byte);
+
+}  // namespace korvat

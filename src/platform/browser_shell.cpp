@@ -10,6 +10,8 @@
 #include "platform/ansi_text.h"
 #include "platform/com_ptr.h"
 
+namespace korvat {
+
 namespace {
 
 // The classes that open a new browser window may live in any kind of server.
@@ -145,3 +147,5 @@ BrowserShell& CurrentBrowserShell() {
 }
 
 void SetBrowserShellForTesting(BrowserShell* shell) { g_testBrowserShell = shell; }
+
+}  // namespace korvat

@@ -8,6 +8,8 @@
 
 #include <memory>
 
+namespace korvat {
+
 // One browser window: an item of the shell's window collection that is a
 // browser, or a browser window opened afresh.
 class BrowserWindow {
@@ -50,3 +52,5 @@ class BrowserShell {
 BrowserShell& CurrentBrowserShell();
 // Puts `shell` in place of the platform's own; null restores it.
 void SetBrowserShellForTesting(BrowserShell* shell);
+
+}  // namespace korvat

@@ -7,6 +7,8 @@
 
 #include "platform/unique_handle.h"
 
+namespace korvat {
+
 template <typename T>
 struct ComReferenceTraits {
   using Handle = T*;
@@ -58,3 +60,5 @@ class ScopedCoInitialize : public UniqueHandle<CoInitializeTraits> {
 };
 
 using ScopedBstr = UniqueHandle<NullHandleTraits<BSTR, SysFreeString>>;
+
+}  // namespace korvat

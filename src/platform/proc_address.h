@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+namespace korvat {
+
 // The cast goes through void* so that the compiler accepts any signature the
 // caller names for the export.
 template <typename Fn>
@@ -16,3 +18,5 @@ Fn GetProcAs(HMODULE module, const char* name) {
   if (module == nullptr) return nullptr;
   return ProcAs<Fn>(GetProcAddress(module, name));
 }
+
+}  // namespace korvat

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace korvat {
+
 LONG RegKeyHandle::Replace(HKEY key) {
   LONG status = Close();
   Reset(key);
@@ -66,3 +68,5 @@ LONG RegKeyHandle::DeleteSubTree(const char* sub_key) {
   child.Close();
   return RegDeleteKeyA(Get(), sub_key);
 }
+
+}  // namespace korvat

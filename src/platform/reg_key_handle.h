@@ -8,6 +8,8 @@
 
 #include "platform/scoped_handle.h"
 
+namespace korvat {
+
 class RegKeyHandle : public ScopedRegKey {
  public:
   using UniqueHandle::UniqueHandle;
@@ -34,3 +36,5 @@ class RegKeyHandle : public ScopedRegKey {
   // Holds `key` in place of the held one; the status of closing that one.
   LONG Replace(HKEY key);
 };
+
+}  // namespace korvat

@@ -5,6 +5,8 @@
 
 #include "platform/unique_handle.h"
 
+namespace korvat {
+
 // Kernel calls answer failure with null or with INVALID_HANDLE_VALUE.
 template <auto Closer>
 struct KernelHandleTraits : NullHandleTraits<HANDLE, Closer> {
@@ -19,3 +21,5 @@ using ScopedFindHandle = UniqueHandle<KernelHandleTraits<FindClose>>;
 using ScopedLibrary = UniqueHandle<NullHandleTraits<HMODULE, FreeLibrary>>;
 // A bare registry key; RegKeyHandle adds the module's operations on one.
 using ScopedRegKey = UniqueHandle<NullHandleTraits<HKEY, RegCloseKey>>;
+
+}  // namespace korvat

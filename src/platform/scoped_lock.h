@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+namespace korvat {
+
 // A critical section, created with its owner and deleted with it.
 class CriticalSection {
  public:
@@ -30,3 +32,5 @@ class ScopedLock {
  private:
   Lock& m_lock;
 };
+
+}  // namespace korvat

@@ -9,6 +9,8 @@
 
 #include "platform/scoped_lock.h"
 
+namespace korvat {
+
 class SpinLock {
  public:
   constexpr SpinLock() = default;
@@ -23,3 +25,5 @@ class SpinLock {
  private:
   volatile LONG m_held = 0;
 };
+
+}  // namespace korvat

@@ -9,6 +9,8 @@
 // No Windows headers here: the native fuzz build uses it too.
 #pragma once
 
+namespace korvat {
+
 template <typename Traits>
 class UniqueHandle : private Traits {
  public:
@@ -63,3 +65,5 @@ struct NullHandleTraits {
   static bool IsValid(H handle) { return handle != nullptr; }
   static void Close(H handle) { Closer(handle); }
 };
+
+}  // namespace korvat

@@ -2,6 +2,8 @@
 
 #include "platform/proc_address.h"
 
+namespace korvat {
+
 ControlLoader::~ControlLoader() { Unload(); }
 
 int ControlLoader::Load(HWND parent, const char* path) {
@@ -34,3 +36,5 @@ void ControlLoader::Unload() {
   m_pfnDeleteInstance = nullptr;
   m_hModule.Reset();
 }
+
+}  // namespace korvat

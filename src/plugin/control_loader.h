@@ -6,6 +6,8 @@
 
 #include "platform/scoped_handle.h"
 
+namespace korvat {
+
 class ControlLoader {
  public:
   ControlLoader() = default;
@@ -34,3 +36,5 @@ class ControlLoader {
   FARPROC m_pfnNewInstance = nullptr;
   ZRDeleteInstanceFn m_pfnDeleteInstance = nullptr;
 };
+
+}  // namespace korvat

@@ -12,6 +12,8 @@
 #include "registration/registry_ops.h"
 #include "settings/settings_key.h"
 
+namespace korvat {
+
 namespace {
 
 // Shorter texts are placeholders of the host, not pages.
@@ -54,3 +56,5 @@ void AfterDownload() {
   RegisterControlModule();
   NotifyHost(kAfterDownloadDoneWParam, kAfterDownloadDoneLParam);
 }
+
+}  // namespace korvat

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace korvat {
+
 HandedOutSet g_liveInstances;
 HandedOutSet g_liveLoaders;
 
@@ -20,3 +22,5 @@ bool HandedOutSet::Remove(const void* value) {
   m_values.pop_back();
   return true;
 }
+
+}  // namespace korvat

@@ -10,6 +10,8 @@
 
 #include "platform/spin_lock.h"
 
+namespace korvat {
+
 class HandedOutSet {
  public:
   HandedOutSet() = default;
@@ -29,3 +31,5 @@ class HandedOutSet {
 // Instances from ZRNewInstance and loaders from InitControl.
 extern HandedOutSet g_liveInstances;
 extern HandedOutSet g_liveLoaders;
+
+}  // namespace korvat

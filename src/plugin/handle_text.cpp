@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+namespace korvat {
+
 intptr_t ParseHandleText(const char* text) {
   if (text == nullptr) return 0;
   char* end = nullptr;
@@ -14,3 +16,5 @@ intptr_t ParseHandleText(const char* text) {
   // No digits: no number. Out of range: the nearest end of the range.
   return end == text ? 0 : static_cast<intptr_t>(value);
 }
+
+}  // namespace korvat

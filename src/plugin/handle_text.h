@@ -6,5 +6,9 @@
 
 #include <cstdint>
 
+namespace korvat {
+
 // The value of `text`, or 0 when it is null or holds no number.
 intptr_t ParseHandleText(const char* text);
+
+}  // namespace korvat

@@ -2,6 +2,8 @@
 
 #include "core/module_state.h"
 
+namespace korvat {
+
 bool IsHostWindow(HWND window) { return IsWindow(window) != FALSE; }
 
 int NotifyHost(WPARAM wParam, LPARAM lParam) {
@@ -10,3 +12,5 @@ int NotifyHost(WPARAM wParam, LPARAM lParam) {
   if (IsHostWindow(g_hHostWnd)) SendMessageA(g_hHostWnd, g_ZRNotifyMsg, wParam, lParam);
   return 1;
 }
+
+}  // namespace korvat

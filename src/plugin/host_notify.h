@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+namespace korvat {
+
 // What the two notifying download steps send (wParam, lParam).
 inline constexpr WPARAM kPreDownloadDoneWParam = 0;
 inline constexpr LPARAM kPreDownloadDoneLParam = 1;
@@ -19,3 +21,5 @@ bool IsHostWindow(HWND window);
 // Returns 1 when a host value was known (the message goes only to a window),
 // 0 (nothing sent) before InitControl.
 int NotifyHost(WPARAM wParam, LPARAM lParam);
+
+}  // namespace korvat

@@ -9,6 +9,8 @@
 #include "plugin/host_notify.h"
 #include "plugin/plugin_window.h"
 
+namespace korvat {
+
 PluginWindow* NewPluginInstance(HWND parent) {
   g_hPluginParent = parent;
   auto* instance = new (std::nothrow) PluginWindow();
@@ -48,3 +50,5 @@ void ExitControlLoader(const char* loader_text) {
   loader->Unload();
   delete loader;
 }
+
+}  // namespace korvat

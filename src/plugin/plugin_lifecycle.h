@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+namespace korvat {
+
 class ControlLoader;
 class PluginWindow;
 
@@ -22,3 +24,5 @@ ControlLoader* InitControlLoader(const char* host_window_text);
 // Unloads and destroys the loader given as text; 0 and anything that is not
 // a live loader are ignored.
 void ExitControlLoader(const char* loader_text);
+
+}  // namespace korvat

@@ -4,6 +4,8 @@
 #include "core/resource_module.h"
 #include "platform/spin_lock.h"
 
+namespace korvat {
+
 namespace {
 
 // The class registration record. Its name is "ATL:" and the record's own
@@ -150,3 +152,5 @@ LRESULT CALLBACK PluginWindow::WindowProc(HWND hWnd, UINT message, WPARAM wParam
   if (self->ProcessWindowMessage(hWnd, message, wParam, lParam, result)) return result;
   return DefWindowProcA(hWnd, message, wParam, lParam);
 }
+
+}  // namespace korvat

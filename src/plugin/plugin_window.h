@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+namespace korvat {
+
 class PluginWindow {
  public:
   // Loads the resource module afresh for the life of the instance.
@@ -51,3 +53,5 @@ class PluginWindow {
   HWND m_hParent = nullptr;
   RECT m_rcParent = {};
 };
+
+}  // namespace korvat

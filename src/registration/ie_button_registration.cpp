@@ -8,6 +8,8 @@
 #include "registration/registry_ops.h"
 #include "resources/resource_ids.h"
 
+namespace korvat {
+
 namespace {
 
 constexpr char kButtonKey[] =
@@ -95,3 +97,5 @@ void SetUserIEButton(int install, const char* folder, const char* module_path) {
     RemoveUserKeys(kRemoval, KeyTableFields());
   }
 }
+
+}  // namespace korvat

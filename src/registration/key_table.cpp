@@ -5,6 +5,8 @@
 #include "platform/reg_key_handle.h"
 #include "registration/registry_ops.h"
 
+namespace korvat {
+
 namespace {
 
 // Expanded key paths, names and data: a module path of at most 259
@@ -114,3 +116,5 @@ void RemoveUserKeys(const KeyRemovalRow* rows, size_t count, const KeyTableField
     UnRegisterUserKey(parent_key, section_key);
   }
 }
+
+}  // namespace korvat

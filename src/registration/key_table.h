@@ -9,6 +9,8 @@
 
 #include <cstddef>
 
+namespace korvat {
+
 // The texts that stand for "$A" to "$Z" in the rows of one walk.
 class KeyTableFields {
  public:
@@ -62,3 +64,5 @@ template <size_t N>
 void RemoveUserKeys(const KeyRemovalRow (&rows)[N], const KeyTableFields& fields) {
   RemoveUserKeys(rows, N, fields);
 }
+
+}  // namespace korvat

@@ -3,6 +3,8 @@
 #include "core/module_state.h"
 #include "registration/key_table.h"
 
+namespace korvat {
+
 namespace {
 
 // One add-in class of nvxMSAI.dll; the names are spelled as the add-ins
@@ -207,3 +209,5 @@ void RegisterOfficeAddIns(int install, const char* module_directory, const char*
   RegisterExcelAddIn(install, module_directory, module_path);
   RegisterFrontPageAddIn(install, module_directory, module_path);
 }
+
+}  // namespace korvat

@@ -3,6 +3,8 @@
 // add-in key per office application.
 #pragma once
 
+namespace korvat {
+
 // Each writer takes `install` (non-zero writes, zero removes), the module's
 // directory without a final backslash and the module path (not used).
 void RegisterOfficeAddIns(int install, const char* module_directory, const char* module_path);
@@ -14,3 +16,5 @@ void RegisterAccessAddIn(int install, const char* module_directory, const char* 
 void RegisterExcelAddIn(int install, const char* module_directory, const char* module_path);
 void RegisterFrontPageAddIn(int install, const char* module_directory,
                             const char* module_path);
+
+}  // namespace korvat

@@ -5,6 +5,8 @@
 #include "core/trace_log.h"
 #include "platform/reg_key_handle.h"
 
+namespace korvat {
+
 namespace {
 
 void DeleteSingleKey(HKEY root, const char* parent_key, const char* section_key) {
@@ -65,3 +67,5 @@ bool IsWindowsXP() {
   if (!GetVersionExA(&info)) return false;
   return info.dwMajorVersion == 5 && info.dwMinorVersion == 1;
 }
+
+}  // namespace korvat

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+namespace korvat {
+
 // Deletes `section_key` below `parent_key` in HKLM and then HKCU with one
 // RegDeleteKeyA each (never recursive); writes one trace line first.
 void UnRegisterKey(const char* parent_key, const char* section_key);
@@ -16,3 +18,5 @@ void SetRegString(const char* key_path, const char* value_name, const char* data
 void SetUserRegString(const char* key_path, const char* value_name, const char* data);
 // True when Windows reports version 5.1.
 bool IsWindowsXP();
+
+}  // namespace korvat

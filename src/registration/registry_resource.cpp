@@ -9,6 +9,8 @@
 #include "registration/registry_script.h"
 #include "registration/win32_key_store.h"
 
+namespace korvat {
+
 namespace {
 
 // `path` with every single quote doubled, into `out` (2 * MAX_PATH bytes).
@@ -47,3 +49,5 @@ HRESULT RunRegistryResource(UINT id, bool do_register) {
   if (SUCCEEDED(result)) result = script.Run(text.data(), do_register);
   return result;
 }
+
+}  // namespace korvat

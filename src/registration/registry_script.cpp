@@ -5,6 +5,8 @@
 
 #include "platform/unique_handle.h"
 
+namespace korvat {
+
 namespace {
 
 using Key = RegistryKeyStore::Key;
@@ -365,3 +367,5 @@ ScriptResult RegistryScript::UnregisterKeyItem(Key parent, const char* name, boo
   m_store->DeleteKey(parent, name);
   return kScriptOk;
 }
+
+}  // namespace korvat

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace korvat {
+
 // Results are HRESULTs, spelled out here.
 using ScriptResult = int32_t;
 inline constexpr ScriptResult kScriptOk = 0;
@@ -129,3 +131,5 @@ class RegistryScript {
   const char* m_pos = nullptr;
   char m_token[kMaxToken + 2];
 };
+
+}  // namespace korvat

@@ -3,6 +3,8 @@
 #include "core/module_state.h"
 #include "registration/key_table.h"
 
+namespace korvat {
+
 namespace {
 
 #define MENU_CLSID "{4D185FEC-958C-4DB4-87AA-D4D79A46FAB7}"
@@ -61,3 +63,5 @@ void RegisterRightMenu(int install, const char* module_directory) {
   fields.Set('S', server_path);
   WriteUserKeys(kMenuKeys, fields);
 }
+
+}  // namespace korvat

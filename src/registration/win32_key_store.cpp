@@ -6,6 +6,8 @@
 
 #include "platform/reg_key_handle.h"
 
+namespace korvat {
+
 namespace {
 
 HKEY AsHkey(RegistryKeyStore::Key key) { return static_cast<HKEY>(key); }
@@ -89,3 +91,5 @@ uint32_t Win32KeyStore::ParseDword(const char* text) {
   if (FAILED(VarUI4FromStr(wide.data(), 0, 0, &number))) number = 0;
   return number;
 }
+
+}  // namespace korvat

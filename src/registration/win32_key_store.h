@@ -5,6 +5,8 @@
 
 #include "registration/registry_script.h"
 
+namespace korvat {
+
 class Win32KeyStore final : public RegistryKeyStore {
  public:
   Key RootKey(ScriptRoot root) override;
@@ -21,3 +23,5 @@ class Win32KeyStore final : public RegistryKeyStore {
   // VarUI4FromStr with locale 0 and no flags; 0 when the text is no number.
   uint32_t ParseDword(const char* text) override;
 };
+
+}  // namespace korvat

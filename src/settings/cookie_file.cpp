@@ -4,6 +4,8 @@
 
 #include "platform/ansi_text.h"
 
+namespace korvat {
+
 namespace {
 
 // One line of the text, without its "\n".
@@ -181,3 +183,5 @@ void BuildMeetingPage(const char* scheme, const char* url, const char* value, ch
   Append(page, size, &used, url, std::strcspn(url, "/"));
   Append(page, size, &used, value, std::strlen(value));
 }
+
+}  // namespace korvat

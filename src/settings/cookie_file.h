@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace korvat {
+
 // The two cookies the conferencing site leaves.
 inline constexpr char kMeetingPageCookie[] = "MeetingPage";
 inline constexpr char kInstallCookie[] = "CK_TP_tapvomtginstall";
@@ -57,3 +59,5 @@ void SplitInstallCookie(const char* value, InstallChoices* choices);
 // and the cookie's value, cut to fit `size` bytes.
 void BuildMeetingPage(const char* scheme, const char* url, const char* value, char* page,
                       size_t size);
+
+}  // namespace korvat

@@ -14,6 +14,8 @@
 #include "settings/cookie_file.h"
 #include "settings/settings_key.h"
 
+namespace korvat {
+
 char LastCookieFile[MAX_PATH] = {};
 
 namespace {
@@ -198,3 +200,5 @@ int ImportCookieSettings() {
   // toolbar button, which lives there, is wanted.
   return WantsToolbarButton(choices.option) ? 0 : 1;
 }
+
+}  // namespace korvat

@@ -7,6 +7,8 @@
 
 #include <cstddef>
 
+namespace korvat {
+
 // The cookie file in which the last folder search took its cookie; empty
 // until one search finds something, then kept for the life of the process.
 extern char LastCookieFile[MAX_PATH];
@@ -27,3 +29,5 @@ int FindCookieFile(const char* szCookieName, char* szCookieValue, size_t value_s
 // record; 0 otherwise, and for files over 1 MiB.
 int ReadCookieFile(const char* path, const char* szCookieName, char* value, char* url,
                    ULONGLONG* created);
+
+}  // namespace korvat

@@ -13,6 +13,8 @@
 #include "settings/option_functions.h"
 #include "settings/settings_key.h"
 
+namespace korvat {
+
 namespace {
 
 constexpr const char* kSeededValues[] = {kMeetingPage, kOption,   kRightClick,
@@ -107,7 +109,7 @@ void CopyMachineSettings() {
   }
 }
 
-extern "C" int WINAPI TapvoSetLoginInfo(const char* site, const char* name) {
+int SetLoginInfo(const char* site, const char* name) {
   g_TraceLog.Write("TapvoSetLoginInfo()");
   if (site == nullptr || name == nullptr) return -1;
   char page[kMeetingPageSize];
@@ -123,7 +125,7 @@ extern "C" int WINAPI TapvoSetLoginInfo(const char* site, const char* name) {
   return 0;
 }
 
-extern "C" int WINAPI TapvoGetLoginInfo(char* site, char* name) {
+int GetLoginInfo(char* site, char* name) {
   g_TraceLog.Write("TapvoGetLoginInfo()");
   if (site == nullptr || name == nullptr) return -1;
   char page[kLoginPageBufferSize];
@@ -132,3 +134,5 @@ extern "C" int WINAPI TapvoGetLoginInfo(char* site, char* name) {
   g_TraceLog.Write("TapvoGetLoginInfo() end");
   return 0;
 }
+
+}  // namespace korvat

@@ -4,6 +4,8 @@
 
 #include "platform/ansi_text.h"
 
+namespace korvat {
+
 namespace {
 
 constexpr char kStartSegment[] = "/start/";
@@ -93,3 +95,5 @@ size_t UrlDecode(const char* text, char* out, size_t limit) {
   out[written] = '\0';
   return written;
 }
+
+}  // namespace korvat

@@ -6,6 +6,8 @@
 
 #include <cstddef>
 
+namespace korvat {
+
 // The site and the name together hold at most this many characters.
 inline constexpr size_t kMaxLoginTextLength = 2040;
 // The page buffer: the longest site and name, "/", "start/" and a zero.
@@ -33,3 +35,5 @@ void SplitMeetingPage(const char* page, char* site_out, char* name_out);
 // space; any other character, a "%" without two digits after it included,
 // stands as it is. Returns the number of bytes written before the zero.
 size_t UrlDecode(const char* text, char* out, size_t limit);
+
+}  // namespace korvat

@@ -10,6 +10,8 @@
 #include "registration/right_menu_registration.h"
 #include "settings/settings_key.h"
 
+namespace korvat {
+
 namespace {
 
 // RightClick and OfficeMenu: "true" or not.
@@ -94,7 +96,7 @@ void ApplyRegistrations(DWORD flags) {
 
 }  // namespace
 
-extern "C" int WINAPI TapvoSetOption(DWORD flags) {
+int SetOptions(DWORD flags) {
   g_TraceLog.Write("TapvoSetOption()");
   RegKeyHandle key;
   // Never created here: the key comes from setup or the login information.
@@ -109,7 +111,7 @@ extern "C" int WINAPI TapvoSetOption(DWORD flags) {
   return 0;
 }
 
-extern "C" int WINAPI TapvoGetOption(DWORD* flags) {
+int GetOptions(DWORD* flags) {
   g_TraceLog.Write("TapvoGetOption()");
   if (flags == nullptr) return -1;
   RegKeyHandle key;
@@ -124,9 +126,11 @@ extern "C" int WINAPI TapvoGetOption(DWORD* flags) {
   return 0;
 }
 
-extern "C" int WINAPI TapvoRemoveAddIn(DWORD flags) {
+int RemoveAddIns(DWORD flags) {
   g_TraceLog.Write("TapvoRemoveAddIn()");
   ApplyRegistrations(flags);
   g_TraceLog.Write("TapvoRemoveAddIn() end");
   return 0;
 }
+
+}  // namespace korvat

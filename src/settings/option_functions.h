@@ -9,6 +9,8 @@
 
 #include "settings/option_flags.h"
 
+namespace korvat {
+
 class RegKeyHandle;
 
 // How one stored settings value reads, and what switching it writes.
@@ -43,8 +45,15 @@ void WriteOptionValue(RegKeyHandle& key, const OptionSetting& setting, const Opt
 // The three settings in the order every reader and writer takes them.
 extern const OptionSetting* const kOptionSettings[3];
 
-extern "C" {
-int WINAPI TapvoSetOption(DWORD flags);
-int WINAPI TapvoGetOption(DWORD* flags);
-int WINAPI TapvoRemoveAddIn(DWORD flags);
-}
+// TapvoSetOption: switches each integration on or off as `flags` asks, in
+// the settings key and in its registrations; -1 without a settings key.
+int SetOptions(DWORD flags);
+// TapvoGetOption: adds to `*flags` the settings-present bit and the bits of
+// the integrations that are on; -1 when `flags` is null or without a settings
+// key.
+int GetOptions(DWORD* flags);
+// TapvoRemoveAddIn: writes the registrations of the integrations that `flags`
+// names and removes the others; the settings key stays as it is.
+int RemoveAddIns(DWORD flags);
+
+}  // namespace korvat

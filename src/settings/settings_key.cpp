@@ -4,6 +4,8 @@
 
 #include "platform/reg_key_handle.h"
 
+namespace korvat {
+
 LONG QuerySettingString(HKEY key, const char* value_name, char* buffer, DWORD size) {
   std::memset(buffer, 0, size);
   DWORD data_size = size;
@@ -26,3 +28,5 @@ LONG ReadSettingString(HKEY root, const char* value_name, char* buffer, DWORD si
 }
 
 bool TextIsTrue(const char* text) { return _stricmp(text, "true") == 0; }
+
+}  // namespace korvat

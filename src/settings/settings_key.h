@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+namespace korvat {
+
 inline constexpr char kSettingsKey[] = "Software\\Nuvix\\TapvoMeeting";
 // The same key as the writers of the shortcut texts spell it.
 inline constexpr char kSettingsKeyUpper[] = "SOFTWARE\\Nuvix\\TapvoMeeting";
@@ -53,3 +55,5 @@ LONG ReadSettingString(HKEY root, const char* value_name, char* buffer, DWORD si
 
 // Flag texts compare without regard to case.
 bool TextIsTrue(const char* text);
+
+}  // namespace korvat

@@ -15,6 +15,8 @@
 #include "settings/settings_key.h"
 #include "setup/browser_windows.h"
 
+namespace korvat {
+
 namespace {
 
 constexpr char kButtonKey[] =
@@ -104,3 +106,5 @@ void RemoveIEToolBar() {
   Sleep(kAfterReopenRemoveMs);
   FreeBrowserLists();
 }
+
+}  // namespace korvat

@@ -3,6 +3,8 @@
 // windows so that the change shows in each of them.
 #pragma once
 
+namespace korvat {
+
 // Installs (install non-zero) or removes the button key. Installing gives 1,
 // or 0 when the settings do not ask for the button or cannot be read;
 // removing always gives 1.
@@ -14,3 +16,5 @@ int AddIEToolBar();
 
 // Removes the button and cycles the browser windows with the caller's COM.
 void RemoveIEToolBar();
+
+}  // namespace korvat

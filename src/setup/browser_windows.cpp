@@ -9,6 +9,8 @@
 #include "platform/com_ptr.h"
 #include "settings/settings_key.h"
 
+namespace korvat {
+
 namespace {
 
 // A window that never closes would keep the closing loop going for ever;
@@ -153,3 +155,5 @@ void FreeBrowserLists() {
   }
   ReopenUrlList.Empty();
 }
+
+}  // namespace korvat

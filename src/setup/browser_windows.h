@@ -6,6 +6,8 @@
 
 #include "setup/pointer_list.h"
 
+namespace korvat {
+
 // Where a closed browser window stood, and the page to reopen it at.
 struct BrowserPlacement {
   LONG left;
@@ -35,3 +37,5 @@ void CycleIEWindows(int initialise_com);
 
 // Frees every record and page, and empties both lists.
 void FreeBrowserLists();
+
+}  // namespace korvat

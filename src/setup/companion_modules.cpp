@@ -11,6 +11,8 @@
 #include "platform/scoped_handle.h"
 #include "settings/settings_key.h"
 
+namespace korvat {
+
 namespace {
 
 struct Companion {
@@ -69,3 +71,5 @@ int AddOfficeMenu() { return CallCompanion(kAddOfficeMenu); }
 int AddRightClick() { return CallCompanion(kAddRightClick); }
 int RemoveOfficeMenu() { return CallCompanion(kRemoveOfficeMenu); }
 int RemoveRightClick() { return CallCompanion(kRemoveRightClick); }
+
+}  // namespace korvat

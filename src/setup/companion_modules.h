@@ -3,6 +3,8 @@
 // through their own self-registration exports; these load, call and free them.
 #pragma once
 
+namespace korvat {
+
 // Each returns 1 when the companion was loaded (and its export called when it
 // has one), 0 otherwise. The two Add operations run only when the user's
 // OfficeMenu or RightClick setting is "TRUE" and a MeetingPage is present.
@@ -10,3 +12,5 @@ int AddOfficeMenu();
 int AddRightClick();
 int RemoveOfficeMenu();
 int RemoveRightClick();
+
+}  // namespace korvat

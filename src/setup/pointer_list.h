@@ -4,6 +4,8 @@
 
 #include <vector>
 
+namespace korvat {
+
 class PointerList {
  public:
   PointerList() = default;
@@ -25,3 +27,5 @@ class PointerList {
 
   std::vector<void*> m_items;
 };
+
+}  // namespace korvat

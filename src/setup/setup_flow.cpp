@@ -11,6 +11,8 @@
 #include "setup/companion_modules.h"
 #include "setup/shortcut.h"
 
+namespace korvat {
+
 namespace {
 
 // The installer's value, kept for the life of the process; nothing reads it.
@@ -115,3 +117,5 @@ UINT UninstallFlow() {
   g_TraceLog.Write("TapvoUninstall() end");
   return kSetupSucceeded;
 }
+
+}  // namespace korvat

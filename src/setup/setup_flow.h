@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+namespace korvat {
+
 // The COM registration's status when the cookie import succeeded, else 1.
 HRESULT RegisterServerFlow();
 // The status of the COM unregistration.
@@ -18,3 +20,5 @@ UINT UninstallFlow();
 // What TapvoSetup and TapvoUninstall return to the installer.
 inline constexpr UINT kSetupSucceeded = 0;
 inline constexpr UINT kSetupFailed = 1603;  // a fatal error of the installation
+
+}  // namespace korvat

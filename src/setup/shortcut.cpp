@@ -16,6 +16,8 @@
 #include "settings/settings_key.h"
 #include "setup/shortcut_name.h"
 
+namespace korvat {
+
 namespace {
 
 // Icon indexes in the module's own file: group 205 and group 211.
@@ -201,3 +203,5 @@ int RemoveShortcut() {
   DeleteFileA(remembered);
   return 1;
 }
+
+}  // namespace korvat

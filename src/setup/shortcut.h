@@ -7,6 +7,8 @@
 
 #include <cstddef>
 
+namespace korvat {
+
 // 1 when it wrote the shortcut file, 0 when a setting, the name, the desktop
 // folder or the shell stopped it.
 int AddShortcut();
@@ -26,3 +28,5 @@ bool GetDesktopFolder(char* folder);
 // Appends "\" unless `path` already ends in one; false when it does not fit
 // `size` bytes.
 bool AppendBackslash(char* path, size_t size);
+
+}  // namespace korvat

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+namespace korvat {
+
 namespace {
 
 constexpr char kExtension[] = ".url";
@@ -79,3 +81,5 @@ bool MakeShortcutFileName(const char* title, unsigned number, LeadByteTest is_le
   std::snprintf(name + length, size - length, "%s%s", suffix, kExtension);
   return true;
 }
+
+}  // namespace korvat

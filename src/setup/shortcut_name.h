@@ -7,6 +7,8 @@
 
 #include "platform/ansi_text.h"
 
+namespace korvat {
+
 // Candidate names run from "<title>.url" to "<title> (kMaxShortcutNumber).url".
 inline constexpr unsigned kMaxShortcutNumber = 100;
 
@@ -21,3 +23,5 @@ inline constexpr unsigned kMaxShortcutNumber = 100;
 // of the title fits.
 bool MakeShortcutFileName(const char* title, unsigned number, LeadByteTest is_lead_byte,
                           char* name, size_t size);
+
+}  // namespace korvat

@@ -10,6 +10,8 @@
 #include "resources/resource_ids.h"
 #include "settings/settings_key.h"
 
+namespace korvat {
+
 namespace {
 
 // The browser application service, {0002DF05-0000-0000-C000-000000000046}.
@@ -120,3 +122,5 @@ HRESULT CreateKorvatExec(IUnknown* outer, REFIID iid, void** object) {
 HRESULT UpdateKorvatExecRegistry(BOOL do_register) {
   return RunRegistryResource(IDR_KORVATEXEC, do_register != FALSE);
 }
+
+}  // namespace korvat

@@ -11,6 +11,8 @@
 #include "core/interface_table.h"
 #include "platform/com_ptr.h"
 
+namespace korvat {
+
 // {80947ADC-151D-490B-87F1-7C8CE1B46220}
 inline constexpr CLSID CLSID_KorvatExec = {
     0x80947adc, 0x151d, 0x490b, {0x87, 0xf1, 0x7c, 0x8c, 0xe1, 0xb4, 0x62, 0x20}};
@@ -64,3 +66,5 @@ class KorvatExec : public IKorvatExec, public IObjectWithSite, public IOleComman
 HRESULT CreateKorvatExec(IUnknown* outer, REFIID iid, void** object);
 // The class table's registration routine of KorvatExec: REGISTRY 101.
 HRESULT UpdateKorvatExecRegistry(BOOL do_register);
+
+}  // namespace korvat

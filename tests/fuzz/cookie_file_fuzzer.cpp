@@ -9,6 +9,9 @@
 #include "fuzz_support.h"
 #include "settings/cookie_file.h"
 
+// The tests use the module's names as its own code does.
+using namespace korvat;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const char* text = reinterpret_cast<const char*>(data);
   // Mid-2020 as a file time: recent enough that stale seeds are expired.

@@ -9,6 +9,9 @@
 #include "fuzz_support.h"
 #include "plugin/handle_text.h"
 
+// The tests use the module's names as its own code does.
+using namespace korvat;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text = std::string(reinterpret_cast<const char*>(data), size).c_str();
   intptr_t scanned = 0;

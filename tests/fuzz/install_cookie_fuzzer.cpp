@@ -9,6 +9,9 @@
 #include "fuzz_support.h"
 #include "settings/cookie_file.h"
 
+// The tests use the module's names as its own code does.
+using namespace korvat;
+
 namespace {
 
 std::string Lower(std::string text) {

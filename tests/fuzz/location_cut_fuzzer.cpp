@@ -7,6 +7,9 @@
 #include "fuzz_support.h"
 #include "platform/ansi_text.h"
 
+// The tests use the module's names as its own code does.
+using namespace korvat;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 2) return 0;
   const size_t room = 1 + (static_cast<size_t>(data[0]) << 8 | data[1]) % 2100;

@@ -12,6 +12,9 @@
 #include "fuzz_support.h"
 #include "settings/meeting_page.h"
 
+// The tests use the module's names as its own code does.
+using namespace korvat;
+
 namespace {
 
 // The site and the name split from `page`; the name buffer may stay untouched.

@@ -15,6 +15,9 @@
 #include "fuzz_support.h"
 #include "registration/registry_script.h"
 
+// The tests use the module's names as its own code does.
+using namespace korvat;
+
 class MemoryKeyStore final : public RegistryKeyStore {
  public:
   // Windows status codes the store answers with.

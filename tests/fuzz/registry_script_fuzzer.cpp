@@ -11,6 +11,9 @@
 #include "memory_key_store.h"
 #include "registration/registry_script.h"
 
+// The tests use the module's names as its own code does.
+using namespace korvat;
+
 namespace {
 
 // The module's path as long as a path may be (259 characters), its quote

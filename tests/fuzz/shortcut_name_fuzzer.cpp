@@ -9,6 +9,9 @@
 #include "fuzz_support.h"
 #include "setup/shortcut_name.h"
 
+// The tests use the module's names as its own code does.
+using namespace korvat;
+
 namespace {
 
 // The text before the first dot, spaces around it left out, names a device.

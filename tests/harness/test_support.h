@@ -12,6 +12,9 @@
 #include "platform/scoped_handle.h"
 #include "platform/scoped_lock.h"
 
+// The tests use the module's names as its own code does.
+using namespace korvat;
+
 namespace korvat_test {
 
 // The folder of the running test program; the build puts Korvat.dll,

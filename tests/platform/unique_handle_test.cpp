@@ -7,6 +7,9 @@
 
 #include "platform/unique_handle.h"
 
+// The tests use the module's names as its own code does.
+using namespace korvat;
+
 namespace {
 
 std::vector<int> g_closed;

@@ -14,6 +14,9 @@
 
 #include "platform/browser_shell.h"
 
+// The tests use the module's names as its own code does.
+using namespace korvat;
+
 namespace korvat_test {
 
 inline constexpr char kIexplore[] = "C:\\Program Files\\Internet Explorer\\iexplore.exe";

@@ -5,6 +5,9 @@
 
 #include "settings/option_flags.h"
 
+// korvatctl names what the module names, as the module does.
+using namespace korvat;
+
 namespace {
 
 struct FlagName {

@@ -10,6 +10,9 @@
 #include "platform/scoped_handle.h"
 #include "settings/settings_key.h"
 
+// korvatctl names what the module names, as the module does.
+using namespace korvat;
+
 namespace {
 
 // A value of the current user's settings key as the module's readers take it:

@@ -3,6 +3,9 @@
 #include <cstdio>
 #include <string>
 
+// korvatctl names what the module names, as the module does.
+using namespace korvat;
+
 namespace {
 
 // The window class by which the module finds the client.

@@ -23,7 +23,7 @@ class ClientWindow {
   static DWORD WINAPI Run(void* self);
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
-  ScopedHandle m_thread;
-  ScopedHandle m_ready;
+  korvat::ScopedHandle m_thread;
+  korvat::ScopedHandle m_ready;
   HWND m_hWnd = nullptr;
 };

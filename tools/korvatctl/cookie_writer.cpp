@@ -8,6 +8,9 @@
 #include "platform/scoped_handle.h"
 #include "settings/cookie_file.h"
 
+// korvatctl names what the module names, as the module does.
+using namespace korvat;
+
 namespace {
 
 constexpr uint64_t kFileTimeDay = 24ull * 60 * 60 * 10000000;

@@ -4,6 +4,9 @@
 #include <cstdio>
 #include <string>
 
+// korvatctl names what the module names, as the module does.
+using namespace korvat;
+
 namespace {
 
 constexpr DWORD kPollMs = 100;

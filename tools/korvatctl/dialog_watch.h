@@ -23,7 +23,7 @@ class DialogWatch {
   void CloseDialogs();
 
   DWORD m_ownerThread;
-  ScopedHandle m_stop;
-  ScopedHandle m_thread;
+  korvat::ScopedHandle m_stop;
+  korvat::ScopedHandle m_thread;
   std::vector<HWND> m_closed;
 };

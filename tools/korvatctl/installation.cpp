@@ -4,6 +4,9 @@
 
 #include "platform/scoped_handle.h"
 
+// korvatctl names what the module names, as the module does.
+using namespace korvat;
+
 bool ReadValue(HKEY root, const std::string& path, const char* name, RegistryValue* value) {
   ReadKey key(root, path);
   DWORD size = 0;

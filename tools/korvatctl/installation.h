@@ -28,7 +28,7 @@ inline constexpr char kTypeLibKey[] =
 
 // A registry key open for reading (empty when it cannot be), closed at the
 // end of the scope.
-class ReadKey : public ScopedRegKey {
+class ReadKey : public korvat::ScopedRegKey {
  public:
   ReadKey(HKEY root, const std::string& path) {
     HKEY key = nullptr;

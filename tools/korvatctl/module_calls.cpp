@@ -9,6 +9,9 @@
 #include "platform/scoped_handle.h"
 #include "results.h"
 
+// korvatctl names what the module names, as the module does.
+using namespace korvat;
+
 namespace {
 
 constexpr char kModuleFile[] = "Korvat.dll";

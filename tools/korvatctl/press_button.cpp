@@ -16,6 +16,9 @@
 #include "results.h"
 #include "settings/settings_key.h"
 
+// korvatctl names what the module names, as the module does.
+using namespace korvat;
+
 namespace {
 
 // {80947ADC-151D-490B-87F1-7C8CE1B46220}

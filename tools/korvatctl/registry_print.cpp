@@ -15,6 +15,9 @@
 #include "platform/scoped_handle.h"
 #include "settings/settings_key.h"
 
+// korvatctl names what the module names, as the module does.
+using namespace korvat;
+
 namespace {
 
 constexpr char kShortcutExtension[] = ".url";
