@@ -131,8 +131,8 @@ HRESULT Press(TestSite* site) {
 
 HRESULT Floor(IWebBrowser* browser) {
   ComPtr<IUnknown> object;
-  HRESULT result = CoCreateInstance(kNullClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
-                                    object.PutVoid());
+  HRESULT result =
+      CoCreateInstance(kNullClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, object.PutVoid());
   if (FAILED(result)) return result;
   char page[1024] = {};
   ScopedRegKey key;
@@ -146,8 +146,8 @@ HRESULT Floor(IWebBrowser* browser) {
   DWORD logged_on = 0;
   if (client != nullptr && RegOpenKeyA(HKEY_CURRENT_USER, kLogon, key.Put()) == ERROR_SUCCESS) {
     DWORD size = sizeof(logged_on);
-    RegQueryValueExA(key.Get(), "LogonState", nullptr, nullptr,
-                     reinterpret_cast<BYTE*>(&logged_on), &size);
+    RegQueryValueExA(key.Get(), "LogonState", nullptr, nullptr, reinterpret_cast<BYTE*>(&logged_on),
+                     &size);
     key.Reset();
   }
   if (logged_on != 0) {
@@ -201,7 +201,8 @@ int main() {
     navigated = 0;
     Print(with_client ? "press, client window logged on" : "press, no client window", kPlan,
           "KorvatExec", "null object, reads, hand-over (floor)",
-          Compare(kPlan, [&] { check(Press(&site)); }, [&] { check(Floor(&site.browser)); }),
+          Compare(
+              kPlan, [&] { check(Press(&site)); }, [&] { check(Floor(&site.browser)); }),
           kMicroseconds);
     // Every press and every floor call handed the page over as it should.
     const int delivered = client ? client->pages() : navigated;

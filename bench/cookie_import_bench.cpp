@@ -40,8 +40,7 @@ std::string Record(const std::string& name, const std::string& value, unsigned c
   char times[96];
   std::snprintf(times, sizeof(times), "1536\n%u\n%u\n%u\n%u\n*\n", 0u, 0x7FFFFFFFu, created,
                 30000000u);
-  return name + "\n" + value + "\nsite" + std::to_string(Random(900)) + ".example.com/\n" +
-         times;
+  return name + "\n" + value + "\nsite" + std::to_string(Random(900)) + ".example.com/\n" + times;
 }
 
 // Records of other cookies up to about `size` bytes.
@@ -81,8 +80,8 @@ size_t PlainRead(const std::string& folder, char* buffer, DWORD buffer_size) {
   ScopedFindHandle find(FindFirstFileA((folder + "*.txt").c_str(), &entry));
   if (!find) return 0;
   do {
-    ScopedHandle file(CreateFileA((folder + entry.cFileName).c_str(), GENERIC_READ,
-                                  FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ScopedHandle file(CreateFileA((folder + entry.cFileName).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                  nullptr, OPEN_EXISTING, 0, nullptr));
     if (!file) continue;
     LARGE_INTEGER size;
     DWORD read = 0;
@@ -142,11 +141,11 @@ int main() {
   WriteWhole(folder + wanted,
              Filler(1500) + Record(kMeetingPageCookie, "/site/start/bench", 5000) +
                  Record(kInstallCookie, "desktop@true@true@https://x@false@", 5000));
-  std::printf("cookie files: %zu (%d of them the benchmark's, %.1f MB), wanted in %s, "
-              "listed %zu of %zu\n",
-              listed.size(), kFiles, bytes / 1e6, wanted.c_str(),
-              std::find(listed.begin(), listed.end(), wanted) - listed.begin() + 1,
-              listed.size());
+  std::printf(
+      "cookie files: %zu (%d of them the benchmark's, %.1f MB), wanted in %s, "
+      "listed %zu of %zu\n",
+      listed.size(), kFiles, bytes / 1e6, wanted.c_str(),
+      std::find(listed.begin(), listed.end(), wanted) - listed.begin() + 1, listed.size());
 
   const DWORD buffer_size = static_cast<DWORD>(kMaxCookieFileSize);
   std::vector<char> buffer(buffer_size);

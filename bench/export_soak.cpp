@@ -6,8 +6,8 @@
 // FAMILY is load, com, options, setup or plugin (all when none is given);
 // each runs CYCLES times, or N, which is 10,000 unless given. The setup
 // family waits for the browser windows as the installation does, about
-// 1.6 s a cycle under Wine, so a whole soak gives it fewer cycles. The module, zrtpres.dll and the stand-ins built
-// beside this program are copied into a temporary folder and run from there;
+// 1.6 s a cycle under Wine, so a whole soak gives it fewer cycles. The module, zrtpres.dll and the
+// stand-ins built beside this program are copied into a temporary folder and run from there;
 // tpvoun.exe is left out, so that the after-download step starts nothing.
 // The "before" figures are taken after a warm-up of up to 20 cycles, so that
 // what a first call sets up for good (the heap, the window classes, the
@@ -171,8 +171,8 @@ class Soak {
     // The host of the plug-in, and the client that takes the meeting page.
     m_host = CreateWindowExA(0, "STATIC", "host", WS_POPUP, 0, 0, 300, 200, nullptr, nullptr,
                              nullptr, nullptr);
-    m_client = CreateWindowExA(0, kClientClass, "client", WS_POPUP, 0, 0, 10, 10, nullptr,
-                               nullptr, nullptr, nullptr);
+    m_client = CreateWindowExA(0, kClientClass, "client", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                               nullptr, nullptr);
   }
   ~Soak() {
     DestroyWindow(m_client);
@@ -227,9 +227,8 @@ class Soak {
   void ComCycle() {
     using GetClassObject = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
     ComPtr<IClassFactory> factory;
-    reinterpret_cast<GetClassObject>(
-        reinterpret_cast<void*>(GetProcAddress(m_module.Get(), "DllGetClassObject")))(
-        kKorvatExec, IID_IClassFactory, factory.PutVoid());
+    reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(
+        m_module.Get(), "DllGetClassObject")))(kKorvatExec, IID_IClassFactory, factory.PutVoid());
     if (!factory) return;
     ComPtr<IOleCommandTarget> target;
     factory->CreateInstance(nullptr, IID_IOleCommandTarget, target.PutVoid());
@@ -244,8 +243,7 @@ class Soak {
     // Handed to the logged-on client, then the browser fallback, which finds
     // no browser.
     for (DWORD logged_on : {1, 0}) {
-      SetDwordValue(HKEY_CURRENT_USER, std::string(kSettings) + "\\Logon", "LogonState",
-                    logged_on);
+      SetDwordValue(HKEY_CURRENT_USER, std::string(kSettings) + "\\Logon", "LogonState", logged_on);
       target->Exec(nullptr, 0, OLECMDEXECOPT_DODEFAULT, nullptr, nullptr);
     }
     target.Reset();
@@ -371,10 +369,12 @@ int main(int argc, char** argv) {
   std::printf("%-8s %-14s %10s %10s\n", "family", "figure", "before", "after");
   for (const std::string& argument : families) {
     const std::string family = argument.substr(0, argument.find(':'));
-    const int n = family.size() < argument.size() ? std::atoi(&argument[family.size() + 1]) : cycles;
+    const int n =
+        family.size() < argument.size() ? std::atoi(&argument[family.size() + 1]) : cycles;
     bool ran = false;
     if (family == "load") {
-      ran = soak.Run("load", n, [&] { soak.LoadCycle(); }, false);
+      ran = soak.Run(
+          "load", n, [&] { soak.LoadCycle(); }, false);
     } else if (family == "com") {
       soak.SeedSettings();
       ran = soak.Run("com", n, [&] { soak.ComCycle(); });

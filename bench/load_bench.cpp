@@ -33,7 +33,9 @@ const char kTraceSwitch[] = "TRACE_ENABLE_Korvat";
 class SavedValue {
  public:
   SavedValue(HKEY root, const char* path, const char* name)
-      : m_root(root), m_path(path), m_name(name),
+      : m_root(root),
+        m_path(path),
+        m_name(name),
         m_existed(korvat_test::ReadRawValue(root, path, name, &m_type, &m_bytes)) {}
   ~SavedValue() {
     ScopedRegKey key;

@@ -53,15 +53,24 @@ const GUID kTypeLibrary = {
 // One registry call of the module, as it made it.
 struct RegCall {
   enum Kind {
-    kOpen, kOpenEx, kCreate, kClose, kDeleteKey, kDeleteValue, kSetValue, kQueryValue,
-    kEnumKey, kQueryInfo, kFlush
+    kOpen,
+    kOpenEx,
+    kCreate,
+    kClose,
+    kDeleteKey,
+    kDeleteValue,
+    kSetValue,
+    kQueryValue,
+    kEnumKey,
+    kQueryInfo,
+    kFlush
   } kind;
-  int key;        // the call that opened the key, or -1: `root` itself
+  int key;  // the call that opened the key, or -1: `root` itself
   HKEY root;
-  bool named;     // the sub-key or value name was given
+  bool named;  // the sub-key or value name was given
   std::string name;
-  DWORD number;   // access, value type, index, or whether data was asked for
-  DWORD size;     // room offered for what is read
+  DWORD number;  // access, value type, index, or whether data was asked for
+  DWORD size;    // room offered for what is read
   std::string data;
   LONG status;
 };
@@ -72,8 +81,15 @@ DWORD g_pausedMs = 0;
 
 RegCall& Note(RegCall::Kind kind, HKEY key, const char* name) {
   auto found = g_opened.find(key);
-  g_calls.push_back({kind, found == g_opened.end() ? -1 : found->second, key, name != nullptr,
-                     name != nullptr ? name : "", 0, 0, {}, 0});
+  g_calls.push_back({kind,
+                     found == g_opened.end() ? -1 : found->second,
+                     key,
+                     name != nullptr,
+                     name != nullptr ? name : "",
+                     0,
+                     0,
+                     {},
+                     0});
   return g_calls.back();
 }
 LONG Done(LONG status, const PHKEY opened = nullptr) {
@@ -94,9 +110,9 @@ LONG WINAPI CreateKeyEx(HKEY key, LPCSTR sub, DWORD reserved, LPSTR key_class, D
                         REGSAM access, LPSECURITY_ATTRIBUTES security, PHKEY out,
                         LPDWORD disposition) {
   Note(RegCall::kCreate, key, sub).number = access;
-  return Done(RegCreateKeyExA(key, sub, reserved, key_class, options, access, security, out,
-                              disposition),
-              out);
+  return Done(
+      RegCreateKeyExA(key, sub, reserved, key_class, options, access, security, out, disposition),
+      out);
 }
 LONG WINAPI CloseKey(HKEY key) {
   Note(RegCall::kClose, key, nullptr);
@@ -133,9 +149,9 @@ LONG WINAPI EnumKeyEx(HKEY key, DWORD index, LPSTR name, LPDWORD length, LPDWORD
   return Done(RegEnumKeyExA(key, index, name, length, reserved, key_class, class_length, time));
 }
 LONG WINAPI QueryInfoKey(HKEY key, LPSTR key_class, LPDWORD class_length, LPDWORD reserved,
-                         LPDWORD sub_keys, LPDWORD max_sub_key, LPDWORD max_class,
-                         LPDWORD values, LPDWORD max_value_name, LPDWORD max_value,
-                         LPDWORD security, PFILETIME time) {
+                         LPDWORD sub_keys, LPDWORD max_sub_key, LPDWORD max_class, LPDWORD values,
+                         LPDWORD max_value_name, LPDWORD max_value, LPDWORD security,
+                         PFILETIME time) {
   Note(RegCall::kQueryInfo, key, nullptr);
   return Done(RegQueryInfoKeyA(key, key_class, class_length, reserved, sub_keys, max_sub_key,
                                max_class, values, max_value_name, max_value, security, time));
@@ -213,15 +229,25 @@ int Replay(std::vector<HKEY>& opened, std::vector<BYTE>& buffer) {
     LONG status = ERROR_SUCCESS;
     opened[i] = nullptr;
     switch (call.kind) {
-      case RegCall::kOpen: status = RegOpenKeyA(key, name, &opened[i]); break;
-      case RegCall::kOpenEx: status = RegOpenKeyExA(key, name, 0, call.number, &opened[i]); break;
-      case RegCall::kCreate:
-        status = RegCreateKeyExA(key, name, 0, nullptr, 0, call.number, nullptr, &opened[i],
-                                 nullptr);
+      case RegCall::kOpen:
+        status = RegOpenKeyA(key, name, &opened[i]);
         break;
-      case RegCall::kClose: status = RegCloseKey(key); break;
-      case RegCall::kDeleteKey: status = RegDeleteKeyA(key, name); break;
-      case RegCall::kDeleteValue: status = RegDeleteValueA(key, name); break;
+      case RegCall::kOpenEx:
+        status = RegOpenKeyExA(key, name, 0, call.number, &opened[i]);
+        break;
+      case RegCall::kCreate:
+        status =
+            RegCreateKeyExA(key, name, 0, nullptr, 0, call.number, nullptr, &opened[i], nullptr);
+        break;
+      case RegCall::kClose:
+        status = RegCloseKey(key);
+        break;
+      case RegCall::kDeleteKey:
+        status = RegDeleteKeyA(key, name);
+        break;
+      case RegCall::kDeleteValue:
+        status = RegDeleteValueA(key, name);
+        break;
       case RegCall::kSetValue:
         status = RegSetValueExA(key, name, 0, call.number,
                                 reinterpret_cast<const BYTE*>(call.data.data()),
@@ -241,7 +267,9 @@ int Replay(std::vector<HKEY>& opened, std::vector<BYTE>& buffer) {
                                   &values, nullptr, nullptr, nullptr, nullptr);
         break;
       }
-      case RegCall::kFlush: status = RegFlushKey(key); break;
+      case RegCall::kFlush:
+        status = RegFlushKey(key);
+        break;
     }
     differ += status != call.status;
   }
@@ -254,11 +282,11 @@ std::string WriteCookies() {
   GetSystemTimeAsFileTime(&now);
   const ULONGLONG created = (ULONGLONG(now.dwHighDateTime) << 32) | now.dwLowDateTime;
   const std::string path = CookiesFolder() + "\\korvat-registration-bench.txt";
-  WriteFileBytes(path,
-                 CookieRecord("MeetingPage", "/acme/start/ann", "meet.example.com/", created) +
-                     CookieRecord("CK_TP_tapvomtginstall",
-                                  "FALSE@false@false@https://meet.example.com@false@",
-                                  "meet.example.com/", created));
+  WriteFileBytes(
+      path,
+      CookieRecord("MeetingPage", "/acme/start/ann", "meet.example.com/", created) +
+          CookieRecord("CK_TP_tapvomtginstall", "FALSE@false@false@https://meet.example.com@false@",
+                       "meet.example.com/", created));
   return path;
 }
 
@@ -273,8 +301,9 @@ std::wstring Wide(const std::string& text) {
 
 int main() {
   if (KeyExists(HKEY_CURRENT_USER, kSettings) || KeyExists(HKEY_CLASSES_ROOT, kClassKey)) {
-    std::fprintf(stderr, "registration_bench: the settings or the class registration exist; "
-                         "not overwriting them\n");
+    std::fprintf(stderr,
+                 "registration_bench: the settings or the class registration exist; "
+                 "not overwriting them\n");
     return 2;
   }
   TempFolder folder;
@@ -333,8 +362,10 @@ int main() {
   for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) DeleteKeyTree(root, kSettings);
   DeleteFileA(cookies.c_str());
   if (failed != 0 || differ != 0 || !dialogs.seen().empty()) {
-    std::fprintf(stderr, "registration_bench: %d calls failed, %d replayed calls differed, "
-                         "%zu dialogs\n", failed, differ, dialogs.seen().size());
+    std::fprintf(stderr,
+                 "registration_bench: %d calls failed, %d replayed calls differed, "
+                 "%zu dialogs\n",
+                 failed, differ, dialogs.seen().size());
     return 1;
   }
   return 0;

@@ -98,8 +98,8 @@ TEST_F(BadInputTest, TextsAndFlagsGivenToTheExports) {
   auto get_option = Export<int, DWORD*>("TapvoGetOption");
   auto set_option = Export<int, DWORD>("TapvoSetOption");
   auto remove_addin = Export<int, DWORD>("TapvoRemoveAddIn");
-  auto pre_download = Export<int, INT_PTR, INT_PTR, INT_PTR, const char*, const char*,
-                             const char*>("AsPreDownload");
+  auto pre_download = Export<int, INT_PTR, INT_PTR, INT_PTR, const char*, const char*, const char*>(
+      "AsPreDownload");
   const std::string site(2040, 's'), huge(70000, 'h');
   char out[1024];
   const struct {
@@ -155,8 +155,8 @@ TEST_F(BadInputTest, HostValuesThatNameNoWindowReachNoWindow) {
   auto exit_control = Export<void, const char*>("ExitControl");
   auto new_instance = Export<void*, HWND>("ZRNewInstance");
   auto delete_instance = Export<void, void*>("ZRDeleteInstance");
-  auto pre_download = Export<int, INT_PTR, INT_PTR, INT_PTR, const char*, const char*,
-                             const char*>("AsPreDownload");
+  auto pre_download = Export<int, INT_PTR, INT_PTR, INT_PTR, const char*, const char*, const char*>(
+      "AsPreDownload");
   const std::string control = folder_.File("zrtpctl.dll");
   HWND host = NewWitness(), gone = NewWitness();
   DestroyWindow(gone);
@@ -165,9 +165,14 @@ TEST_F(BadInputTest, HostValuesThatNameNoWindowReachNoWindow) {
     const char* text;  // null: a null pointer
     HWND parent;       // what ZRNewInstance is given for the same value
   } rows[] = {
-      {host_text.c_str(), host}, {nullptr, nullptr}, {"", nullptr}, {"abc", nullptr},
-      {"12abc", reinterpret_cast<HWND>(12)}, {"99999999999999999999999", nullptr},
-      {"-1", reinterpret_cast<HWND>(-1)}, {"65535", HWND_BROADCAST},
+      {host_text.c_str(), host},
+      {nullptr, nullptr},
+      {"", nullptr},
+      {"abc", nullptr},
+      {"12abc", reinterpret_cast<HWND>(12)},
+      {"99999999999999999999999", nullptr},
+      {"-1", reinterpret_cast<HWND>(-1)},
+      {"65535", HWND_BROADCAST},
       {gone_text.c_str(), gone},
   };
   for (const auto& row : rows) {
@@ -297,8 +302,8 @@ TEST_F(BadInputTest, StoredValuesOfTheWrongTypeOrSize) {
        too_long},
       {"LogonState REG_SZ 1", user, "Logon\\LogonState", REG_SZ, std::string("1", 2), kPress,
        "0x00000000 sent"},
-      {"LogonState REG_BINARY of 8 bytes", user, "Logon\\LogonState", REG_BINARY,
-       Padded("\1", 8), kPress, "0x00000000 http://h/"},
+      {"LogonState REG_BINARY of 8 bytes", user, "Logon\\LogonState", REG_BINARY, Padded("\1", 8),
+       kPress, "0x00000000 http://h/"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
@@ -366,9 +371,9 @@ TEST_F(BadInputTest, CookieFilesOfOddShapes) {
     EXPECT_EQ(UserSetting(row.value), row.after);
   }
   DeleteFileA(file.c_str());
-  for (const char* key : {"Korvat.KorvatExec", "Korvat.KorvatExec.1",
-                          "CLSID\\{80947ADC-151D-490B-87F1-7C8CE1B46220}",
-                          "TypeLib\\{E06D2368-C03F-41E9-95A8-EBB8F142DBCC}"}) {
+  for (const char* key :
+       {"Korvat.KorvatExec", "Korvat.KorvatExec.1", "CLSID\\{80947ADC-151D-490B-87F1-7C8CE1B46220}",
+        "TypeLib\\{E06D2368-C03F-41E9-95A8-EBB8F142DBCC}"}) {
     DeleteKeyTree(HKEY_CLASSES_ROOT, key);
   }
 }

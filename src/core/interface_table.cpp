@@ -2,8 +2,7 @@
 
 namespace korvat {
 
-HRESULT QueryInterfaceFromTable(void* object, const InterfaceEntry* table, REFIID iid,
-                                void** out) {
+HRESULT QueryInterfaceFromTable(void* object, const InterfaceEntry* table, REFIID iid, void** out) {
   if (out == nullptr) return E_POINTER;
   *out = nullptr;
   const InterfaceEntry* match = nullptr;

@@ -23,7 +23,6 @@ IUnknown* InterfaceOf(void* object) {
 // `object` points to the class whose table this is. Hands out the interface
 // with one reference; E_POINTER for a null `out`, E_NOINTERFACE when the
 // table has no such interface.
-HRESULT QueryInterfaceFromTable(void* object, const InterfaceEntry* table, REFIID iid,
-                                void** out);
+HRESULT QueryInterfaceFromTable(void* object, const InterfaceEntry* table, REFIID iid, void** out);
 
 }  // namespace korvat

@@ -110,8 +110,8 @@ HRESULT ServerModule::UnregisterTypeLibrary() {
   TLIBATTR* attributes = nullptr;
   result = library->GetLibAttr(&attributes);
   if (FAILED(result)) return result;
-  result = UnRegisterTypeLib(attributes->guid, attributes->wMajorVerNum,
-                             attributes->wMinorVerNum, attributes->lcid, attributes->syskind);
+  result = UnRegisterTypeLib(attributes->guid, attributes->wMajorVerNum, attributes->wMinorVerNum,
+                             attributes->lcid, attributes->syskind);
   library->ReleaseTLibAttr(attributes);
   return result;
 }

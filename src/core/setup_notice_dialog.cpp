@@ -11,8 +11,7 @@ INT_PTR SetupNoticeDialog::DoModal(HWND owner) {
   // module is loaded the module's own copy serves.
   HMODULE resources = ResourceModule != nullptr ? ResourceModule : ModuleInstance;
   INT_PTR result = DialogBoxParamA(resources, MAKEINTRESOURCEA(IDD_SETUP_NOTICE), owner,
-                                   &SetupNoticeDialog::DialogProc,
-                                   reinterpret_cast<LPARAM>(this));
+                                   &SetupNoticeDialog::DialogProc, reinterpret_cast<LPARAM>(this));
   m_hWnd = nullptr;
   return result;
 }

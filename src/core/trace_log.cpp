@@ -11,16 +11,14 @@ namespace korvat {
 
 namespace {
 
-constexpr char kFirstRunRule[] =
-    "+++++++++++++++++++++++++++++++++++++++++++++++++++++++++\n";
-constexpr char kEndRunRule[] =
-    "--------------------------------------------------------\n";
+constexpr char kFirstRunRule[] = "+++++++++++++++++++++++++++++++++++++++++++++++++++++++++\n";
+constexpr char kEndRunRule[] = "--------------------------------------------------------\n";
 constexpr char kTimeFormat[] = "HH':'mm':'ss";
 
 void FormatTime(char (&time_text)[48]) {
   std::memset(time_text, 0, sizeof(time_text));
-  GetTimeFormatA(LOCALE_USER_DEFAULT, TIME_FORCE24HOURFORMAT, nullptr,
-                 kTimeFormat, time_text, sizeof(time_text));
+  GetTimeFormatA(LOCALE_USER_DEFAULT, TIME_FORCE24HOURFORMAT, nullptr, kTimeFormat, time_text,
+                 sizeof(time_text));
 }
 
 }  // namespace
@@ -57,8 +55,7 @@ void TraceLog::InitFromModulePath(const char* module_path) {
   std::memset(m_szLogName, 0, sizeof(m_szLogName));
   std::memset(m_szSwitchName, 0, sizeof(m_szSwitchName));
   if (module_path == nullptr || module_path[0] == '\0') return;
-  CopyCut(m_szModulePath, sizeof(m_szModulePath), module_path,
-          std::strlen(module_path));
+  CopyCut(m_szModulePath, sizeof(m_szModulePath), module_path, std::strlen(module_path));
 
   if (const char* slash = FindLastBackslash(m_szModulePath)) {
     CopyCut(m_szLogDir, sizeof(m_szLogDir), m_szModulePath,
@@ -67,8 +64,7 @@ void TraceLog::InitFromModulePath(const char* module_path) {
   }
   if (char* dot = std::strchr(m_szLogName, '.')) *dot = '\0';
 
-  std::snprintf(m_szSwitchName, sizeof(m_szSwitchName), "TRACE_ENABLE_%s",
-                m_szLogName);
+  std::snprintf(m_szSwitchName, sizeof(m_szSwitchName), "TRACE_ENABLE_%s", m_szLogName);
   std::strncat(m_szLogName, ".log", sizeof(m_szLogName) - std::strlen(m_szLogName) - 1);
 }
 
@@ -133,13 +129,13 @@ int TraceLog::WriteBanner(int first_run) {
   ScopedLock hold(m_cs);
 
   char date_text[128] = {};
-  GetDateFormatA(LOCALE_USER_DEFAULT, LOCALE_NOUSEROVERRIDE, nullptr, nullptr,
-                 date_text, sizeof(date_text));
+  GetDateFormatA(LOCALE_USER_DEFAULT, LOCALE_NOUSEROVERRIDE, nullptr, nullptr, date_text,
+                 sizeof(date_text));
   char time_text[48];
   FormatTime(time_text);
   char banner[1024];
-  std::snprintf(banner, sizeof(banner), "%s     %s--->%s%s\n", date_text,
-                time_text, m_szLogName, first_run ? "   First Run" : "   End Run");
+  std::snprintf(banner, sizeof(banner), "%s     %s--->%s%s\n", date_text, time_text, m_szLogName,
+                first_run ? "   First Run" : "   End Run");
 
   if (first_run) {
     std::fputs(kFirstRunRule, m_pFile);

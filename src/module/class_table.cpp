@@ -6,8 +6,13 @@
 namespace korvat {
 
 ClassTableEntry g_classTable[] = {
-    {&CLSID_KorvatExec, &UpdateKorvatExecRegistry, &ClassFactory::CreateClassObject,
-     &CreateKorvatExec, {}, nullptr, nullptr},
+    {&CLSID_KorvatExec,
+     &UpdateKorvatExecRegistry,
+     &ClassFactory::CreateClassObject,
+     &CreateKorvatExec,
+     {},
+     nullptr,
+     nullptr},
     {nullptr, nullptr, nullptr, nullptr, {}, nullptr, nullptr},
 };
 

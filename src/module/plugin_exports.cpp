@@ -43,8 +43,7 @@ void WINAPI ExitControl(const char* szLoader) {
 }
 
 // a4 is the return page; a5 and a6 are texts the module does not use.
-int WINAPI AsPreDownload(INT_PTR, INT_PTR, INT_PTR, const char* a4, const char*,
-                         const char*) {
+int WINAPI AsPreDownload(INT_PTR, INT_PTR, INT_PTR, const char* a4, const char*, const char*) {
   g_TraceLog.Write("AsPreDownload() begin");
   PreDownload(a4);
   g_TraceLog.Write("As PreDownload() end");

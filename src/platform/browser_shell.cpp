@@ -35,8 +35,7 @@ void BstrToAnsi(BSTR text, char* out, int size) {
   std::vector<char> whole(static_cast<size_t>(needed));
   WideCharToMultiByte(CP_ACP, 0, text, length, whole.data(), needed, nullptr, nullptr);
   std::memcpy(out, whole.data(),
-              FitAnsiText(whole.data(), whole.size(), static_cast<size_t>(size),
-                          IsSystemLeadByte));
+              FitAnsiText(whole.data(), whole.size(), static_cast<size_t>(size), IsSystemLeadByte));
 }
 
 class AutomationBrowser : public BrowserWindow {

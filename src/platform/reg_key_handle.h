@@ -19,10 +19,8 @@ class RegKeyHandle : public ScopedRegKey {
   // Creates or opens `sub_key` with RegCreateKeyExA; on failure the held key
   // stays held.
   LONG Create(HKEY parent, const char* sub_key, char* key_class = nullptr,
-              DWORD options = REG_OPTION_NON_VOLATILE,
-              REGSAM access = KEY_READ | KEY_WRITE,
-              SECURITY_ATTRIBUTES* security = nullptr,
-              DWORD* disposition = nullptr);
+              DWORD options = REG_OPTION_NON_VOLATILE, REGSAM access = KEY_READ | KEY_WRITE,
+              SECURITY_ATTRIBUTES* security = nullptr, DWORD* disposition = nullptr);
   LONG Close();
 
   // REG_SZ with its terminating zero counted; a null name is the default value.

@@ -10,9 +10,7 @@ namespace korvat {
 // Kernel calls answer failure with null or with INVALID_HANDLE_VALUE.
 template <auto Closer>
 struct KernelHandleTraits : NullHandleTraits<HANDLE, Closer> {
-  static bool IsValid(HANDLE handle) {
-    return handle != nullptr && handle != INVALID_HANDLE_VALUE;
-  }
+  static bool IsValid(HANDLE handle) { return handle != nullptr && handle != INVALID_HANDLE_VALUE; }
 };
 
 using ScopedHandle = UniqueHandle<KernelHandleTraits<CloseHandle>>;

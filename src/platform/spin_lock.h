@@ -1,8 +1,8 @@
 // A lock for the few module-wide structures that the plug-in exports share
 // between threads. It needs no set-up and no tear-down, so it is
 // constant-initialised and works from the module's first instruction to its
-// last, whatever order the globals it guards are built in; each holder (a ScopedLock) keeps it for a handful
-// of instructions, so a waiter only yields its time slice.
+// last, whatever order the globals it guards are built in; each holder (a ScopedLock) keeps it for
+// a handful of instructions, so a waiter only yields its time slice.
 #pragma once
 
 #include <windows.h>

@@ -50,8 +50,8 @@ ATOM RegisterWindowClassOnce(WNDPROC window_proc) {
 }  // namespace
 
 const PluginWindow::MessageEntry PluginWindow::kMessageTable[] = {
-    {WM_CREATE, &PluginWindow::OnDefault},   {WM_DESTROY, &PluginWindow::OnDefault},
-    {WM_MOVE, &PluginWindow::OnIgnore},      {WM_SIZE, &PluginWindow::OnIgnore},
+    {WM_CREATE, &PluginWindow::OnDefault},  {WM_DESTROY, &PluginWindow::OnDefault},
+    {WM_MOVE, &PluginWindow::OnIgnore},     {WM_SIZE, &PluginWindow::OnIgnore},
     {WM_SETFOCUS, &PluginWindow::OnIgnore},
 };
 
@@ -94,11 +94,11 @@ int PluginWindow::Create(HWND parent) {
 
   // The object rides in the creation data, so that the window procedure
   // binds each window to its own object, whichever thread creates it.
-  HWND created = CreateWindowExA(
-      0, MAKEINTATOM(window_class), nullptr,
-      WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, m_rcParent.left,
-      m_rcParent.top, m_rcParent.right - m_rcParent.left, m_rcParent.bottom - m_rcParent.top,
-      m_hParent, nullptr, ModuleInstance, this);
+  HWND created =
+      CreateWindowExA(0, MAKEINTATOM(window_class), nullptr,
+                      WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, m_rcParent.left,
+                      m_rcParent.top, m_rcParent.right - m_rcParent.left,
+                      m_rcParent.bottom - m_rcParent.top, m_hParent, nullptr, ModuleInstance, this);
   // The window procedure has set m_hWnd already; a window destroyed during
   // its creation has cleared it again.
   if (created == nullptr) m_hWnd = nullptr;
@@ -129,8 +129,7 @@ void PluginWindow::UnregisterWindowClass() {
   if (UnregisterClassA(MAKEINTATOM(g_classAtom), ModuleInstance)) g_classAtom = 0;
 }
 
-LRESULT CALLBACK PluginWindow::WindowProc(HWND hWnd, UINT message, WPARAM wParam,
-                                          LPARAM lParam) {
+LRESULT CALLBACK PluginWindow::WindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* self = reinterpret_cast<PluginWindow*>(GetWindowLongPtrA(hWnd, GWLP_USERDATA));
   if (self == nullptr && message == WM_NCCREATE) {
     self = static_cast<PluginWindow*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);

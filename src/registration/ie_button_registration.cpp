@@ -26,18 +26,18 @@ constexpr KeyValueRow kClassKeys[] = {
     {"SOFTWARE\\Classes\\Korvat.KorvatExec", "CurVer", nullptr, REG_SZ, "Korvat.KorvatExec.1", 0},
     {"SOFTWARE\\Classes\\Korvat.KorvatExec.1", nullptr, nullptr, REG_SZ, "Tapvo Meeting", 0},
     {"SOFTWARE\\Classes\\Korvat.KorvatExec.1", "CLSID", nullptr, REG_SZ, kKorvatExecClsid, 0},
-    {"SOFTWARE\\Classes\\CLSID\\{80947ADC-151D-490B-87F1-7C8CE1B46220}", nullptr, nullptr,
-     REG_SZ, "Tapvo Meeting", 0},
-    {"SOFTWARE\\Classes\\CLSID\\{80947ADC-151D-490B-87F1-7C8CE1B46220}", "InprocServer32",
-     nullptr, REG_SZ, "$M", 0},
+    {"SOFTWARE\\Classes\\CLSID\\{80947ADC-151D-490B-87F1-7C8CE1B46220}", nullptr, nullptr, REG_SZ,
+     "Tapvo Meeting", 0},
+    {"SOFTWARE\\Classes\\CLSID\\{80947ADC-151D-490B-87F1-7C8CE1B46220}", "InprocServer32", nullptr,
+     REG_SZ, "$M", 0},
     {"SOFTWARE\\Classes\\CLSID\\{80947ADC-151D-490B-87F1-7C8CE1B46220}", "InprocServer32",
      "ThreadingModel", REG_SZ, "Apartment", 0},
-    {"SOFTWARE\\Classes\\CLSID\\{80947ADC-151D-490B-87F1-7C8CE1B46220}", "ProgID", nullptr,
-     REG_SZ, "Korvat.KorvatExec.1", 0},
-    {"SOFTWARE\\Classes\\CLSID\\{80947ADC-151D-490B-87F1-7C8CE1B46220}", "TypeLib", nullptr,
-     REG_SZ, "{E06D2368-C03F-41E9-95A8-EBB8F142DBCC}", 0},
-    {"SOFTWARE\\Classes\\CLSID\\{80947ADC-151D-490B-87F1-7C8CE1B46220}",
-     "VersionIndependentProgID", nullptr, REG_SZ, "Korvat.KorvatExec", 0},
+    {"SOFTWARE\\Classes\\CLSID\\{80947ADC-151D-490B-87F1-7C8CE1B46220}", "ProgID", nullptr, REG_SZ,
+     "Korvat.KorvatExec.1", 0},
+    {"SOFTWARE\\Classes\\CLSID\\{80947ADC-151D-490B-87F1-7C8CE1B46220}", "TypeLib", nullptr, REG_SZ,
+     "{E06D2368-C03F-41E9-95A8-EBB8F142DBCC}", 0},
+    {"SOFTWARE\\Classes\\CLSID\\{80947ADC-151D-490B-87F1-7C8CE1B46220}", "VersionIndependentProgID",
+     nullptr, REG_SZ, "Korvat.KorvatExec", 0},
 };
 
 constexpr KeyRemovalRow kRemoval[] = {
@@ -76,10 +76,14 @@ void InstallButton(const char* folder, const char* module_path) {
   LoadResourceString(IDS_MENU_STATUS_BAR, status_text, sizeof(status_text));
 
   const char* const button_values[][2] = {
-      {"ButtonText", button_text},     {"CLSID", kCommandHostClsid},
-      {"ClsidExtension", kKorvatExecClsid}, {"Default Visible", "Yes"},
-      {"HotIcon", hot_icon},           {"Icon", icon},
-      {"MenuStatusBar", status_text},  {"MenuText", button_text},
+      {"ButtonText", button_text},
+      {"CLSID", kCommandHostClsid},
+      {"ClsidExtension", kKorvatExecClsid},
+      {"Default Visible", "Yes"},
+      {"HotIcon", hot_icon},
+      {"Icon", icon},
+      {"MenuStatusBar", status_text},
+      {"MenuText", button_text},
   };
   for (const auto& value : button_values) SetUserRegString(kButtonKey, value[0], value[1]);
 

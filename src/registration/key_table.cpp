@@ -47,8 +47,7 @@ LONG SetValue(RegKeyHandle& key, const KeyValueRow& row, const char* sub_key,
 
 }  // namespace
 
-bool ExpandKeyText(const char* pattern, const KeyTableFields& fields, char* out,
-                   size_t out_size) {
+bool ExpandKeyText(const char* pattern, const KeyTableFields& fields, char* out, size_t out_size) {
   if (out_size == 0) return false;
   out[0] = '\0';
   size_t used = 0;

@@ -18,27 +18,42 @@ struct OfficeClass {
   const char* application;  // null: the class has no office add-in key
 };
 
-constexpr OfficeClass kWordAddIn = {
-    "NuvixWordAddIn Class", "NvxMSAI.NuvixWordAddIn", "{AEECE333-8900-4915-9697-7A0B4034B3D8}",
-    "INuvixWordAddIn", "{FF859B60-9AE3-4B75-9DDF-0191BF410B53}", "Word"};
-constexpr OfficeClass kWordEvent = {
-    "NuvixWordEvent Class", "NvxMSAI.NuvixWordEvent", "{00F500BC-CD5A-4301-AA26-090DE98E047E}",
-    "INuvixWordEvent", "{FA04E598-5EA4-43DB-BCD3-7E134657B3F4}", nullptr};
-constexpr OfficeClass kPowerPointAddIn = {
-    "NvxPPTAddIn Class", "NvxMSAI.NvxPPTAddIn", "{C3741FD4-FABE-4C36-88E7-40C0C09FCE8D}",
-    "INvxPPTAddIn", "{5396B53B-A44C-440F-A9E0-89E8392BC230}", "PowerPoint"};
-constexpr OfficeClass kAccessAddIn = {
-    "NuvixAccessAddin Class", "NvxMSAI.NuvixAccessAddin",
-    "{F00F2D09-D31C-4C72-9480-7962A8DE178D}", "INuvixAccessAddin",
-    "{DEB8CAA7-41A1-4FA0-B6E8-6FFE61C1612C}", "Access"};
-constexpr OfficeClass kExcelAddIn = {
-    "NuvixExcelAddin Class", "NvxMSAI.NuvixExcelAddin",
-    "{F6E0DEDD-F6D5-4195-BE2D-AB628A0BBDF4}", "INuvixExcelAddin",
-    "{AA7C35C1-9542-4B02-9720-463A2929FDAB}", "Excel"};
-constexpr OfficeClass kFrontPageAddIn = {
-    "NuvixFrontPageAddin Class", "NvxMSAI.NuvixFrontPageAddin",
-    "{F14952A1-592E-4CDD-8407-E924E9F0F500}", "INuvixFrontPageAddin",
-    "{A6A52D22-178D-4DCB-8344-8BF84B09674F}", "Frontpage"};
+constexpr OfficeClass kWordAddIn = {"NuvixWordAddIn Class",
+                                    "NvxMSAI.NuvixWordAddIn",
+                                    "{AEECE333-8900-4915-9697-7A0B4034B3D8}",
+                                    "INuvixWordAddIn",
+                                    "{FF859B60-9AE3-4B75-9DDF-0191BF410B53}",
+                                    "Word"};
+constexpr OfficeClass kWordEvent = {"NuvixWordEvent Class",
+                                    "NvxMSAI.NuvixWordEvent",
+                                    "{00F500BC-CD5A-4301-AA26-090DE98E047E}",
+                                    "INuvixWordEvent",
+                                    "{FA04E598-5EA4-43DB-BCD3-7E134657B3F4}",
+                                    nullptr};
+constexpr OfficeClass kPowerPointAddIn = {"NvxPPTAddIn Class",
+                                          "NvxMSAI.NvxPPTAddIn",
+                                          "{C3741FD4-FABE-4C36-88E7-40C0C09FCE8D}",
+                                          "INvxPPTAddIn",
+                                          "{5396B53B-A44C-440F-A9E0-89E8392BC230}",
+                                          "PowerPoint"};
+constexpr OfficeClass kAccessAddIn = {"NuvixAccessAddin Class",
+                                      "NvxMSAI.NuvixAccessAddin",
+                                      "{F00F2D09-D31C-4C72-9480-7962A8DE178D}",
+                                      "INuvixAccessAddin",
+                                      "{DEB8CAA7-41A1-4FA0-B6E8-6FFE61C1612C}",
+                                      "Access"};
+constexpr OfficeClass kExcelAddIn = {"NuvixExcelAddin Class",
+                                     "NvxMSAI.NuvixExcelAddin",
+                                     "{F6E0DEDD-F6D5-4195-BE2D-AB628A0BBDF4}",
+                                     "INuvixExcelAddin",
+                                     "{AA7C35C1-9542-4B02-9720-463A2929FDAB}",
+                                     "Excel"};
+constexpr OfficeClass kFrontPageAddIn = {"NuvixFrontPageAddin Class",
+                                         "NvxMSAI.NuvixFrontPageAddin",
+                                         "{F14952A1-592E-4CDD-8407-E924E9F0F500}",
+                                         "INuvixFrontPageAddin",
+                                         "{A6A52D22-178D-4DCB-8344-8BF84B09674F}",
+                                         "Frontpage"};
 
 // The server's file name as the class keys name it.
 constexpr char kServerFile[] = "nvxmsai.dll";
@@ -66,10 +81,9 @@ constexpr KeyValueRow kEventProgIdKey[] = {
     {"Software\\Classes\\$P", "CLSID", nullptr, REG_SZ, "$C", 0},
 };
 constexpr KeyValueRow kAddInKey[] = {
-    {"Software\\Microsoft\\Office\\$A\\Addins\\$P", nullptr, "CommandLineSafe", REG_DWORD,
-     nullptr, 0},
-    {"Software\\Microsoft\\Office\\$A\\Addins\\$P", nullptr, "LoadBehavior", REG_DWORD, nullptr,
-     3},
+    {"Software\\Microsoft\\Office\\$A\\Addins\\$P", nullptr, "CommandLineSafe", REG_DWORD, nullptr,
+     0},
+    {"Software\\Microsoft\\Office\\$A\\Addins\\$P", nullptr, "LoadBehavior", REG_DWORD, nullptr, 3},
     {"Software\\Microsoft\\Office\\$A\\Addins\\$P", nullptr, "Description", REG_SZ, "$D", 0},
     {"Software\\Microsoft\\Office\\$A\\Addins\\$P", nullptr, "FriendlyName", REG_SZ, "$D", 0},
 };
@@ -106,9 +120,12 @@ constexpr KeyRemovalRow kAddInKeyRemoval[] = {
     {"Software\\Microsoft\\Office\\$A\\Addins", "$P"},
 };
 constexpr KeyRemovalRow kTypeLibRemoval[] = {
-    {TYPELIB_KEY "\\1.0", "FLAGS"}, {TYPELIB_KEY "\\1.0", "HELPDIR"},
-    {TYPELIB_KEY "\\1.0\\0", "win32"}, {TYPELIB_KEY "\\1.0", "0"},
-    {TYPELIB_KEY, "1.0"},           {"Software\\Classes\\TypeLib", TYPELIB},
+    {TYPELIB_KEY "\\1.0", "FLAGS"},
+    {TYPELIB_KEY "\\1.0", "HELPDIR"},
+    {TYPELIB_KEY "\\1.0\\0", "win32"},
+    {TYPELIB_KEY "\\1.0", "0"},
+    {TYPELIB_KEY, "1.0"},
+    {"Software\\Classes\\TypeLib", TYPELIB},
 };
 constexpr KeyRemovalRow kInterfaceRemoval[] = {
     {"Software\\Classes\\Interface\\$I", "ProxyStubClsid"},

@@ -10,11 +10,9 @@ namespace korvat {
 void RegisterOfficeAddIns(int install, const char* module_directory, const char* module_path);
 
 void RegisterWordAddIn(int install, const char* module_directory, const char* module_path);
-void RegisterPowerPointAddIn(int install, const char* module_directory,
-                             const char* module_path);
+void RegisterPowerPointAddIn(int install, const char* module_directory, const char* module_path);
 void RegisterAccessAddIn(int install, const char* module_directory, const char* module_path);
 void RegisterExcelAddIn(int install, const char* module_directory, const char* module_path);
-void RegisterFrontPageAddIn(int install, const char* module_directory,
-                            const char* module_path);
+void RegisterFrontPageAddIn(int install, const char* module_directory, const char* module_path);
 
 }  // namespace korvat

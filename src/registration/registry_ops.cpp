@@ -23,13 +23,11 @@ void TraceUnRegister(const char* parent_key, const char* section_key) {
                    section_key != nullptr ? section_key : "NULL");
 }
 
-void SetStringUnder(HKEY root, const char* key_path, const char* value_name,
-                    const char* data) {
+void SetStringUnder(HKEY root, const char* key_path, const char* value_name, const char* data) {
   RegKeyHandle key;
   DWORD disposition = 0;
-  if (RegCreateKeyExA(root, key_path, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                      KEY_READ | KEY_WRITE, nullptr, key.Put(),
-                      &disposition) != ERROR_SUCCESS ||
+  if (RegCreateKeyExA(root, key_path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE,
+                      nullptr, key.Put(), &disposition) != ERROR_SUCCESS ||
       !key) {
     return;
   }

@@ -79,8 +79,8 @@ RegistryScript::RegistryScript(RegistryKeyStore* store) : m_store(store) { m_tok
 
 ScriptResult RegistryScript::AddReplacement(const char* name, const char* value) {
   if (m_replacements.size() == kMaxReplacements) return kScriptOutOfMemory;
-  m_replacements.push_back({{name, name + std::strlen(name) + 1},
-                            {value, value + std::strlen(value) + 1}});
+  m_replacements.push_back(
+      {{name, name + std::strlen(name) + 1}, {value, value + std::strlen(value) + 1}});
   return kScriptOk;
 }
 
@@ -279,7 +279,7 @@ ScriptResult RegistryScript::ReadAssignment(Key key, const char* value_name, Pas
 
   if (type == 'S') {
     m_store->SetValue(key, value_name, kScriptString, m_token,
-                       static_cast<uint32_t>(std::strlen(m_token) + 1));
+                      static_cast<uint32_t>(std::strlen(m_token) + 1));
   } else if (type == 'D') {
     uint32_t number = m_store->ParseDword(m_token);
     m_store->SetValue(key, value_name, kScriptDword, &number, sizeof(number));
@@ -289,8 +289,8 @@ ScriptResult RegistryScript::ReadAssignment(Key key, const char* value_name, Pas
     // Pairs of hex digits, high half first, packed in place.
     unsigned char* bytes = reinterpret_cast<unsigned char*>(m_token);
     for (size_t i = 0; i < length / 2; ++i) {
-      bytes[i] = static_cast<unsigned char>(HexDigit(m_token[2 * i]) << 4 |
-                                            HexDigit(m_token[2 * i + 1]));
+      bytes[i] =
+          static_cast<unsigned char>(HexDigit(m_token[2 * i]) << 4 | HexDigit(m_token[2 * i + 1]));
     }
     m_store->SetValue(key, value_name, kScriptBinary, bytes, static_cast<uint32_t>(length / 2));
   }

@@ -12,8 +12,8 @@ namespace {
 
 // "$S" is the server path.
 constexpr KeyValueRow kMenuKeys[] = {
-    {"SOFTWARE\\Classes\\*\\shellex\\ContextMenuHandlers\\NuvixShareMenu", nullptr, nullptr,
-     REG_SZ, MENU_CLSID, 0},
+    {"SOFTWARE\\Classes\\*\\shellex\\ContextMenuHandlers\\NuvixShareMenu", nullptr, nullptr, REG_SZ,
+     MENU_CLSID, 0},
     {CLASS_KEY, nullptr, nullptr, REG_SZ, "NuvixRightMenu Class", 0},
     {CLASS_KEY, "InprocServer32", nullptr, REG_SZ, "$S", 0},
     {CLASS_KEY, "InprocServer32", "ThreadingModel", REG_SZ, "Apartment", 0},
@@ -21,8 +21,8 @@ constexpr KeyValueRow kMenuKeys[] = {
     {CLASS_KEY, "Programmable", nullptr, REG_SZ, " ", 0},
     {CLASS_KEY, "TypeLib", nullptr, REG_SZ, "{29001FD0-276B-4254-9B9E-373BAB488174}", 0},
     {CLASS_KEY, "VersionIndependentProgID", nullptr, REG_SZ, "NvxRMenu.NuvixRightMenu", 0},
-    {"SOFTWARE\\Classes\\NvxRMenu.NuvixRightMenu", nullptr, nullptr, REG_SZ,
-     "NuvixRightMenu Class", 0},
+    {"SOFTWARE\\Classes\\NvxRMenu.NuvixRightMenu", nullptr, nullptr, REG_SZ, "NuvixRightMenu Class",
+     0},
     {"SOFTWARE\\Classes\\NvxRMenu.NuvixRightMenu", "CurVer", nullptr, REG_SZ,
      "NvxRMenu.NuvixRightMenu.1", 0},
     {"SOFTWARE\\Classes\\NvxRMenu.NuvixRightMenu", "CLSID", nullptr, REG_SZ, MENU_CLSID, 0},

@@ -16,13 +16,20 @@ HKEY AsHkey(RegistryKeyStore::Key key) { return static_cast<HKEY>(key); }
 
 RegistryKeyStore::Key Win32KeyStore::RootKey(ScriptRoot root) {
   switch (root) {
-    case ScriptRoot::kClassesRoot: return HKEY_CLASSES_ROOT;
-    case ScriptRoot::kCurrentUser: return HKEY_CURRENT_USER;
-    case ScriptRoot::kLocalMachine: return HKEY_LOCAL_MACHINE;
-    case ScriptRoot::kUsers: return HKEY_USERS;
-    case ScriptRoot::kPerformanceData: return HKEY_PERFORMANCE_DATA;
-    case ScriptRoot::kDynData: return HKEY_DYN_DATA;
-    case ScriptRoot::kCurrentConfig: return HKEY_CURRENT_CONFIG;
+    case ScriptRoot::kClassesRoot:
+      return HKEY_CLASSES_ROOT;
+    case ScriptRoot::kCurrentUser:
+      return HKEY_CURRENT_USER;
+    case ScriptRoot::kLocalMachine:
+      return HKEY_LOCAL_MACHINE;
+    case ScriptRoot::kUsers:
+      return HKEY_USERS;
+    case ScriptRoot::kPerformanceData:
+      return HKEY_PERFORMANCE_DATA;
+    case ScriptRoot::kDynData:
+      return HKEY_DYN_DATA;
+    case ScriptRoot::kCurrentConfig:
+      return HKEY_CURRENT_CONFIG;
   }
   return nullptr;
 }
@@ -39,8 +46,8 @@ long Win32KeyStore::OpenKey(Key parent, const char* name, Access access, Key* ke
 
 long Win32KeyStore::CreateKey(Key parent, const char* name, Key* key) {
   RegKeyHandle created;
-  LONG status = created.Create(AsHkey(parent), name, nullptr, REG_OPTION_NON_VOLATILE,
-                               KEY_ALL_ACCESS);
+  LONG status =
+      created.Create(AsHkey(parent), name, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS);
   if (status == ERROR_SUCCESS) *key = created.Release();
   return status;
 }
@@ -73,8 +80,8 @@ long Win32KeyStore::DeleteSubTree(Key parent, const char* name) {
 
 bool Win32KeyStore::HasSubKeys(Key key) {
   DWORD sub_keys = 0;
-  if (RegQueryInfoKeyA(AsHkey(key), nullptr, nullptr, nullptr, &sub_keys, nullptr, nullptr,
-                       nullptr, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+  if (RegQueryInfoKeyA(AsHkey(key), nullptr, nullptr, nullptr, &sub_keys, nullptr, nullptr, nullptr,
+                       nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
     return true;  // unknown: keep the key
   }
   return sub_keys != 0;

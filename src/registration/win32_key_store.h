@@ -13,8 +13,7 @@ class Win32KeyStore final : public RegistryKeyStore {
   long OpenKey(Key parent, const char* name, Access access, Key* key) override;
   long CreateKey(Key parent, const char* name, Key* key) override;
   long CloseKey(Key key) override;
-  long SetValue(Key key, const char* name, uint32_t type, const void* data,
-                uint32_t size) override;
+  long SetValue(Key key, const char* name, uint32_t type, const void* data, uint32_t size) override;
   long DeleteValue(Key key, const char* name) override;
   long DeleteKey(Key parent, const char* name) override;
   long DeleteSubTree(Key parent, const char* name) override;

@@ -102,8 +102,8 @@ void Append(char* out, size_t size, size_t* used, const char* text, size_t lengt
 
 }  // namespace
 
-bool FindCookieInText(const char* text, size_t size, const char* name, uint64_t now,
-                      char* value, char* url, uint64_t* created) {
+bool FindCookieInText(const char* text, size_t size, const char* name, uint64_t now, char* value,
+                      char* url, uint64_t* created) {
   value[0] = '\0';
   url[0] = '\0';
   *created = 0;
@@ -157,8 +157,8 @@ void SetInstallDefaults(InstallChoices* choices) {
 }
 
 void SplitInstallCookie(const char* value, InstallChoices* choices) {
-  char* const texts[] = {choices->option, choices->office_menu, choices->right_click, nullptr,
-                         choices->has_brand, choices->brand_title};
+  char* const texts[] = {choices->option, choices->office_menu, choices->right_click,
+                         nullptr,         choices->has_brand,   choices->brand_title};
   const char* at = value;
   for (char* text : texts) {
     const char* field;

@@ -32,8 +32,8 @@ inline constexpr size_t kSchemeSize = 16;
 // `value` and `url` (kCookieLineSize bytes each) hold its value and host
 // lines and `created` its creation time. Time lines that are not decimal
 // numbers of at most 32 bits count as 0.
-bool FindCookieInText(const char* text, size_t size, const char* name, uint64_t now,
-                      char* value, char* url, uint64_t* created);
+bool FindCookieInText(const char* text, size_t size, const char* name, uint64_t now, char* value,
+                      char* url, uint64_t* created);
 
 // The installation choices that the install cookie carries.
 struct InstallChoices {

@@ -9,8 +9,8 @@
 #include "core/module_state.h"
 #include "core/trace_log.h"
 #include "platform/ansi_text.h"
-#include "platform/scoped_handle.h"
 #include "platform/reg_key_handle.h"
+#include "platform/scoped_handle.h"
 #include "settings/cookie_file.h"
 #include "settings/settings_key.h"
 
@@ -148,8 +148,7 @@ int FindCookieFile(const char* szCookieName, char* szCookieValue, size_t value_s
     CopyCut(szCookieURL, url_size, url, std::strlen(url));
     return 1;
   }
-  bool found = SearchCookieFolder(szCookieName, szCookieValue, value_size, szCookieURL,
-                                  url_size);
+  bool found = SearchCookieFolder(szCookieName, szCookieValue, value_size, szCookieURL, url_size);
   g_TraceLog.Write("FindCookieFile(),szCookieName=%s, szCookieValue=%s, szCookieURL=%s",
                    szCookieName, szCookieValue, szCookieURL);
   return found ? 1 : 0;

@@ -4,9 +4,9 @@
 
 #include "core/module_state.h"
 #include "core/trace_log.h"
+#include "platform/reg_key_handle.h"
 #include "registration/ie_button_registration.h"
 #include "registration/office_addin_registration.h"
-#include "platform/reg_key_handle.h"
 #include "registration/registry_ops.h"
 #include "registration/right_menu_registration.h"
 #include "settings/meeting_page.h"
@@ -53,7 +53,7 @@ void StoreInExistingKey(RegKeyHandle& key, const char* page) {
 // No key yet: create it with every integration on.
 void CreateKey(const char* page) {
   const char* const values[][2] = {
-      {kMeetingPage, page}, {kOption, "ie"}, {kOfficeMenu, "true"},
+      {kMeetingPage, page},  {kOption, "ie"},   {kOfficeMenu, "true"},
       {kRightClick, "true"}, {kInstalled, "1"},
   };
   for (const auto& value : values) SetUserRegString(kSettingsKey, value[0], value[1]);

@@ -4,9 +4,9 @@
 
 #include "core/module_state.h"
 #include "core/trace_log.h"
+#include "platform/reg_key_handle.h"
 #include "registration/ie_button_registration.h"
 #include "registration/office_addin_registration.h"
-#include "platform/reg_key_handle.h"
 #include "registration/right_menu_registration.h"
 #include "settings/settings_key.h"
 

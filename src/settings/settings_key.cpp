@@ -9,8 +9,8 @@ namespace korvat {
 LONG QuerySettingString(HKEY key, const char* value_name, char* buffer, DWORD size) {
   std::memset(buffer, 0, size);
   DWORD data_size = size;
-  LONG status = RegQueryValueExA(key, value_name, nullptr, nullptr,
-                                 reinterpret_cast<BYTE*>(buffer), &data_size);
+  LONG status = RegQueryValueExA(key, value_name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer),
+                                 &data_size);
   if (status == ERROR_SUCCESS && data_size == size && buffer[size - 1] != '\0') {
     // Fills the buffer without room for a terminating zero: too long.
     status = ERROR_MORE_DATA;

@@ -34,13 +34,15 @@ inline constexpr char kLogonState[] = "LogonState";
 inline constexpr char kStandardShortcutText[] = "Start Nuvix Tapvo Meeting";
 
 // Reader buffer sizes, in bytes.
-inline constexpr DWORD kPageBufferSize = 1024;       // MeetingPage for the button, shortcut, companions
-inline constexpr DWORD kLoginPageBufferSize = 2048;  // MeetingPage and SiteName for the login reader
-inline constexpr DWORD kFlagBufferSize = 260;        // Option, RightClick, OfficeMenu, HasBrand, BrandTitle, ...
-inline constexpr DWORD kPrivilegeBufferSize = 256;   // UserPrivilege
+inline constexpr DWORD kPageBufferSize = 1024;  // MeetingPage for the button, shortcut, companions
+inline constexpr DWORD kLoginPageBufferSize =
+    2048;  // MeetingPage and SiteName for the login reader
+inline constexpr DWORD kFlagBufferSize =
+    260;  // Option, RightClick, OfficeMenu, HasBrand, BrandTitle, ...
+inline constexpr DWORD kPrivilegeBufferSize = 256;  // UserPrivilege
 
 // Access masks used on the settings key.
-inline constexpr REGSAM kSettingsRead = KEY_READ;               // 0x20019
+inline constexpr REGSAM kSettingsRead = KEY_READ;                // 0x20019
 inline constexpr REGSAM kSettingsChange = KEY_READ | KEY_WRITE;  // 0x2001F
 
 // The reading rule: the value is queried into `buffer`, zeroed first. A failed

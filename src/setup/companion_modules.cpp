@@ -16,8 +16,8 @@ namespace korvat {
 namespace {
 
 struct Companion {
-  const char* trace_line;    // null: no line
-  const char* setting;       // must be "TRUE"; null: no condition
+  const char* trace_line;  // null: no line
+  const char* setting;     // must be "TRUE"; null: no condition
   const char* file;
   const char* export_name;
 };

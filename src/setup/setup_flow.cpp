@@ -32,8 +32,7 @@ void ShowSetupFailure() {
 
 // The install cookie's file is known and still there.
 bool CookieFileExists() {
-  return LastCookieFile[0] != '\0' &&
-         GetFileAttributesA(LastCookieFile) != INVALID_FILE_ATTRIBUTES;
+  return LastCookieFile[0] != '\0' && GetFileAttributesA(LastCookieFile) != INVALID_FILE_ATTRIBUTES;
 }
 
 }  // namespace

@@ -51,8 +51,7 @@ bool FileIsThere(const char* path) {
 // in a backslash) that is free or is the file this module wrote before
 // (`remembered`): a file of the user's own is never overwritten. False when
 // none is.
-bool ChooseShortcutPath(const char* folder, const char* name, const char* remembered,
-                        char* path) {
+bool ChooseShortcutPath(const char* folder, const char* name, const char* remembered, char* path) {
   const size_t start = std::strlen(folder);
   std::memcpy(path, folder, start);
   for (unsigned number = 1; number <= kMaxShortcutNumber; ++number) {

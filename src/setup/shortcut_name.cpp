@@ -38,8 +38,8 @@ bool IsForbidden(unsigned char c) { return c < 0x20 || std::strchr("\\/:*?\"<>|"
 
 }  // namespace
 
-bool MakeShortcutFileName(const char* title, unsigned number, LeadByteTest is_lead_byte,
-                          char* name, size_t size) {
+bool MakeShortcutFileName(const char* title, unsigned number, LeadByteTest is_lead_byte, char* name,
+                          size_t size) {
   char suffix[16] = "";
   if (number > 1) std::snprintf(suffix, sizeof(suffix), " (%u)", number);
   const size_t tail = std::strlen(suffix) + sizeof(kExtension) - 1;

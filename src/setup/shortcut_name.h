@@ -21,7 +21,7 @@ inline constexpr unsigned kMaxShortcutNumber = 100;
 // extension) gets a "_" after it; and a title too long for `size` is cut,
 // never inside a double-byte character. False when not even one character
 // of the title fits.
-bool MakeShortcutFileName(const char* title, unsigned number, LeadByteTest is_lead_byte,
-                          char* name, size_t size);
+bool MakeShortcutFileName(const char* title, unsigned number, LeadByteTest is_lead_byte, char* name,
+                          size_t size);
 
 }  // namespace korvat

@@ -50,8 +50,7 @@ class ComServerTest : public ::testing::Test {
     folder_.CopyFromBin("Korvat.dll");
     module_.Reset(LoadLibraryA(folder_.File("Korvat.dll").c_str()));
     ASSERT_NE(module_.Get(), nullptr);
-    get_class_object_ =
-        GetProcAs<GetClassObjectFn>(module_.Get(), "DllGetClassObject");
+    get_class_object_ = GetProcAs<GetClassObjectFn>(module_.Get(), "DllGetClassObject");
     can_unload_now_ = GetProcAs<CanUnloadNowFn>(module_.Get(), "DllCanUnloadNow");
     ASSERT_NE(get_class_object_, nullptr);
     ASSERT_NE(can_unload_now_, nullptr);
@@ -71,9 +70,9 @@ class ComServerTest : public ::testing::Test {
   }
   IClassFactory* Factory() {
     IClassFactory* factory = nullptr;
-    EXPECT_EQ(get_class_object_(CLSID_KorvatExec, IID_IClassFactory,
-                                reinterpret_cast<void**>(&factory)),
-              S_OK);
+    EXPECT_EQ(
+        get_class_object_(CLSID_KorvatExec, IID_IClassFactory, reinterpret_cast<void**>(&factory)),
+        S_OK);
     return factory;
   }
   TempFolder folder_;
@@ -84,8 +83,7 @@ class ComServerTest : public ::testing::Test {
 
 TEST_F(ComServerTest, ClassObjectIsSharedAndOnlyClientReferencesAndLocksHoldTheModule) {
   void* object = this;
-  EXPECT_EQ(get_class_object_(IID_IUnknown, IID_IClassFactory, &object),
-            CLASS_E_CLASSNOTAVAILABLE);
+  EXPECT_EQ(get_class_object_(IID_IUnknown, IID_IClassFactory, &object), CLASS_E_CLASSNOTAVAILABLE);
   EXPECT_EQ(object, nullptr);
   EXPECT_EQ(get_class_object_(CLSID_KorvatExec, IID_IClassFactory, nullptr), E_POINTER);
   object = this;
@@ -119,10 +117,8 @@ TEST_F(ComServerTest, EightThreadsAskingAtOnceGetOneClassObject) {
   for (int round = 0; round < 20; ++round) {
     module_.Reset();
     module_.Reset(LoadLibraryA(folder_.File("Korvat.dll").c_str()));
-    get_class_object_ =
-        GetProcAs<GetClassObjectFn>(module_.Get(), "DllGetClassObject");
-    can_unload_now_ =
-        GetProcAs<CanUnloadNowFn>(module_.Get(), "DllCanUnloadNow");
+    get_class_object_ = GetProcAs<GetClassObjectFn>(module_.Get(), "DllGetClassObject");
+    can_unload_now_ = GetProcAs<CanUnloadNowFn>(module_.Get(), "DllCanUnloadNow");
     IClassFactory* got[8] = {};
     std::atomic<int> ready{0};
     std::vector<std::thread> threads;

@@ -144,8 +144,8 @@ TEST_F(ResourceModuleTest, BothFilesCarryTheSameNoticeDialog) {
     DWORD style, ex_style;
     short x, y, cx, cy;
     WORD id;
-  } __attribute__((packed)) items[] = {{0x50010001, 0, 148, 52, 50, 12, IDOK},
-                                       {0x50020000, 0, 18, 7, 180, 28, 0xFFFF}};
+  } __attribute__((packed))
+  items[] = {{0x50010001, 0, 148, 52, 50, 12, IDOK}, {0x50020000, 0, 18, 7, 180, 28, 0xFFFF}};
   for (const Item& item : items) {
     EXPECT_NE(ours.find(std::string(reinterpret_cast<const char*>(&item), sizeof(item))),
               std::string::npos)

@@ -28,9 +28,8 @@ bool Matches(const std::string& text, const std::string& pattern) {
 std::vector<std::string> RunPatterns(bool with_blank_lines) {
   const std::string banner = std::string(R"(\S.*\S     )") + kTime + "--->Korvat\\.log   ";
   const std::string line = std::string(kTime) + R"(      DllMain\(\)---DLL_PROCESS_)";
-  std::vector<std::string> patterns = {R"(\+{57})",         banner + "First Run",
-                                       line + "ATTACH!",    line + "DETACH!",
-                                       banner + "End Run",  "-{56}"};
+  std::vector<std::string> patterns = {R"(\+{57})",      banner + "First Run", line + "ATTACH!",
+                                       line + "DETACH!", banner + "End Run",   "-{56}"};
   if (with_blank_lines) {
     patterns.insert(patterns.begin() + 5, "");
     patterns.insert(patterns.begin() + 2, "");
@@ -50,7 +49,9 @@ class ModuleTraceTest : public ::testing::Test {
  protected:
   void SetUp() override { folder_.CopyFromBin("Korvat.dll"); }
   std::string LogPath() const { return folder_.File("Korvat.log"); }
-  void LoadAndUnload() { ASSERT_TRUE(ScopedLibrary(LoadLibraryA(folder_.File("Korvat.dll").c_str()))); }
+  void LoadAndUnload() {
+    ASSERT_TRUE(ScopedLibrary(LoadLibraryA(folder_.File("Korvat.dll").c_str())));
+  }
   std::string HostCommand() const {
     return "\"" + BinFile("module_host.exe") + "\" \"" + folder_.File("Korvat.dll") + "\"";
   }
@@ -67,7 +68,8 @@ TEST_F(ModuleTraceTest, OnlySwitchOneOrThreeWritesAndALoadWritesEightLines) {
   struct Case {
     DWORD type;
     std::string bytes;
-  } cases[] = {{REG_DWORD, std::string("\2\0\0\0", 4)}, {REG_DWORD, std::string(4, '\0')},
+  } cases[] = {{REG_DWORD, std::string("\2\0\0\0", 4)},
+               {REG_DWORD, std::string(4, '\0')},
                {REG_SZ, std::string("1", 2)},
                {REG_BINARY, std::string("\1\0\0\0\0\0\0\0", 8)}};  // longer than a DWORD
   for (const Case& c : cases) {
@@ -200,9 +202,10 @@ TEST_F(TraceLogTest, ThreadsWritingTheirFirstLinesAtOnceGetOneBanner) {
     // Between one pair of banners, nothing but the threads' lines.
     std::vector<std::string> messages = Messages();
     ASSERT_EQ(messages.size(), 1u * kThreads * kLinesEach) << "round " << round;
-    ASSERT_TRUE(std::all_of(messages.begin(), messages.end(), [](const std::string& m) {
-      return Matches(m, R"(thread \d line \d+)");
-    })) << "round " << round;
+    ASSERT_TRUE(
+        std::all_of(messages.begin(), messages.end(),
+                    [](const std::string& m) { return Matches(m, R"(thread \d line \d+)"); }))
+        << "round " << round;
   }
 }
 

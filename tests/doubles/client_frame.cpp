@@ -62,8 +62,8 @@ int main(int argc, char** argv) {
   window_class.hInstance = GetModuleHandleA(nullptr);
   window_class.lpszClassName = kClientFrameWindowClass;
   if (RegisterClassA(&window_class) == 0) return 2;
-  HWND window = CreateWindowExA(0, kClientFrameWindowClass, "Tapvo Meeting", WS_OVERLAPPEDWINDOW,
-                                0, 0, 200, 100, nullptr, nullptr, window_class.hInstance, nullptr);
+  HWND window = CreateWindowExA(0, kClientFrameWindowClass, "Tapvo Meeting", WS_OVERLAPPEDWINDOW, 0,
+                                0, 200, 100, nullptr, nullptr, window_class.hInstance, nullptr);
   if (window == nullptr) return 2;
   SetTimer(window, kLifetimeTimer, static_cast<UINT>(seconds) * 1000, nullptr);
   MSG message;

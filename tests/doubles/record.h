@@ -29,8 +29,8 @@ inline void RecordCall(HMODULE self, const char* format, ...) {
 // The module handle of the code that calls this (a DLL double or a program).
 inline HMODULE CurrentModule() {
   HMODULE module = nullptr;
-  GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                         GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                     reinterpret_cast<LPCSTR>(&CurrentModule), &module);
+  GetModuleHandleExA(
+      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+      reinterpret_cast<LPCSTR>(&CurrentModule), &module);
   return module;
 }

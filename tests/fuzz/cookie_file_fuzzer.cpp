@@ -19,8 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   char page_value[kCookieLineSize], page_url[kCookieLineSize];
   uint64_t created = 0;
-  bool found = FindCookieInText(text, size, kMeetingPageCookie, now, page_value, page_url,
-                                &created);
+  bool found =
+      FindCookieInText(text, size, kMeetingPageCookie, now, page_value, page_url, &created);
   Check(std::strlen(page_value) < kCookieLineSize && std::strlen(page_url) < kCookieLineSize);
   Check(found || (page_value[0] == '\0' && page_url[0] == '\0' && created == 0));
 

@@ -59,8 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string tail = (number > 1 ? " (" + std::to_string(number) + ")" : "") + ".url";
 
   std::unique_ptr<char[]> buffer(new char[room]);
-  const bool made = MakeShortcutFileName(title.c_str(), number, IsShiftJisLeadByte, buffer.get(),
-                                         room);
+  const bool made =
+      MakeShortcutFileName(title.c_str(), number, IsShiftJisLeadByte, buffer.get(), room);
   Check(made == (room >= tail.size() + 3));
   if (!made) return 0;
   const std::string name = buffer.get();

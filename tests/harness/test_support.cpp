@@ -43,8 +43,8 @@ bool FileExists(const std::string& path) {
 std::string ReadFileBytes(const std::string& path) {
   std::string bytes;
   ScopedHandle file(CreateFileA(path.c_str(), GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, 0, nullptr));
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, 0, nullptr));
   if (!file) return bytes;
   char chunk[4096];
   DWORD read = 0;
@@ -55,8 +55,8 @@ std::string ReadFileBytes(const std::string& path) {
 }
 
 void WriteFileBytes(const std::string& path, const std::string& bytes) {
-  ScopedHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                0, nullptr));
+  ScopedHandle file(
+      CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
   if (!file) return;
   DWORD written = 0;
   WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
@@ -128,12 +128,18 @@ void SetValue(HKEY root, const std::string& path, const std::string& name, DWORD
 
 const char* TypeName(DWORD type) {
   switch (type) {
-    case REG_SZ: return "REG_SZ";
-    case REG_DWORD: return "REG_DWORD";
-    case REG_BINARY: return "REG_BINARY";
-    case REG_EXPAND_SZ: return "REG_EXPAND_SZ";
-    case REG_MULTI_SZ: return "REG_MULTI_SZ";
-    default: return "REG_OTHER";
+    case REG_SZ:
+      return "REG_SZ";
+    case REG_DWORD:
+      return "REG_DWORD";
+    case REG_BINARY:
+      return "REG_BINARY";
+    case REG_EXPAND_SZ:
+      return "REG_EXPAND_SZ";
+    case REG_MULTI_SZ:
+      return "REG_MULTI_SZ";
+    default:
+      return "REG_OTHER";
   }
 }
 
@@ -261,8 +267,8 @@ ScopedTraceSwitch::ScopedTraceSwitch(const std::string& module_name, DWORD value
 
 ScopedTraceSwitch::~ScopedTraceSwitch() {
   ScopedRegKey key;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Nuvix\\Config", 0, KEY_ALL_ACCESS,
-                    key.Put()) == ERROR_SUCCESS) {
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Nuvix\\Config", 0, KEY_ALL_ACCESS, key.Put()) ==
+      ERROR_SUCCESS) {
     RegDeleteValueA(key.Get(), name_.c_str());
   }
 }
@@ -312,8 +318,8 @@ int RunProcess(const std::string& command_line, DWORD timeout_ms) {
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process = {};
   std::string mutable_line = command_line;
-  if (!CreateProcessA(nullptr, &mutable_line[0], nullptr, nullptr, FALSE, 0, nullptr,
-                      nullptr, &startup, &process)) {
+  if (!CreateProcessA(nullptr, &mutable_line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process)) {
     return -1;
   }
   ScopedHandle child(process.hProcess), thread(process.hThread);
@@ -369,8 +375,8 @@ int RunUnderDebugger(const std::string& command_line,
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process = {};
   std::string line = command_line;
-  if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, DEBUG_ONLY_THIS_PROCESS,
-                      nullptr, nullptr, &startup, &process)) {
+  if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, DEBUG_ONLY_THIS_PROCESS, nullptr,
+                      nullptr, &startup, &process)) {
     return -1;
   }
   ScopedHandle child(process.hProcess), thread(process.hThread);
@@ -416,8 +422,8 @@ int RunUnderDebugger(const std::string& command_line,
   return static_cast<int>(exit_code);
 }
 
-std::string CookieRecord(const std::string& name, const std::string& value,
-                         const std::string& host, ULONGLONG created, ULONGLONG expires) {
+std::string CookieRecord(const std::string& name, const std::string& value, const std::string& host,
+                         ULONGLONG created, ULONGLONG expires) {
   auto half = [](ULONGLONG t, int shift) { return std::to_string(DWORD(t >> shift)) + "\n"; };
   return name + "\n" + value + "\n" + host + "\n1536\n" + half(expires, 0) + half(expires, 32) +
          half(created, 0) + half(created, 32) + "*\n";
@@ -425,8 +431,7 @@ std::string CookieRecord(const std::string& name, const std::string& value,
 
 std::string CookiesFolder() {
   char folder[MAX_PATH] = {};
-  SHGetFolderPathA(nullptr, CSIDL_COOKIES | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT,
-                   folder);
+  SHGetFolderPathA(nullptr, CSIDL_COOKIES | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, folder);
   return folder;
 }
 

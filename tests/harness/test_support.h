@@ -57,8 +57,8 @@ void SetStringValue(HKEY root, const std::string& path, const std::string& name,
 void SetBinaryValue(HKEY root, const std::string& path, const std::string& name,
                     const std::string& bytes);
 // The value's type and bytes as stored; false when missing.
-bool ReadRawValue(HKEY root, const std::string& path, const std::string& name,
-                  DWORD* type, std::string* bytes);
+bool ReadRawValue(HKEY root, const std::string& path, const std::string& name, DWORD* type,
+                  std::string* bytes);
 // A REG_SZ value without its terminating zero; "<missing>" when absent.
 std::string ReadStringValue(HKEY root, const std::string& path, const std::string& name);
 std::vector<std::string> SubKeyNames(HKEY root, const std::string& path);
@@ -108,9 +108,8 @@ int RunUnderDebugger(const std::string& command_line,
 
 // One record of a browser cookie file: nine lines, the times as decimal
 // halves of file times.
-std::string CookieRecord(const std::string& name, const std::string& value,
-                         const std::string& host, ULONGLONG created,
-                         ULONGLONG expires = 0x7FFFFFFF00000000ull);
+std::string CookieRecord(const std::string& name, const std::string& value, const std::string& host,
+                         ULONGLONG created, ULONGLONG expires = 0x7FFFFFFF00000000ull);
 // The current user's cookies folder, created when missing.
 std::string CookiesFolder();
 

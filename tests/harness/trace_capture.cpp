@@ -7,8 +7,7 @@
 
 namespace korvat_test {
 
-TraceCapture::TraceCapture(const std::string& name)
-    : path_(BinDir() + "\\" + name + ".log") {
+TraceCapture::TraceCapture(const std::string& name) : path_(BinDir() + "\\" + name + ".log") {
   DeleteFileA(path_.c_str());
   g_TraceLog.InitFromModulePath((BinDir() + "\\" + name + ".dll").c_str());
   g_TraceLog.SetEnabled(1);

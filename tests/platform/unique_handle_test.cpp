@@ -30,9 +30,13 @@ TEST(UniqueHandleTest, EachHandleIsClosedOnceByItsLastOwner) {
     std::vector<int> closed;  // in order; `second` (2) ends before `first` (1)
   } kCases[] = {
       {"nothing", [](Recorded&, Recorded&) {}, true, {2, 1}},
-      {"move out", [](Recorded& first, Recorded&) { Recorded taken(std::move(first)); }, false,
+      {"move out",
+       [](Recorded& first, Recorded&) { Recorded taken(std::move(first)); },
+       false,
        {1, 2}},
-      {"move over", [](Recorded& first, Recorded& second) { second = std::move(first); }, false,
+      {"move over",
+       [](Recorded& first, Recorded& second) { second = std::move(first); },
+       false,
        {2, 1}},
       {"reset", [](Recorded& first, Recorded&) { first.Reset(3); }, true, {1, 2, 3}},
       {"put", [](Recorded& first, Recorded&) { *first.Put() = 4; }, true, {1, 2, 4}},

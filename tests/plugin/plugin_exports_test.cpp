@@ -44,8 +44,8 @@ class PluginExportsTest : public ::testing::Test {
       wc.lpszClassName = "KorvatTestHost";
       return RegisterClassA(&wc);
     }();
-    host_ = CreateWindowExA(0, MAKEINTATOM(host_class), "host", WS_OVERLAPPEDWINDOW, 0, 0, 400,
-                            300, nullptr, nullptr, nullptr, nullptr);
+    host_ = CreateWindowExA(0, MAKEINTATOM(host_class), "host", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300,
+                            nullptr, nullptr, nullptr, nullptr);
     host_text_ = AsText(host_);
     s_current = this;
     events_.clear();
@@ -84,8 +84,8 @@ class PluginExportsTest : public ::testing::Test {
     if (message != notify) return DefWindowProcA(hwnd, message, wParam, lParam);
     Strings calls = s_current->Calls();
     bool registered = std::find(calls.begin(), calls.end(), "DllRegisterServer") != calls.end();
-    s_current->events_.push_back("notify " + std::to_string(wParam) + " " +
-                                 std::to_string(lParam) + (registered ? " registered" : ""));
+    s_current->events_.push_back("notify " + std::to_string(wParam) + " " + std::to_string(lParam) +
+                                 (registered ? " registered" : ""));
     return 0;
   }
   // What reached the host since the last look, posted messages included.
@@ -156,9 +156,8 @@ TEST_F(PluginExportsTest, ControlModuleIsCreatedThroughThePreferredFunctionAndRe
     // Values that were not handed out, and a second release, are ignored
     // after the trace lines; the real value releases the control module.
     char unrelated[] = "not a loader";
-    for (const std::string& value : {std::string("0"), std::string("loader"),
-                                     std::string("12345"), AsText(unrelated), AsText(loader),
-                                     AsText(loader)}) {
+    for (const std::string& value : {std::string("0"), std::string("loader"), std::string("12345"),
+                                     AsText(unrelated), AsText(loader), AsText(loader)}) {
       ExitControl(value);
       EXPECT_EQ(Trace(), kExitLines) << value;
     }
@@ -171,8 +170,8 @@ TEST_F(PluginExportsTest, ControlModuleIsCreatedThroughThePreferredFunctionAndRe
 TEST_F(PluginExportsTest, PluginWindowCoversTheParentAsCreatedAndGoesWithItsInstance) {
   Load("");
   // A parent whose client area is 300 by 200.
-  HWND parent = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 120, 80, 300, 200,
-                                nullptr, nullptr, nullptr, nullptr);
+  HWND parent = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 120, 80, 300, 200, nullptr,
+                                nullptr, nullptr, nullptr);
   void* instance = Call<void*>("ZRNewInstance", parent);
   HWND child = GetWindow(parent, GW_CHILD);
   ASSERT_NE(child, nullptr);
@@ -190,8 +189,8 @@ TEST_F(PluginExportsTest, PluginWindowCoversTheParentAsCreatedAndGoesWithItsInst
 
   // Null, an unknown pointer and a second release only write the two lines.
   std::vector<unsigned char> unrelated(64, 0xAB);
-  for (void* value : {instance, static_cast<void*>(nullptr), static_cast<void*>(&unrelated[0]),
-                      instance}) {
+  for (void* value :
+       {instance, static_cast<void*>(nullptr), static_cast<void*>(&unrelated[0]), instance}) {
     Call<void>("ZRDeleteInstance", value);
     EXPECT_EQ(Trace(), (Strings{"ZRDeleteInstance() begin", "ZRDeleteInstance() end"}));
   }
@@ -313,8 +312,8 @@ TEST_F(PluginExportsTest, AfterDownloadStartsTheUninstallerRegistersTheControlTh
   EXPECT_EQ(calls, (Strings{"PDNewInstance " + host_text_ + " 0", "DllRegisterServer"}));
   EXPECT_EQ(program, Strings{"tpvoun \"" + dir_ + "\\tpvoun.exe\" /r"});
   EXPECT_FALSE(FileExists(folder_->File("doubles.log")));
-  EXPECT_EQ(Trace(), (Strings{"InitControl() begin", "InitControl() end",
-                              "AsAfterDownload() begin", "AsAfterDownload() end"}));
+  EXPECT_EQ(Trace(), (Strings{"InitControl() begin", "InitControl() end", "AsAfterDownload() begin",
+                              "AsAfterDownload() end"}));
   // The registration balanced its own load of the control module.
   ExitControl(AsText(loader));
   EXPECT_FALSE(ControlLoaded());

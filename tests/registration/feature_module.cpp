@@ -22,10 +22,12 @@ void AddClass(std::vector<ExpectedKey>* keys, const std::string& description,
   keys->push_back(Tree(classes + prog_id,
                        {"|=" + description, "\\CLSID|=" + clsid, "\\CurVer|=" + prog_id + ".1"}));
   keys->push_back(Tree(classes + prog_id + ".1", {"|=" + description, "\\CLSID|=" + clsid}));
-  std::vector<std::string> lines = {
-      "|=" + description, "\\InprocServer32|=" + server,
-      "\\InprocServer32|ThreadingModel=Apartment", "\\ProgID|=" + prog_id + ".1",
-      "\\TypeLib|=" + type_library, "\\VersionIndependentProgID|=" + prog_id};
+  std::vector<std::string> lines = {"|=" + description,
+                                    "\\InprocServer32|=" + server,
+                                    "\\InprocServer32|ThreadingModel=Apartment",
+                                    "\\ProgID|=" + prog_id + ".1",
+                                    "\\TypeLib|=" + type_library,
+                                    "\\VersionIndependentProgID|=" + prog_id};
   if (programmable) lines.push_back("\\Programmable|= ");
   keys->push_back(Tree(classes + "CLSID\\" + clsid, lines));
 }
@@ -95,12 +97,11 @@ std::vector<ExpectedKey> WriterKeys(DWORD writer, const std::string& folder, boo
     const std::string clsid = "{80947ADC-151D-490B-87F1-7C8CE1B46220}";
     const std::string icons = "=" + folder + "\\zrtpres.dll,";
     const std::string title = "Start Nuvix Tapvo Meeting";
-    keys.push_back(Tree(kButtonKey, {"|ButtonText=" + title, "|MenuText=" + title,
-                                     "|CLSID={1FBA04EE-3024-11d2-8F1F-0000F87ABD16}",
-                                     "|ClsidExtension=" + clsid, "|Default Visible=Yes",
-                                     "|HotIcon" + icons + (xp ? "203" : "206"),
-                                     "|Icon" + icons + (xp ? "204" : "206"),
-                                     "|MenuStatusBar=" + status_text}));
+    keys.push_back(Tree(
+        kButtonKey, {"|ButtonText=" + title, "|MenuText=" + title,
+                     "|CLSID={1FBA04EE-3024-11d2-8F1F-0000F87ABD16}", "|ClsidExtension=" + clsid,
+                     "|Default Visible=Yes", "|HotIcon" + icons + (xp ? "203" : "206"),
+                     "|Icon" + icons + (xp ? "204" : "206"), "|MenuStatusBar=" + status_text}));
     AddClass(&keys, "Tapvo Meeting", "Korvat.KorvatExec", clsid, folder + "\\Korvat.dll",
              "{E06D2368-C03F-41E9-95A8-EBB8F142DBCC}", false);
   } else if (writer == kOffice) {
@@ -127,14 +128,13 @@ std::vector<ExpectedKey> WriterKeys(DWORD writer, const std::string& folder, boo
       const std::string name = c[0], description = name + " Class", prog_id = "NvxMSAI." + name;
       AddClass(&keys, description, prog_id, std::string("{") + c[1] + "}", server, library);
       keys.push_back(Tree(std::string("Software\\Classes\\Interface\\{") + c[2] + "}",
-                          {"|=I" + name, "\\ProxyStubClsid|" + proxy,
-                           "\\ProxyStubClsid32|" + proxy, "\\TypeLib|=" + library,
-                           "\\TypeLib|Version=1.0"}));
+                          {"|=I" + name, "\\ProxyStubClsid|" + proxy, "\\ProxyStubClsid32|" + proxy,
+                           "\\TypeLib|=" + library, "\\TypeLib|Version=1.0"}));
       if (c[3] == nullptr) continue;  // the Word event class has no add-in key
-      keys.push_back(Tree(std::string("Software\\Microsoft\\Office\\") + c[3] + "\\Addins\\" +
-                              prog_id,
-                          {"|CommandLineSafe=#0", "|Description=" + description,
-                           "|FriendlyName=" + description, "|LoadBehavior=#3"}));
+      keys.push_back(
+          Tree(std::string("Software\\Microsoft\\Office\\") + c[3] + "\\Addins\\" + prog_id,
+               {"|CommandLineSafe=#0", "|Description=" + description,
+                "|FriendlyName=" + description, "|LoadBehavior=#3"}));
     }
     keys.push_back(Tree("Software\\Classes\\TypeLib\\" + library,
                         {"\\1.0|=NvxMSAI 1.0 Type Library", "\\1.0\\0\\win32|=" + server,

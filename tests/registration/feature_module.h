@@ -26,11 +26,11 @@ class FeatureModule {
   // The messages of the trace log (the text after the time), banners left out.
   std::vector<std::string> TraceMessages() const;
 
-  int (WINAPI* SetOption)(DWORD) = nullptr;
-  int (WINAPI* GetOption)(DWORD*) = nullptr;
-  int (WINAPI* RemoveAddIn)(DWORD) = nullptr;
-  int (WINAPI* SetLoginInfo)(const char*, const char*) = nullptr;
-  int (WINAPI* GetLoginInfo)(char*, char*) = nullptr;
+  int(WINAPI* SetOption)(DWORD) = nullptr;
+  int(WINAPI* GetOption)(DWORD*) = nullptr;
+  int(WINAPI* RemoveAddIn)(DWORD) = nullptr;
+  int(WINAPI* SetLoginInfo)(const char*, const char*) = nullptr;
+  int(WINAPI* GetLoginInfo)(char*, char*) = nullptr;
 
  private:
   TempFolder folder_;

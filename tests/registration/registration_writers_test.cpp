@@ -65,21 +65,21 @@ TEST_F(RegistrationWritersTest, RemovalLeavesExactlyTheSharedParentsAndForeignKe
   std::set<std::string> expected = snapshot();
   const std::string office = "Software\\Microsoft\\Office";
   expected.insert({"Software\\Classes\\*", "Software\\Classes\\*\\shellex",
-                   "Software\\Classes\\*\\shellex\\ContextMenuHandlers",
-                   "Software\\Classes\\CLSID", "Software\\Classes\\Interface",
-                   "Software\\Classes\\TypeLib", "Software\\Microsoft\\Internet Explorer",
+                   "Software\\Classes\\*\\shellex\\ContextMenuHandlers", "Software\\Classes\\CLSID",
+                   "Software\\Classes\\Interface", "Software\\Classes\\TypeLib",
+                   "Software\\Microsoft\\Internet Explorer",
                    "Software\\Microsoft\\Internet Explorer\\Extensions", office});
   for (const char* application : {"Word", "PowerPoint", "Access", "Excel", "Frontpage"}) {
     expected.insert({office + "\\" + application, office + "\\" + application + "\\Addins"});
   }
   FeatureModule module(true, true);
   module.RemoveAddIn(kOffice | kButton | kRightClick);
-  const std::string word_class =
-      "Software\\Classes\\CLSID\\{AEECE333-8900-4915-9697-7A0B4034B3D8}";
+  const std::string word_class = "Software\\Classes\\CLSID\\{AEECE333-8900-4915-9697-7A0B4034B3D8}";
   SetStringValue(HKEY_CURRENT_USER, word_class + "\\ProgID\\Foreign", "", "theirs");
   for (const std::string& line :
        Tree(word_class, {"|=NuvixWordAddIn Class", "\\ProgID|=NvxMSAI.NuvixWordAddIn.1",
-                         "\\ProgID\\Foreign|=theirs"}).tree) {
+                         "\\ProgID\\Foreign|=theirs"})
+           .tree) {
     expected.insert(line);
   }
   const size_t install_lines = module.TraceMessages().size();

@@ -46,9 +46,8 @@ TEST_F(RegistryHelpersTest, UnRegisterDeletesOneLevelInItsRootsAndTracesOnce) {
     (c.user_only ? UnRegisterUserKey : UnRegisterKey)(kParent.c_str(), "Section");
     EXPECT_EQ(KeyExists(HKEY_LOCAL_MACHINE, kSection), c.user_only);
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kSection));
-    EXPECT_EQ(Trace().TakeMessages(),
-              std::vector<std::string>{"UnRegisterKey() parent_key = " + kParent +
-                                       ",section_key = Section"});
+    EXPECT_EQ(Trace().TakeMessages(), std::vector<std::string>{"UnRegisterKey() parent_key = " +
+                                                               kParent + ",section_key = Section"});
     Clean();
   }
   // Never recursive: a key with a sub-key stays.
@@ -127,4 +126,3 @@ TEST_F(RegistryHelpersTest, KeyHandleKeepsWhatItHoldsAndDeletesWholeTrees) {
 }
 
 }  // namespace
-

@@ -63,16 +63,17 @@ class RegistryScriptTest : public ::testing::Test {
 };
 
 TEST_F(RegistryScriptTest, WritesEveryTypeQuotingAndPlaceholder) {
-  std::string script = Under(
-      "'It''s' = s 'a %% b' { Val 'Path' = S '%module%' Val Bytes = b 0aFF Val Empty = B ''\r\n"
-      "  val Number = d 4294967295 val Word = D 12x }") +
+  std::string script =
+      Under(
+          "'It''s' = s 'a %% b' { Val 'Path' = S '%module%' Val Bytes = b 0aFF Val Empty = B ''\r\n"
+          "  val Number = d 4294967295 val Word = D 12x }") +
       "HKEY_LOCAL_MACHINE { Software { KorvatTests = s 'machine' } }";
   ASSERT_EQ(RunScript(script, true), kScriptOk);
   std::string key = kBase + "\\It's";
-  EXPECT_EQ(Tree(), (Names{
-                        kBase, key, key + "|(default)=REG_SZ:a % b", key + "|Bytes=REG_BINARY:0AFF",
-                        key + "|Empty=REG_BINARY:", key + "|Number=REG_DWORD:4294967295",
-                        key + "|Path=REG_SZ:C:\\It's\\Korvat.dll", key + "|Word=REG_DWORD:0"}));
+  EXPECT_EQ(Tree(),
+            (Names{kBase, key, key + "|(default)=REG_SZ:a % b", key + "|Bytes=REG_BINARY:0AFF",
+                   key + "|Empty=REG_BINARY:", key + "|Number=REG_DWORD:4294967295",
+                   key + "|Path=REG_SZ:C:\\It's\\Korvat.dll", key + "|Word=REG_DWORD:0"}));
   EXPECT_EQ(ReadStringValue(HKEY_LOCAL_MACHINE, kBase, ""), "machine");
 }
 
@@ -182,7 +183,9 @@ TEST_F(RegistryScriptTest, ModuleScriptsRegisterTwiceAndUnregisterTwiceKeepingSh
     std::vector<std::string> keys, values;  // every key written holds a value
     std::string kept;
   } scripts[] = {
-      {IDR_KORVATEXEC, HKEY_CLASSES_ROOT, {kProgId + ".1", kProgId, kClassKey},
+      {IDR_KORVATEXEC,
+       HKEY_CLASSES_ROOT,
+       {kProgId + ".1", kProgId, kClassKey},
        {kProgId + ".1" + title, kProgId + ".1\\CLSID|(default)" + guid, kProgId + title,
         kProgId + "\\CLSID|(default)" + guid,
         kProgId + "\\CurVer|(default)=REG_SZ:Korvat.KorvatExec.1", kClassKey + title,
@@ -192,7 +195,9 @@ TEST_F(RegistryScriptTest, ModuleScriptsRegisterTwiceAndUnregisterTwiceKeepingSh
         kClassKey + "\\TypeLib|(default)=REG_SZ:{E06D2368-C03F-41E9-95A8-EBB8F142DBCC}",
         kClassKey + "\\VersionIndependentProgID|(default)=REG_SZ:Korvat.KorvatExec"},
        "CLSID"},
-      {IDR_TOOLBAR_BUTTON, HKEY_CURRENT_USER, {kButtonKey},
+      {IDR_TOOLBAR_BUTTON,
+       HKEY_CURRENT_USER,
+       {kButtonKey},
        {kButtonKey + "|ButtonText" + start,
         kButtonKey + "|CLSID=REG_SZ:{1FBA04EE-3024-11d2-8F1F-0000F87ABD16}",
         kButtonKey + "|ClsidExtension" + guid, kButtonKey + "|Default Visible=REG_SZ:Yes",

@@ -89,11 +89,12 @@ TEST_F(CookieImportTest, InstallCookieFieldsBecomeTheSettings) {
   for (const Case& c : cases) {
     Write(1, Page(c.page_value) + Install(c.install));
     EXPECT_EQ(ImportCookieSettings(), 1) << c.install;
-    EXPECT_EQ(Values(HKEY_CURRENT_USER, {kOption, kOfficeMenu, kRightClick, kHasBrand,
-                                         kBrandTitle, kMeetingPage}), c.user);
+    EXPECT_EQ(Values(HKEY_CURRENT_USER,
+                     {kOption, kOfficeMenu, kRightClick, kHasBrand, kBrandTitle, kMeetingPage}),
+              c.user);
     // The machine seed has the same values but the brand.
-    EXPECT_EQ(Values(HKEY_LOCAL_MACHINE, {kOption, kOfficeMenu, kRightClick, kHasBrand,
-                                          kBrandTitle, kMeetingPage}),
+    EXPECT_EQ(Values(HKEY_LOCAL_MACHINE,
+                     {kOption, kOfficeMenu, kRightClick, kHasBrand, kBrandTitle, kMeetingPage}),
               Values(HKEY_CURRENT_USER, {kOption, kOfficeMenu, kRightClick}) +
                   "|<missing>|<missing>|" + User(kMeetingPage));
     Clean();
@@ -185,16 +186,19 @@ TEST(CookieTextTest, RecordRules) {
       {"plain", "MeetingPage\n/v\nh/\n0" + ahead + "7\n1\n*\n", "/v", 0x100000007ull},
       {"empty lines", "\n\nMeetingPage\n\n/v\nh/\n\n0" + ahead + "7\n1\n*", "/v", 0x100000007ull},
       {"name case", "meetingpage\n/v\nh/\n0" + ahead + "7\n1\n*\n", "", ~0ull},
-      {"eight lines", "x\n1\nh/\n0\n0\n0\n0\n*\nMeetingPage\n/w\nh/\n0" + ahead + "9\n*\n", "/w", 9},
+      {"eight lines", "x\n1\nh/\n0\n0\n0\n0\n*\nMeetingPage\n/w\nh/\n0" + ahead + "9\n*\n", "/w",
+       9},
       {"bad ninth line", "x\n1\nh/\n0\n0\n0\n0\n0\nX\nMeetingPage\n/w\nh/\n0" + ahead + "9\n0\n*",
        "", ~0ull},
       {"first match decides",
-       "MeetingPage\n/v\nh/\n0\n0\n1\n7\n0\n*\nMeetingPage\n/w\nh/\n0" + ahead + "9\n0\n*", "", ~0ull},
+       "MeetingPage\n/v\nh/\n0\n0\n1\n7\n0\n*\nMeetingPage\n/w\nh/\n0" + ahead + "9\n0\n*", "",
+       ~0ull},
       {"open at the end", "MeetingPage\n/v\nh/\n0" + ahead + "7", "/v", 7},
       {"no expiry at the end", "MeetingPage\n/v\nh/\n0\n0", "", ~0ull},
       {"non-decimal times", "MeetingPage\n/v\nh/\n0" + ahead + "7x\n99999999999\n*", "/v", 0},
       {"non-decimal expiry", "MeetingPage\n/v\nh/\n0\n0\n+5\n7\n0\n*", "", ~0ull},
-      {"ends at a zero", std::string("MeetingPage\n/v\nh/\n0\0", 20) + ahead + "7\n0\n*", "", ~0ull},
+      {"ends at a zero", std::string("MeetingPage\n/v\nh/\n0\0", 20) + ahead + "7\n0\n*", "",
+       ~0ull},
       {"long line cut", "MeetingPage\n" + std::string(3000, 'v') + "\nh/\n0" + ahead + "7\n0\n*",
        std::string(2047, 'v'), 7},
   };

@@ -53,12 +53,18 @@ TEST_F(OptionFunctionsTest, RightClickAndOfficeMenuFollowTheirTable) {
 
 TEST_F(OptionFunctionsTest, OptionSwitchesTheButtonAndKeepsTheDesktopPart) {
   ExpectSwitches(module_, "Option", kButton, kButtonKey,
-                 {{kMissing, true, "ie"},           {kMissing, false, kMissing},
-                  {"IE", true, "IE"},               {"ie", false, " "},
-                  {"iedesktop", true, "iedesktop"}, {"IEDesktop", false, "desktop"},
-                  {"desktop", true, "iedesktop"},   {"Desktop", false, "Desktop"},
-                  {"FALSE", true, "ie"},            {"FALSE", false, "FALSE"},
-                  {kTooLong, true, "ie"},           {kTooLong, false, kTooLong}});
+                 {{kMissing, true, "ie"},
+                  {kMissing, false, kMissing},
+                  {"IE", true, "IE"},
+                  {"ie", false, " "},
+                  {"iedesktop", true, "iedesktop"},
+                  {"IEDesktop", false, "desktop"},
+                  {"desktop", true, "iedesktop"},
+                  {"Desktop", false, "Desktop"},
+                  {"FALSE", true, "ie"},
+                  {"FALSE", false, "FALSE"},
+                  {kTooLong, true, "ie"},
+                  {kTooLong, false, kTooLong}});
 }
 
 TEST_F(OptionFunctionsTest, GetOptionOnlyAddsTheBitsTheValuesStandFor) {
@@ -66,8 +72,10 @@ TEST_F(OptionFunctionsTest, GetOptionOnlyAddsTheBitsTheValuesStandFor) {
     std::string right_click, office_menu, option;
     DWORD start, flags;
   } rows[] = {
-      {"TRUE", "FALSE", "IEdesktop", 0, 0xD}, {"true", "True", "ie", 0, 0xF},
-      {kMissing, kMissing, kMissing, 0, 0x1}, {"false", "no", "desktop", 0, 0x1},
+      {"TRUE", "FALSE", "IEdesktop", 0, 0xD},
+      {"true", "True", "ie", 0, 0xF},
+      {kMissing, kMissing, kMissing, 0, 0x1},
+      {"false", "no", "desktop", 0, 0x1},
       {kTooLong, kTooLong, kTooLong, 0, 0x1},
       {"false", "false", " ", 0x8, 0x9},  // a bit already set stays set
   };

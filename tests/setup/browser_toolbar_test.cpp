@@ -8,13 +8,13 @@
 #include <thread>
 #include <vector>
 
+#include "core/module_state.h"
 #include "core/resource_module.h"
+#include "harness/module_copy.h"
 #include "harness/test_support.h"
 #include "platform/com_ptr.h"
-#include "core/module_state.h"
 #include "settings/settings_key.h"
 #include "setup/browser_windows.h"
-#include "harness/module_copy.h"
 #include "setup/scripted_browser_shell.h"
 
 using namespace korvat_test;
@@ -84,8 +84,8 @@ TEST_F(BrowserToolbarTest, ButtonKeyIsWrittenByScriptAndBranded) {
 enum Kind { kBrowser, kFolder, kNotABrowser, kNeverCloses };
 const RECT kPlace = ScriptedWindow().place;
 
-ScriptedWindow Ie(const std::string& url, RECT place = kPlace,
-                  int show = SW_SHOWNORMAL, Kind kind = kBrowser) {
+ScriptedWindow Ie(const std::string& url, RECT place = kPlace, int show = SW_SHOWNORMAL,
+                  Kind kind = kBrowser) {
   ScriptedWindow window;
   window.url = url;
   window.place = place;
@@ -189,36 +189,65 @@ TEST_P(CycleTest, BrowsersAreClosedAndReopened) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, CycleTest,
     ::testing::Values(
-        CycleCase{"HostReopenedAtTheReturnPage", {Ie("http://own.example/")},
-                  "http://return.example/", true, 0, {"http://return.example/"}},
-        CycleCase{"ShortReturnPageKeepsTheOwnPage", {Ie("http://own.example/")}, "ab", true, 0,
+        CycleCase{"HostReopenedAtTheReturnPage",
+                  {Ie("http://own.example/")},
+                  "http://return.example/",
+                  true,
+                  0,
+                  {"http://return.example/"}},
+        CycleCase{"ShortReturnPageKeepsTheOwnPage",
+                  {Ie("http://own.example/")},
+                  "ab",
+                  true,
+                  0,
                   {"http://own.example/"}},
         CycleCase{"ThreeWindowsAfterTheDialog",
                   {Ie("http://a.example/"), Ie("http://b.example/"), Ie("http://c.example/")},
-                  "http://return.example/", false, 1,
+                  "http://return.example/",
+                  false,
+                  1,
                   {"http://a.example/", "http://b.example/", "http://c.example/"}},
         CycleCase{"MaximisedStaysMaximised",
-                  {Ie("http://max.example/", {0, 0, 300, 200}, SW_SHOWMAXIMIZED)}, nullptr, false,
-                  0, {"http://max.example/ maximised"}},
+                  {Ie("http://max.example/", {0, 0, 300, 200}, SW_SHOWMAXIMIZED)},
+                  nullptr,
+                  false,
+                  0,
+                  {"http://max.example/ maximised"}},
         CycleCase{"SamePageOnceWhereTheWindowClosedLastStood",
                   {Ie("http://same.example/", {1, 2, 101, 202}),
                    Ie("http://same.example/", {5, 6, 305, 406})},
-                  nullptr, false, 1, {"http://same.example/ at 5,6 300x400"}},
+                  nullptr,
+                  false,
+                  1,
+                  {"http://same.example/ at 5,6 300x400"}},
         CycleCase{"CaseOnlyDuplicatesOnceWithTheFirstPageMetAndItsPlace",
                   {Ie("http://First.example/", {7, 8, 107, 208}),
                    Ie("http://first.example/", {9, 9, 109, 209})},
-                  nullptr, false, 1, {"http://First.example/ at 7,8 100x200"}},
-        CycleCase{"ShortPagesAreNotReopened", {Ie("ab"), Ie("http://a.example/")}, nullptr, false,
-                  1, {"http://a.example/"}},
+                  nullptr,
+                  false,
+                  1,
+                  {"http://First.example/ at 7,8 100x200"}},
+        CycleCase{"ShortPagesAreNotReopened",
+                  {Ie("ab"), Ie("http://a.example/")},
+                  nullptr,
+                  false,
+                  1,
+                  {"http://a.example/"}},
         CycleCase{"FoldersAndOtherItemsAreLeftAlone",
                   {Ie("file:///C:/", kFolder), Ie("", kNotABrowser), Ie("http://a.example/")},
-                  nullptr, false, 0, {"http://a.example/"}},
-        CycleCase{"LongAddressesAreCut", {Ie(LongUrl())}, nullptr, false, 0,
-                  {LongUrl().substr(0, 1023)}},
+                  nullptr,
+                  false,
+                  0,
+                  {"http://a.example/"}},
+        CycleCase{
+            "LongAddressesAreCut", {Ie(LongUrl())}, nullptr, false, 0, {LongUrl().substr(0, 1023)}},
         // Two, so that the closing loop could run for ever.
         CycleCase{"WindowsThatNeverCloseDoNotHangSetup",
                   {Ie("http://s1.example/", kNeverCloses), Ie("http://s2.example/", kNeverCloses)},
-                  nullptr, false, 1, {"http://s1.example/", "http://s2.example/"}}),
+                  nullptr,
+                  false,
+                  1,
+                  {"http://s1.example/", "http://s2.example/"}}),
     [](const ::testing::TestParamInfo<CycleCase>& info) { return info.param.name; });
 
 TEST_F(BrowserToolbarTest, RemovalCyclesOnlyWithTheCallersCom) {

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "harness/module_copy.h"
 #include "harness/test_support.h"
 #include "harness/trace_capture.h"
 #include "settings/settings_key.h"
-#include "harness/module_copy.h"
 
 using namespace korvat_test;
 

@@ -25,8 +25,8 @@ using Entry = UINT(WINAPI*)(DWORD);
 const char kSettings[] = "Software\\Nuvix\\TapvoMeeting";
 const char kClassId[] = "{80947ADC-151D-490B-87F1-7C8CE1B46220}";
 const std::string kClassKey = std::string("CLSID\\") + kClassId;
-const std::string kButton = std::string("Software\\Microsoft\\Internet Explorer\\Extensions\\") +
-                            kClassId;
+const std::string kButton =
+    std::string("Software\\Microsoft\\Internet Explorer\\Extensions\\") + kClassId;
 const char kTypeLib[] = "TypeLib\\{E06D2368-C03F-41E9-95A8-EBB8F142DBCC}";
 const char kInstall[] = "iedesktop@true@true@https://x.example/@false@";
 const CLSID kKorvatExec = {
@@ -131,7 +131,8 @@ TEST_F(SetupFlowTest, Regsvr32RegistersAndUnregistersTheModule) {
       TestSite site;
       ComPtr<IObjectWithSite> object;
       ASSERT_EQ(CoCreateInstance(kKorvatExec, nullptr, CLSCTX_INPROC_SERVER, IID_IObjectWithSite,
-                                 object.PutVoid()), S_OK);
+                                 object.PutVoid()),
+                S_OK);
       ASSERT_EQ(object->SetSite(&site), S_OK);
       ComPtr<IOleCommandTarget> target;
       ASSERT_EQ(object.As(IID_IOleCommandTarget, &target), S_OK);
@@ -204,8 +205,9 @@ TEST_F(SetupFlowTest, AMachineHiveTheUserMayNotWriteKeepsTheButtonOut) {
 
   std::vector<DialogWatcher::Seen> seen = watcher.seen();
   ASSERT_EQ(seen.size(), 1u);
-  EXPECT_EQ(seen[0].text, "Tapvo Meeting toolbar button cannot be added to IE because you do not "
-                          "have sufficient privilege.");
+  EXPECT_EQ(seen[0].text,
+            "Tapvo Meeting toolbar button cannot be added to IE because you do not "
+            "have sufficient privilege.");
   EXPECT_EQ(seen[0].caption, "");  // the module's own table has no caption
   EXPECT_EQ(seen[0].owner, nullptr);
   EXPECT_EQ(Setting(HKEY_CURRENT_USER, "Option"), "iedesktop");

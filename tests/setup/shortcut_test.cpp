@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "harness/module_copy.h"
 #include "harness/test_support.h"
 #include "settings/settings_key.h"
-#include "harness/module_copy.h"
 
 using namespace korvat_test;
 
@@ -26,7 +26,8 @@ class ShortcutTest : public ::testing::Test {
     LoadResourceModule();
     char desktop[MAX_PATH] = {};
     ASSERT_EQ(SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY | CSIDL_FLAG_CREATE, nullptr,
-                               SHGFP_TYPE_CURRENT, desktop), S_OK);
+                               SHGFP_TYPE_CURRENT, desktop),
+              S_OK);
     desktop_ = desktop;
     Clean();
   }
@@ -98,10 +99,10 @@ TEST_F(ShortcutTest, SettingsChooseWhetherAndHowTheShortcutIsMade) {
 TEST_F(ShortcutTest, FilesOfTheUsersOwnAreLeftAlone) {
   const std::string theirs = "[InternetShortcut]\r\nURL=http://theirs/\r\n";
   struct Case {
-    const char* title;                // null: the standard name
-    std::vector<std::string> taken;   // the user's files
-    const char* remembered;           // the file SHORTCUT_PATH names, or null
-    const char* file;                 // the shortcut
+    const char* title;               // null: the standard name
+    std::vector<std::string> taken;  // the user's files
+    const char* remembered;          // the file SHORTCUT_PATH names, or null
+    const char* file;                // the shortcut
   } cases[] = {
       {"MyBrand", {"MyBrand.url"}, nullptr, "MyBrand (2).url"},
       {nullptr, {kStandardFile}, nullptr, "Start Nuvix Tapvo Meeting (2).url"},

@@ -40,6 +40,7 @@ class RecordingBrowser : public IWebBrowser {
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
   ULONG STDMETHODCALLTYPE Release() override { return 1; }
+// clang-format off
 #define NOT_USED(method, ...) \
   HRESULT STDMETHODCALLTYPE method(__VA_ARGS__) override { return E_NOTIMPL; }
   NOT_USED(GetTypeInfoCount, UINT*) NOT_USED(GetTypeInfo, UINT, LCID, ITypeInfo**)
@@ -55,6 +56,7 @@ class RecordingBrowser : public IWebBrowser {
   NOT_USED(get_LocationName, BSTR*) NOT_USED(get_LocationURL, BSTR*)
   NOT_USED(get_Busy, VARIANT_BOOL*)
 #undef NOT_USED
+  // clang-format on
 };
 
 // Offers IServiceProvider only when asked to.
@@ -72,8 +74,8 @@ class TestSite : public IServiceProvider {
   ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
   ULONG STDMETHODCALLTYPE Release() override { return 1; }
   HRESULT STDMETHODCALLTYPE QueryService(REFGUID service, REFIID iid, void** object) override {
-    bool browser_asked = IsEqualGUID(service, kBrowserAppService) &&
-                         IsEqualIID(iid, IID_IWebBrowser);
+    bool browser_asked =
+        IsEqualGUID(service, kBrowserAppService) && IsEqualIID(iid, IID_IWebBrowser);
     *object = browser_asked ? static_cast<IWebBrowser*>(&browser) : nullptr;
     return browser_asked ? S_OK : E_NOINTERFACE;
   }

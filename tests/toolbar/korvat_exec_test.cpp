@@ -107,8 +107,7 @@ TEST_F(KorvatExecTest, CommandChecksComeFirstAndTheSiteIsTakenOnceAndNeverHanded
   const GUID group = IID_IUnknown;
   EXPECT_EQ(target->Exec(&group, 0, 0, nullptr, nullptr), OLECMDERR_E_UNKNOWNGROUP);
   EXPECT_EQ(target->Exec(nullptr, 1, 0, nullptr, nullptr), OLECMDERR_E_NOTSUPPORTED);
-  EXPECT_EQ(target->Exec(nullptr, 0, OLECMDEXECOPT_SHOWHELP, nullptr, nullptr),
-            OLECMDERR_E_NOHELP);
+  EXPECT_EQ(target->Exec(nullptr, 0, OLECMDEXECOPT_SHOWHELP, nullptr, nullptr), OLECMDERR_E_NOHELP);
   EXPECT_EQ(target->Exec(nullptr, 0, 0, nullptr, nullptr),
             HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
   OLECMD commands[3] = {{1, 0}, {2, 0}, {99, 0}};
@@ -153,8 +152,8 @@ TEST_F(KorvatExecTest, RegisteredClassIsActivatedThroughCom) {
   {
     ScopedCoInitialize com;
     ComPtr<IObjectWithSite> object;
-    ASSERT_EQ(CoCreateInstance(CLSID_KorvatExec, nullptr, CLSCTX_INPROC_SERVER,
-                               IID_IObjectWithSite, object.PutVoid()),
+    ASSERT_EQ(CoCreateInstance(CLSID_KorvatExec, nullptr, CLSCTX_INPROC_SERVER, IID_IObjectWithSite,
+                               object.PutVoid()),
               S_OK);
     EXPECT_NE(GetModuleHandleA(path.c_str()), nullptr);
     EXPECT_EQ(object->SetSite(&site), S_OK);

@@ -40,8 +40,7 @@ BOOL CALLBACK CollectText(HWND child, LPARAM text) {
 }  // namespace
 
 DialogWatch::DialogWatch()
-    : m_ownerThread(GetCurrentThreadId()),
-      m_stop(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
+    : m_ownerThread(GetCurrentThreadId()), m_stop(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
   if (m_stop) m_thread.Reset(CreateThread(nullptr, 0, Run, this, 0, nullptr));
 }
 

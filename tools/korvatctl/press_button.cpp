@@ -54,15 +54,15 @@ class LogonStateOverride {
         ERROR_SUCCESS) {
       m_old.resize(size + 1);  // never empty, so that data() points somewhere
       m_hadValue = RegQueryValueExA(key.Get(), kLogonState, nullptr, &m_oldType, m_old.data(),
-                                     &size) == ERROR_SUCCESS;
+                                    &size) == ERROR_SUCCESS;
       m_old.resize(size);
       // A value that cannot be read back is left alone.
       if (!m_hadValue) return;
     }
     const DWORD logged_on = 1;
     m_set = RegSetValueExA(key.Get(), kLogonState, 0, REG_DWORD,
-                            reinterpret_cast<const BYTE*>(&logged_on),
-                            sizeof(logged_on)) == ERROR_SUCCESS;
+                           reinterpret_cast<const BYTE*>(&logged_on),
+                           sizeof(logged_on)) == ERROR_SUCCESS;
   }
 
   ~LogonStateOverride() {
