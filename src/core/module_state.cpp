@@ -2,8 +2,9 @@
 
 #include <mbstring.h>
 
-#include <cstdio>
 #include <cstring>
+
+#include "platform/ansi_text.h"
 
 namespace korvat {
 
@@ -41,7 +42,7 @@ bool GetModulePathAndDirectory(char* path, char* dir) {
 }
 
 bool JoinPath(const char* dir, const char* file_name, char* out, size_t out_size) {
-  int written = std::snprintf(out, out_size, "%s\\%s", dir, file_name);
+  int written = FormatText(out, out_size, "%s\\%s", dir, file_name);
   if (written < 0 || static_cast<size_t>(written) >= out_size) {
     if (out_size > 0) out[0] = '\0';
     return false;

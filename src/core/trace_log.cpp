@@ -15,6 +15,11 @@ constexpr char kFirstRunRule[] = "++++++++++++++++++++++++++++++++++++++++++++++
 constexpr char kEndRunRule[] = "--------------------------------------------------------\n";
 constexpr char kTimeFormat[] = "HH':'mm':'ss";
 
+void WriteLine(FILE* file, const char* text) {
+  std::fputs(text, file);
+  std::fputc('\n', file);
+}
+
 void FormatTime(char (&time_text)[48]) {
   std::memset(time_text, 0, sizeof(time_text));
   GetTimeFormatA(LOCALE_USER_DEFAULT, TIME_FORCE24HOURFORMAT, nullptr, kTimeFormat, time_text,
@@ -64,7 +69,7 @@ void TraceLog::InitFromModulePath(const char* module_path) {
   }
   if (char* dot = std::strchr(m_szLogName, '.')) *dot = '\0';
 
-  std::snprintf(m_szSwitchName, sizeof(m_szSwitchName), "TRACE_ENABLE_%s", m_szLogName);
+  FormatText(m_szSwitchName, sizeof(m_szSwitchName), "TRACE_ENABLE_%s", m_szLogName);
   std::strncat(m_szLogName, ".log", sizeof(m_szLogName) - std::strlen(m_szLogName) - 1);
 }
 
@@ -89,7 +94,7 @@ bool TraceLog::OpenFileLocked() {
   if (m_pFile != nullptr) return true;
   if (m_szLogName[0] == '\0') return false;
   char path[2 * MAX_PATH + 2];
-  std::snprintf(path, sizeof(path), "%s\\%s", m_szLogDir, m_szLogName);
+  FormatText(path, sizeof(path), "%s\\%s", m_szLogDir, m_szLogName);
   m_pFile = std::fopen(path, "at");
   return m_pFile != nullptr;
 }
@@ -100,14 +105,13 @@ int TraceLog::Write(const char* format, ...) {
   char message[512];
   va_list args;
   va_start(args, format);
-  _vsnprintf(message, sizeof(message), format, args);
+  FormatTextV(message, sizeof(message), format, args);  // a longer one keeps its first 511
   va_end(args);
-  message[sizeof(message) - 1] = '\0';  // a longer message keeps its first 511
 
   char time_text[48];
   FormatTime(time_text);
   char line[600];
-  std::snprintf(line, sizeof(line), "%s      %s", time_text, message);
+  FormatText(line, sizeof(line), "%s      %s", time_text, message);
 
   // The open and the banner are under the lock as well, so that two threads
   // writing their first lines at once neither open the file twice nor write
@@ -118,7 +122,7 @@ int TraceLog::Write(const char* format, ...) {
     WriteBanner(1);
     m_bStarted = 1;
   }
-  std::fprintf(m_pFile, "%s\n", line);
+  WriteLine(m_pFile, line);
   std::fflush(m_pFile);
   if (m_bDebugOut) OutputDebugStringA(line);
   return 1;
@@ -134,17 +138,17 @@ int TraceLog::WriteBanner(int first_run) {
   char time_text[48];
   FormatTime(time_text);
   char banner[1024];
-  std::snprintf(banner, sizeof(banner), "%s     %s--->%s%s\n", date_text, time_text, m_szLogName,
-                first_run ? "   First Run" : "   End Run");
+  FormatText(banner, sizeof(banner), "%s     %s--->%s%s\n", date_text, time_text, m_szLogName,
+             first_run ? "   First Run" : "   End Run");
 
   if (first_run) {
     std::fputs(kFirstRunRule, m_pFile);
     if (m_bDebugOut) OutputDebugStringA(kFirstRunRule);
-    std::fprintf(m_pFile, "%s\n", banner);
+    WriteLine(m_pFile, banner);
     std::fflush(m_pFile);
     if (m_bDebugOut) OutputDebugStringA(banner);
   } else {
-    std::fprintf(m_pFile, "%s\n", banner);
+    WriteLine(m_pFile, banner);
     if (m_bDebugOut) OutputDebugStringA(banner);
     std::fputs(kEndRunRule, m_pFile);
     std::fflush(m_pFile);

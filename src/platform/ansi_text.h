@@ -1,10 +1,20 @@
-// ANSI text: the one bounded copy, and the cut in the system code page, where
-// a character is one byte or two, that splits no double-byte character. Pure
-// code (no Windows headers): the native build fuzzes it.
+// ANSI text: the one bounded copy, the one bounded formatting, and the cut in
+// the system code page, where a character is one byte or two, that splits no
+// double-byte character. Pure code (no Windows headers): the native build
+// fuzzes it.
 #pragma once
 
+#include <cstdarg>
 #include <cstddef>
 #include <cstring>
+
+#ifdef _WIN32
+#define KORVAT_FORMAT(format_at, arguments_at) \
+  __attribute__((format(ms_printf, format_at, arguments_at)))
+#else
+#define KORVAT_FORMAT(format_at, arguments_at) \
+  __attribute__((format(printf, format_at, arguments_at)))
+#endif
 
 namespace korvat {
 
@@ -16,6 +26,14 @@ inline void CopyCut(char* out, size_t out_size, const char* text, size_t length)
   std::memcpy(out, text, length);
   out[length] = '\0';
 }
+
+// Formats into `out` (`out_size` bytes, at least one) and terminates it: the
+// length written, or -1 when the text was cut to fit. On Windows this is the
+// system C runtime's formatting: the toolchain's portable one would add its
+// whole formatter, a sixth of the module, for the few %s, %d and %u it uses.
+int FormatText(char* out, size_t out_size, const char* format, ...) KORVAT_FORMAT(3, 4);
+int FormatTextV(char* out, size_t out_size, const char* format, va_list arguments)
+    KORVAT_FORMAT(3, 0);
 
 // True when `c` opens a double-byte character in the system code page.
 using LeadByteTest = bool (*)(unsigned char c);

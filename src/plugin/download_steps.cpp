@@ -2,10 +2,10 @@
 
 #include <windows.h>
 
-#include <cstdio>
 #include <cstring>
 
 #include "core/module_state.h"
+#include "platform/ansi_text.h"
 #include "platform/proc_address.h"
 #include "platform/scoped_handle.h"
 #include "plugin/host_notify.h"
@@ -25,7 +25,7 @@ void StartUninstaller() {
   // Quoted: an unquoted path with a space would start whatever program the
   // part before the space names.
   char command_line[MAX_PATH + 8];
-  std::snprintf(command_line, sizeof(command_line), "\"%s\" /r", path);
+  FormatText(command_line, sizeof(command_line), "\"%s\" /r", path);
   WinExec(command_line, SW_HIDE);
 }
 

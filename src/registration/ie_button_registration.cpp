@@ -1,9 +1,8 @@
 #include "registration/ie_button_registration.h"
 
-#include <cstdio>
-
 #include "core/module_state.h"
 #include "core/resource_module.h"
+#include "platform/ansi_text.h"
 #include "registration/key_table.h"
 #include "registration/registry_ops.h"
 #include "resources/resource_ids.h"
@@ -62,10 +61,10 @@ void InstallButton(const char* folder, const char* module_path) {
   char icon[520];
   const bool xp = IsWindowsXP();
   // Windows XP shows separate hot and normal icons, later versions one.
-  std::snprintf(library_path, sizeof(library_path), "%s\\%s", folder, kResourceModuleFile);
-  std::snprintf(hot_icon, sizeof(hot_icon), "%s,%d", library_path,
-                xp ? IDI_BUTTON_HOT : IDI_BUTTON_LEGACY);
-  std::snprintf(icon, sizeof(icon), "%s,%d", library_path, xp ? IDI_BUTTON : IDI_BUTTON_LEGACY);
+  FormatText(library_path, sizeof(library_path), "%s\\%s", folder, kResourceModuleFile);
+  FormatText(hot_icon, sizeof(hot_icon), "%s,%d", library_path,
+             xp ? IDI_BUTTON_HOT : IDI_BUTTON_LEGACY);
+  FormatText(icon, sizeof(icon), "%s,%d", library_path, xp ? IDI_BUTTON : IDI_BUTTON_LEGACY);
 
   // Loaded afresh on every install and left loaded: it is the resource
   // module until FreeResourceModule releases it.

@@ -52,7 +52,7 @@ bool SearchCookieFolder(const char* name, char* value, size_t value_size, char* 
   char folder[MAX_PATH];
   if (!GetCookieFolder(folder)) return false;
   char pattern[MAX_PATH];
-  int written = std::snprintf(pattern, sizeof(pattern), "%s*.txt", folder);
+  int written = FormatText(pattern, sizeof(pattern), "%s*.txt", folder);
   if (written < 0 || written >= static_cast<int>(sizeof(pattern))) return false;
 
   WIN32_FIND_DATAA entry;
@@ -63,7 +63,7 @@ bool SearchCookieFolder(const char* name, char* value, size_t value_size, char* 
   do {
     if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
     char path[MAX_PATH];
-    written = std::snprintf(path, sizeof(path), "%s%s", folder, entry.cFileName);
+    written = FormatText(path, sizeof(path), "%s%s", folder, entry.cFileName);
     if (written < 0 || written >= static_cast<int>(sizeof(path))) continue;
     char file_value[kCookieLineSize] = {};
     char file_url[kCookieLineSize] = {};

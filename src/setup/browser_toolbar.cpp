@@ -2,13 +2,13 @@
 
 #include <windows.h>
 
-#include <cstdio>
 #include <cstring>
 
 #include "core/module_state.h"
 #include "core/resource_module.h"
 #include "core/setup_notice_dialog.h"
 #include "core/trace_log.h"
+#include "platform/ansi_text.h"
 #include "platform/reg_key_handle.h"
 #include "registration/registry_resource.h"
 #include "resources/resource_ids.h"
@@ -33,7 +33,7 @@ bool OptionWantsButton(const char* option) {
 void SetIcon(RegKeyHandle& key, const char* value_name, int icon) {
   if (ResourceModulePath[0] == '\0') return;
   char reference[MAX_PATH + 16];
-  std::snprintf(reference, sizeof(reference), "%s,%d", ResourceModulePath, icon);
+  FormatText(reference, sizeof(reference), "%s,%d", ResourceModulePath, icon);
   key.SetString(reference, value_name);
 }
 

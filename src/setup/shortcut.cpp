@@ -9,6 +9,7 @@
 
 #include "core/module_state.h"
 #include "core/resource_module.h"
+#include "platform/ansi_text.h"
 #include "platform/com_ptr.h"
 #include "platform/last_error.h"
 #include "platform/reg_key_handle.h"
@@ -73,7 +74,7 @@ HRESULT SaveWithoutShellLink(IPersistFile* file, const wchar_t* wide_path, const
   HRESULT hr = file->Save(wide_path, TRUE);
   if (FAILED(hr)) return hr;
   char index[16];
-  std::snprintf(index, sizeof(index), "%d", icon_index);
+  FormatText(index, sizeof(index), "%d", icon_index);
   if (!WritePrivateProfileStringA(kShortcutSection, kIconFileEntry, icon_file, path) ||
       !WritePrivateProfileStringA(kShortcutSection, kIconIndexEntry, index, path)) {
     return LastErrorAsHResult();

@@ -1,7 +1,8 @@
 #include "setup/shortcut_name.h"
 
-#include <cstdio>
 #include <cstring>
+
+#include "platform/ansi_text.h"
 
 namespace korvat {
 
@@ -41,7 +42,7 @@ bool IsForbidden(unsigned char c) { return c < 0x20 || std::strchr("\\/:*?\"<>|"
 bool MakeShortcutFileName(const char* title, unsigned number, LeadByteTest is_lead_byte, char* name,
                           size_t size) {
   char suffix[16] = "";
-  if (number > 1) std::snprintf(suffix, sizeof(suffix), " (%u)", number);
+  if (number > 1) FormatText(suffix, sizeof(suffix), " (%u)", number);
   const size_t tail = std::strlen(suffix) + sizeof(kExtension) - 1;
   // One character, the "_" a device name may need, the tail and the zero.
   if (size < tail + 3) return false;
@@ -78,7 +79,7 @@ bool MakeShortcutFileName(const char* title, unsigned number, LeadByteTest is_le
     name[end] = '_';
     ++length;
   }
-  std::snprintf(name + length, size - length, "%s%s", suffix, kExtension);
+  FormatText(name + length, size - length, "%s%s", suffix, kExtension);
   return true;
 }
 
