@@ -1,8 +1,6 @@
 // Bad input at the module's edges, handed over as its callers hand it: texts
-// and numbers given to the exports, settings values of the wrong type or
-// size, cookie files of odd shapes, and a module path too long for a
-// sibling path. Each row names the result and what the settings key holds
-// afterwards.
+// and numbers given to the exports, and settings values of the wrong type or
+// size. Each row names the result and what the settings key holds afterwards.
 #include <gtest/gtest.h>
 #include <ole2.h>
 
@@ -27,79 +25,32 @@ const char kIntact[] = "<intact>";  // the user's settings key exactly as before
 const CLSID kKorvatExec = {
     0x80947ADC, 0x151D, 0x490B, {0x87, 0xF1, 0x7C, 0x8C, 0xE1, 0xB4, 0x62, 0x20}};
 
-std::string AsText(const void* value) {
-  return std::to_string(static_cast<long long>(reinterpret_cast<INT_PTR>(value)));
-}
 std::string Hex(unsigned long value) {
   char text[16];
   std::snprintf(text, sizeof(text), "0x%08lX", value);
   return text;
 }
-std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
-
-// What reached the witness windows: the host notification and a WM_SIZE of
-// 0 by 0, which only the plug-in posts.
-Strings g_seen;
-LRESULT CALLBACK WitnessProc(HWND hwnd, UINT message, WPARAM w, LPARAM l) {
-  static const UINT notify = RegisterWindowMessageA("WM_ZR_NOTIFY_MSG");
-  if (message != notify && !(message == WM_SIZE && w == 0 && l == 0)) {
-    return DefWindowProcA(hwnd, message, w, l);
-  }
-  g_seen.push_back((message == WM_SIZE ? "WM_SIZE " : "notify ") + std::to_string(w) + " " +
-                   std::to_string(l));
-  return 0;
-}
-void Pump() {
-  MSG msg;
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-}
-// A top-level window of this thread that records what reaches it.
-HWND NewWitness() {
-  static const ATOM atom = [] {
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = &WitnessProc;
-    wc.lpszClassName = "KorvatBadInputWitness";
-    return RegisterClassA(&wc);
-  }();
-  HWND window = CreateWindowExA(0, MAKEINTATOM(atom), "", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200,
-                                nullptr, nullptr, nullptr, nullptr);
-  Pump();
-  g_seen.clear();
-  return window;
-}
 
 class BadInputTest : public ::testing::Test {
  protected:
   void SetUp() override { CleanFeatureKeys(); }
-  void TearDown() override {
-    module_.Reset();
-    CleanFeatureKeys();
+  void TearDown() override { CleanFeatureKeys(); }
+  template <typename F>
+  F Export(const char* name) {
+    return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module_.module(), name)));
   }
-  // The module loaded afresh from the folder, with no module-wide state left.
-  void Load() {
-    module_.Reset();
-    module_.Reset(LoadLibraryA(folder_.File("Korvat.dll").c_str()));
-    ASSERT_NE(module_.Get(), nullptr);
-  }
-  template <typename R, typename... Args>
-  auto Export(const char* name) {
-    return reinterpret_cast<R(WINAPI*)(Args...)>(
-        reinterpret_cast<void*>(GetProcAddress(module_.Get(), name)));
-  }
-  TempFolder folder_;
-  ScopedLibrary module_;
+  FeatureModule module_{false};
 };
 
 TEST_F(BadInputTest, TextsAndFlagsGivenToTheExports) {
-  folder_.CopyFromBin("Korvat.dll");
-  Load();
-  auto set_login = Export<int, const char*, const char*>("TapvoSetLoginInfo");
-  auto get_login = Export<int, char*, char*>("TapvoGetLoginInfo");
-  auto get_option = Export<int, DWORD*>("TapvoGetOption");
-  auto set_option = Export<int, DWORD>("TapvoSetOption");
-  auto remove_addin = Export<int, DWORD>("TapvoRemoveAddIn");
-  auto pre_download = Export<int, INT_PTR, INT_PTR, INT_PTR, const char*, const char*, const char*>(
-      "AsPreDownload");
+  auto set_login = module_.SetLoginInfo;
+  auto get_login = module_.GetLoginInfo;
+  auto get_option = module_.GetOption;
+  auto set_option = module_.SetOption;
+  auto remove_addin = module_.RemoveAddIn;
+  auto pre_download =
+      Export<int(WINAPI*)(INT_PTR, INT_PTR, INT_PTR, const char*, const char*, const char*)>(
+          "AsPreDownload");
   const std::string site(2040, 's'), huge(70000, 'h');
   char out[1024];
   const struct {
@@ -144,58 +95,6 @@ TEST_F(BadInputTest, TextsAndFlagsGivenToTheExports) {
   }
 }
 
-// Host windows and loaders travel as decimal text. Only a real window gets
-// the WM_SIZE and the notification: 65535 is HWND_BROADCAST, which would
-// reach every top-level window. A value that names no loader releases none.
-TEST_F(BadInputTest, HostValuesThatNameNoWindowReachNoWindow) {
-  folder_.CopyFromBin("Korvat.dll");
-  folder_.CopyFromBin("zrtpctl_both.dll", "zrtpctl.dll");
-  Load();
-  auto init_control = Export<void*, const char*>("InitControl");
-  auto exit_control = Export<void, const char*>("ExitControl");
-  auto new_instance = Export<void*, HWND>("ZRNewInstance");
-  auto delete_instance = Export<void, void*>("ZRDeleteInstance");
-  auto pre_download = Export<int, INT_PTR, INT_PTR, INT_PTR, const char*, const char*, const char*>(
-      "AsPreDownload");
-  const std::string control = folder_.File("zrtpctl.dll");
-  HWND host = NewWitness(), gone = NewWitness();
-  DestroyWindow(gone);
-  const std::string host_text = AsText(host), gone_text = AsText(gone);
-  const struct {
-    const char* text;  // null: a null pointer
-    HWND parent;       // what ZRNewInstance is given for the same value
-  } rows[] = {
-      {host_text.c_str(), host},
-      {nullptr, nullptr},
-      {"", nullptr},
-      {"abc", nullptr},
-      {"12abc", reinterpret_cast<HWND>(12)},
-      {"99999999999999999999999", nullptr},
-      {"-1", reinterpret_cast<HWND>(-1)},
-      {"65535", HWND_BROADCAST},
-      {gone_text.c_str(), gone},
-  };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.text != nullptr ? row.text : "null");
-    const bool is_host = row.parent == host;
-    void* loader = init_control(row.text);
-    ASSERT_NE(loader, nullptr);
-    EXPECT_EQ(pre_download(0, 0, 0, nullptr, nullptr, nullptr), 0);
-    exit_control(row.text);  // names no loader: the control stays
-    EXPECT_NE(GetModuleHandleA(control.c_str()), nullptr);
-    exit_control(AsText(loader).c_str());
-    EXPECT_EQ(GetModuleHandleA(control.c_str()), nullptr);
-    void* instance = new_instance(row.parent);
-    EXPECT_NE(instance, nullptr);
-    EXPECT_EQ(GetWindow(host, GW_CHILD) != nullptr, is_host);
-    delete_instance(instance);
-    Pump();
-    EXPECT_EQ(g_seen, is_host ? (Strings{"notify 0 1", "WM_SIZE 0 0"}) : Strings{});
-    g_seen.clear();
-  }
-  DestroyWindow(host);
-}
-
 // Stores `bytes` as they stand under the settings key of `hive` ("Logon\\x"
 // names a value of the Logon sub-key). No zero follows the data in memory:
 // Wine adds one to a REG_SZ that lacks it when the next byte is a zero.
@@ -216,15 +115,14 @@ std::string Padded(const std::string& text, size_t size) {
 // The readers do not look at the type; a value that does not fit the buffer
 // with a zero after it counts as missing. Readers leave the key as it was.
 TEST_F(BadInputTest, StoredValuesOfTheWrongTypeOrSize) {
-  folder_.CopyFromBin("Korvat.dll");
-  folder_.CopyFromBin("client_frame.exe");
-  Load();
-  auto get_option = Export<int, DWORD*>("TapvoGetOption");
-  auto get_login = Export<int, char*, char*>("TapvoGetLoginInfo");
-  auto get_class = Export<HRESULT, REFCLSID, REFIID, void**>("DllGetClassObject");
-  RunningClientFrame client(folder_.File("client_frame.exe"));
+  const TempFolder& folder = module_.folder();
+  folder.CopyFromBin("client_frame.exe");
+  auto get_option = module_.GetOption;
+  auto get_login = module_.GetLoginInfo;
+  auto get_class = Export<HRESULT(WINAPI*)(REFCLSID, REFIID, void**)>("DllGetClassObject");
+  RunningClientFrame client(folder.File("client_frame.exe"));
   ASSERT_NE(client.window(), nullptr);
-  const std::string sent = folder_.File("doubles.log");
+  const std::string sent = folder.File("doubles.log");
   enum Probe { kOption, kLogin, kPress };
   // The flags; "site|name" ("#": the name output untouched); the button's
   // result with the page the browser opened, or "sent" to the client.
@@ -314,117 +212,6 @@ TEST_F(BadInputTest, StoredValuesOfTheWrongTypeOrSize) {
     const Strings before = DumpTree(HKEY_CURRENT_USER, kSettingsPath);
     EXPECT_EQ(probe(row.probe), row.outcome);
     EXPECT_EQ(DumpTree(HKEY_CURRENT_USER, kSettingsPath) == before, !row.writes);
-  }
-}
-
-// Cookie files as TapvoSetup meets them. Lines end in "\n" and a record in
-// "*"; the text ends at a zero byte; files over 1 MiB are not read; long
-// lines and the page are cut. 1603 comes with the failure message.
-TEST_F(BadInputTest, CookieFilesOfOddShapes) {
-  folder_.CopyFromBin("Korvat.dll");
-  FILETIME now;
-  GetSystemTimeAsFileTime(&now);
-  const ULONGLONG created = (ULONGLONG(now.dwHighDateTime) << 32) | now.dwLowDateTime;
-  const std::string page =
-      CookieRecord("MeetingPage", "/site/start/ann", "meet.example/p/", created);
-  const std::string stored = "http://meet.example/site/start/ann", mib(1048576, '\n');
-  auto replaced = [](std::string text, const std::string& from, const std::string& to) {
-    for (size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size()) {
-      text.replace(at, from.size(), to);
-    }
-    return text;
-  };
-  const struct {
-    const char* what;
-    std::string text;
-    UINT result;
-    const char* value;
-    std::string after;
-  } rows[] = {
-      {"empty", "", 1603, "MeetingPage", kMissing},
-      {"a zero byte in the record", replaced(page, "/p/", std::string("\0/p/", 4)), 1603,
-       "MeetingPage", kMissing},
-      {"a zero byte after the record", page + std::string("\0MeetingPage\n", 13), 0, "MeetingPage",
-       stored},
-      {"no line ends", replaced(page, "\n", ""), 1603, "MeetingPage", kMissing},
-      {"no final line end", page.substr(0, page.size() - 1), 0, "MeetingPage", stored},
-      {"CR LF line ends", replaced(page, "\n", "\r\n"), 1603, "MeetingPage", kMissing},
-      {"exactly 1 MiB", page + mib.substr(page.size()), 0, "MeetingPage", stored},
-      {"1 MiB and 1 byte", page + mib.substr(page.size() - 1), 1603, "MeetingPage", kMissing},
-      {"a value of 100000 bytes",
-       CookieRecord("MeetingPage", std::string(100000, 'v'), "meet.example/", created), 0,
-       "MeetingPage", ("http://meet.example" + std::string(2047, 'v')).substr(0, 2047)},
-      {"install choices of 5000 bytes",
-       page + CookieRecord("CK_TP_tapvomtginstall", std::string(5000, 'o'), "m/", created), 0,
-       "Option", std::string(1023, 'o')},
-  };
-  const std::string file = CookiesFolder() + "\\korvat-bad-input.txt";
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.what);
-    CleanFeatureKeys();
-    WriteFileBytes(file, row.text);
-    Load();  // a fresh module: no cookie file remembered
-    DialogWatcher watcher;
-    const UINT result = Export<UINT, DWORD>("TapvoSetup")(0);
-    EXPECT_EQ(result, row.result);
-    EXPECT_EQ(watcher.seen().size(), row.result == 0 ? 0u : 1u);
-    EXPECT_EQ(UserSetting(row.value), row.after);
-  }
-  DeleteFileA(file.c_str());
-  for (const char* key :
-       {"Korvat.KorvatExec", "Korvat.KorvatExec.1", "CLSID\\{80947ADC-151D-490B-87F1-7C8CE1B46220}",
-        "TypeLib\\{E06D2368-C03F-41E9-95A8-EBB8F142DBCC}"}) {
-    DeleteKeyTree(HKEY_CLASSES_ROOT, key);
-  }
-}
-
-// A module path of MAX_PATH characters or more leaves no module directory.
-// The sibling paths would then begin with "\" and name the root of the
-// current drive; nothing may be started or loaded from there, and each step
-// goes on as without its sibling.
-TEST_F(BadInputTest, AModulePathTooLongForSiblingsStartsAndLoadsNone) {
-  std::string dir = folder_.path();
-  for (int level = 0; level < 2; ++level) {
-    dir += "\\" + std::string(150, 'd');
-    CreateDirectoryW(Wide(dir).c_str(), nullptr);
-  }
-  const std::wstring module = Wide(dir + "\\Korvat.dll");
-  ASSERT_GE(module.size(), size_t(MAX_PATH));
-  CopyFileW(Wide(BinFile("Korvat.dll")).c_str(), module.c_str(), FALSE);
-  char cwd[MAX_PATH] = {};
-  GetCurrentDirectoryA(MAX_PATH, cwd);
-  SetCurrentDirectoryA("C:\\");
-  const char* const decoys[][2] = {{"tpvoun.exe", "C:\\tpvoun.exe"},
-                                   {"zrtpctl_both.dll", "C:\\zrtpctl.dll"},
-                                   {"zrtpres.dll", "C:\\zrtpres.dll"}};
-  for (const auto& decoy : decoys) CopyFileA(BinFile(decoy[0]).c_str(), decoy[1], FALSE);
-
-  module_.Reset(LoadLibraryW(module.c_str()));  // LoadLibraryA refuses such a path
-  EXPECT_NE(module_.Get(), nullptr);
-  if (module_) {
-    HWND host = NewWitness();
-    void* loader = Export<void*, const char*>("InitControl")(AsText(host).c_str());
-    void* instance = Export<void*, HWND>("ZRNewInstance")(host);
-    auto after_download = Export<int, INT_PTR>("AsAfterDownload");
-    EXPECT_EQ(after_download(0), 0);
-    Pump();
-    EXPECT_EQ(g_seen, Strings{"notify 1 0"});
-    EXPECT_EQ(GetModuleHandleA("C:\\zrtpres.dll"), nullptr);
-    EXPECT_EQ(GetModuleHandleA("C:\\zrtpctl.dll"), nullptr);
-    for (int i = 0; i < 30 && !FileExists("C:\\doubles.log"); ++i) Sleep(100);  // tpvoun.exe
-    EXPECT_EQ(ReadLines("C:\\doubles.log"), Strings{});
-    Export<void, void*>("ZRDeleteInstance")(instance);
-    Export<void, const char*>("ExitControl")(AsText(loader).c_str());
-    DestroyWindow(host);
-    g_seen.clear();
-    module_.Reset();
-  }
-  SetCurrentDirectoryA(cwd);
-  for (const auto& decoy : decoys) DeleteFileA(decoy[1]);
-  DeleteFileA("C:\\doubles.log");
-  DeleteFileW(module.c_str());
-  for (int level = 0; level < 2; ++level, dir.resize(dir.rfind('\\'))) {
-    RemoveDirectoryW(Wide(dir).c_str());
   }
 }
 

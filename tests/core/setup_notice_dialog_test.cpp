@@ -9,7 +9,6 @@
 
 #include "core/module_state.h"
 #include "core/resource_module.h"
-#include "harness/module_copy.h"
 #include "harness/test_support.h"
 
 using namespace korvat_test;

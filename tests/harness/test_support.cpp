@@ -313,50 +313,33 @@ ScopedReadOnlyKey::~ScopedReadOnlyKey() {
   DeleteKeyTree(root_, path_);
 }
 
-int RunProcess(const std::string& command_line, DWORD timeout_ms) {
+int RunProcess(const std::string& command_line, std::string* output, DWORD timeout_ms) {
   STARTUPINFOA startup = {};
   startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process = {};
-  std::string mutable_line = command_line;
-  if (!CreateProcessA(nullptr, &mutable_line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &process)) {
-    return -1;
-  }
-  ScopedHandle child(process.hProcess), thread(process.hThread);
-  DWORD exit_code = static_cast<DWORD>(-1);
-  if (WaitForSingleObject(child.Get(), timeout_ms) == WAIT_OBJECT_0) {
-    GetExitCodeProcess(child.Get(), &exit_code);
-  } else {
-    TerminateProcess(child.Get(), 1);
-  }
-  return static_cast<int>(exit_code);
-}
-
-int RunProcessOutput(const std::string& command_line, std::string* output, DWORD timeout_ms) {
-  output->clear();
-  // Wine starts its desktop process from the first process that makes a
-  // window; started from the child, it would keep the pipe open for good.
-  GetDesktopWindow();
-  SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
   ScopedHandle read_end, write_end;
-  if (!CreatePipe(read_end.Put(), write_end.Put(), &inherit, 0)) return -1;
-  SetHandleInformation(read_end.Get(), HANDLE_FLAG_INHERIT, 0);
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof(startup);
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = write_end.Get();
-  startup.hStdError = write_end.Get();
-  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  if (output != nullptr) {
+    output->clear();
+    // Wine starts its desktop process from the first process that makes a
+    // window; started from the child, it would keep the pipe open for good.
+    GetDesktopWindow();
+    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+    if (!CreatePipe(read_end.Put(), write_end.Put(), &inherit, 0)) return -1;
+    SetHandleInformation(read_end.Get(), HANDLE_FLAG_INHERIT, 0);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = startup.hStdError = write_end.Get();
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  }
   PROCESS_INFORMATION process = {};
   std::string mutable_line = command_line;
-  BOOL started = CreateProcessA(nullptr, &mutable_line[0], nullptr, nullptr, TRUE, 0, nullptr,
-                                nullptr, &startup, &process);
+  BOOL started = CreateProcessA(nullptr, &mutable_line[0], nullptr, nullptr, output != nullptr, 0,
+                                nullptr, nullptr, &startup, &process);
   write_end.Reset();
   if (!started) return -1;
   ScopedHandle child(process.hProcess), thread(process.hThread);
   char chunk[4096];
   DWORD read = 0;
-  while (ReadFile(read_end.Get(), chunk, sizeof(chunk), &read, nullptr) && read > 0) {
+  while (output != nullptr && ReadFile(read_end.Get(), chunk, sizeof(chunk), &read, nullptr) &&
+         read > 0) {
     output->append(chunk, read);
   }
   read_end.Reset();
@@ -433,6 +416,19 @@ std::string CookiesFolder() {
   char folder[MAX_PATH] = {};
   SHGetFolderPathA(nullptr, CSIDL_COOKIES | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, folder);
   return folder;
+}
+
+std::vector<std::string> TraceMessages(const std::string& log, size_t from) {
+  std::vector<std::string> messages;
+  const std::vector<std::string> lines = ReadLines(log);
+  for (size_t i = from; i < lines.size(); ++i) {
+    // Lines are "HH:MM:SS", six spaces and the message.
+    if (lines[i].size() >= 14 && lines[i][2] == ':' && lines[i][5] == ':' &&
+        lines[i].compare(8, 6, "      ") == 0) {
+      messages.push_back(lines[i].substr(14));
+    }
+  }
+  return messages;
 }
 
 namespace {

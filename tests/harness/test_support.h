@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "core/module_state.h"
+#include "core/resource_module.h"
 #include "platform/scoped_handle.h"
 #include "platform/scoped_lock.h"
 
@@ -97,10 +99,9 @@ class ScopedReadOnlyKey {
 };
 
 // Runs a program and waits for it; its exit code, or -1 when it did not start.
-int RunProcess(const std::string& command_line, DWORD timeout_ms = 60000);
-// The same, collecting what the program writes to its standard output.
-int RunProcessOutput(const std::string& command_line, std::string* output,
-                     DWORD timeout_ms = 60000);
+// With `output`, what the program writes to its standard output is collected.
+int RunProcess(const std::string& command_line, std::string* output = nullptr,
+               DWORD timeout_ms = 60000);
 // Runs a program under this process as its debugger; every debug string it
 // sends goes to `on_string` while the program waits. Its exit code, or -1.
 int RunUnderDebugger(const std::string& command_line,
@@ -112,6 +113,39 @@ std::string CookieRecord(const std::string& name, const std::string& value, cons
                          ULONGLONG created, ULONGLONG expires = 0x7FFFFFFF00000000ull);
 // The current user's cookies folder, created when missing.
 std::string CookiesFolder();
+
+// The messages (after the time) of a trace log's lines from line `from` on;
+// banners are left out.
+std::vector<std::string> TraceMessages(const std::string& log, size_t from = 0);
+
+// Turns on the module-wide trace log of a test program that links the
+// module's code, writing to "<name>.log" beside the program (one per
+// program), and hands back the messages written since the last look.
+class TraceCapture {
+ public:
+  explicit TraceCapture(const std::string& name);
+  std::vector<std::string> TakeMessages();
+
+ private:
+  std::string path_;
+  size_t seen_ = 0;
+};
+
+// Points the module state at a loaded copy of the built module in a temporary
+// folder, so that the module directory, the siblings and the module's own
+// file are the copy's, as if the code ran inside it.
+class ModuleCopy {
+ public:
+  ModuleCopy();
+  ~ModuleCopy();
+  bool loaded() const { return static_cast<bool>(module_); }
+  HMODULE module() const { return module_.Get(); }
+  const TempFolder& folder() const { return folder_; }
+
+ private:
+  TempFolder folder_;
+  ScopedLibrary module_;
+};
 
 // Watches this process's dialog boxes from a thread of its own: each one that
 // appears is recorded (caption and static text) and closed with IDOK.

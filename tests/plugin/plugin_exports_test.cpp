@@ -104,14 +104,9 @@ class PluginExportsTest : public ::testing::Test {
   }
   // The trace messages written since the last look.
   Strings Trace() {
-    Strings lines = ReadLines(dir_ + "\\Korvat.log"), messages;
-    for (size_t i = trace_seen_; i < lines.size(); ++i) {
-      if (lines[i].size() > 14 && lines[i].compare(8, 6, "      ") == 0) {
-        messages.push_back(lines[i].substr(14));
-      }
-    }
-    trace_seen_ = lines.size();
-    return messages;
+    const size_t from = trace_seen_;
+    trace_seen_ = ReadLines(dir_ + "\\Korvat.log").size();
+    return TraceMessages(dir_ + "\\Korvat.log", from);
   }
   Strings Calls() const { return ReadLines(dir_ + "\\doubles.log"); }
   bool ControlLoaded() const { return GetModuleHandleA((dir_ + "\\zrtpctl.dll").c_str()); }
@@ -317,6 +312,94 @@ TEST_F(PluginExportsTest, AfterDownloadStartsTheUninstallerRegistersTheControlTh
   // The registration balanced its own load of the control module.
   ExitControl(AsText(loader));
   EXPECT_FALSE(ControlLoaded());
+}
+
+// Host windows and loaders travel as decimal text. Only a real window gets
+// the WM_SIZE and the notification: 65535 is HWND_BROADCAST, which would
+// reach every top-level window. A value that names no loader releases none.
+TEST_F(PluginExportsTest, HostValuesThatNameNoWindowReachNoWindow) {
+  Load("zrtpctl_both.dll");
+  HWND gone =
+      CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  DestroyWindow(gone);
+  const std::string gone_text = AsText(gone);
+  const char* const none = nullptr;
+  const struct {
+    const char* text;  // null: a null pointer
+    HWND parent;       // what ZRNewInstance is given for the same value
+  } rows[] = {
+      {host_text_.c_str(), host_},
+      {nullptr, nullptr},
+      {"", nullptr},
+      {"abc", nullptr},
+      {"12abc", reinterpret_cast<HWND>(12)},
+      {"99999999999999999999999", nullptr},
+      {"-1", reinterpret_cast<HWND>(-1)},
+      {"65535", HWND_BROADCAST},
+      {gone_text.c_str(), gone},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.text != nullptr ? row.text : "null");
+    const bool is_host = row.parent == host_;
+    void* loader = Call<void*>("InitControl", row.text);
+    ASSERT_NE(loader, nullptr);
+    EXPECT_EQ(Call<int>("AsPreDownload", n, n, n, none, none, none), 0);
+    Call<void>("ExitControl", row.text);  // names no loader: the control stays
+    EXPECT_TRUE(ControlLoaded());
+    ExitControl(AsText(loader));
+    EXPECT_FALSE(ControlLoaded());
+    void* instance = Call<void*>("ZRNewInstance", row.parent);
+    EXPECT_NE(instance, nullptr);
+    EXPECT_EQ(GetWindow(host_, GW_CHILD) != nullptr, is_host);
+    Call<void>("ZRDeleteInstance", instance);
+    EXPECT_EQ(Events(), is_host ? (Strings{"notify 0 1", "WM_SIZE 0 0"}) : Strings{});
+  }
+}
+
+// A module path of MAX_PATH characters or more leaves no module directory.
+// The sibling paths would then begin with "\" and name the root of the
+// current drive; nothing may be started or loaded from there, and each step
+// goes on as without its sibling.
+TEST_F(PluginExportsTest, AModulePathTooLongForSiblingsStartsAndLoadsNone) {
+  auto wide = [](const std::string& text) { return std::wstring(text.begin(), text.end()); };
+  std::wstring dir = wide(folder_->path());
+  for (int level = 0; level < 2; ++level) {
+    dir += L"\\" + std::wstring(150, L'd');
+    CreateDirectoryW(dir.c_str(), nullptr);
+  }
+  const std::wstring module = dir + L"\\Korvat.dll";
+  ASSERT_GE(module.size(), size_t(MAX_PATH));
+  CopyFileW(wide(BinFile("Korvat.dll")).c_str(), module.c_str(), FALSE);
+  char cwd[MAX_PATH] = {};
+  GetCurrentDirectoryA(MAX_PATH, cwd);
+  SetCurrentDirectoryA("C:\\");
+  const char* const decoys[][2] = {{"tpvoun.exe", "C:\\tpvoun.exe"},
+                                   {"zrtpctl_both.dll", "C:\\zrtpctl.dll"},
+                                   {"zrtpres.dll", "C:\\zrtpres.dll"}};
+  for (const auto& decoy : decoys) CopyFileA(BinFile(decoy[0]).c_str(), decoy[1], FALSE);
+
+  module_.Reset(LoadLibraryW(module.c_str()));  // LoadLibraryA refuses such a path
+  EXPECT_TRUE(module_);
+  if (module_) {
+    void* loader = InitControl(host_text_);
+    void* instance = Call<void*>("ZRNewInstance", host_);
+    EXPECT_EQ(Call<int>("AsAfterDownload", n), 0);
+    EXPECT_EQ(Events(), Strings{"notify 1 0"});
+    EXPECT_EQ(GetModuleHandleA("C:\\zrtpres.dll"), nullptr);
+    EXPECT_EQ(GetModuleHandleA("C:\\zrtpctl.dll"), nullptr);
+    for (int i = 0; i < 30 && !FileExists("C:\\doubles.log"); ++i) Sleep(100);  // tpvoun.exe
+    EXPECT_EQ(ReadLines("C:\\doubles.log"), Strings{});
+    Call<void>("ZRDeleteInstance", instance);
+    ExitControl(AsText(loader));
+    module_.Reset();
+  }
+  SetCurrentDirectoryA(cwd);
+  for (const auto& decoy : decoys) DeleteFileA(decoy[1]);
+  DeleteFileA("C:\\doubles.log");
+  DeleteFileW(module.c_str());
+  for (int level = 0; level < 2; ++level, dir.resize(dir.rfind(L'\\'))) {
+    RemoveDirectoryW(dir.c_str());
+  }
 }
 
 }  // namespace

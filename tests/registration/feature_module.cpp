@@ -81,13 +81,7 @@ FeatureModule::~FeatureModule() {
 }
 
 std::vector<std::string> FeatureModule::TraceMessages() const {
-  std::vector<std::string> messages;
-  for (const std::string& line : ReadLines(folder_.File("Korvat.log"))) {
-    if (line.size() >= 14 && line[2] == ':' && line.compare(8, 6, "      ") == 0) {
-      messages.push_back(line.substr(14));
-    }
-  }
-  return messages;
+  return korvat_test::TraceMessages(folder_.File("Korvat.log"));
 }
 
 std::vector<ExpectedKey> WriterKeys(DWORD writer, const std::string& folder, bool xp,

@@ -23,6 +23,7 @@ class FeatureModule {
   ~FeatureModule();
 
   const TempFolder& folder() const { return folder_; }
+  HMODULE module() const { return module_.Get(); }
   // The messages of the trace log (the text after the time), banners left out.
   std::vector<std::string> TraceMessages() const;
 

@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "harness/test_support.h"
-#include "harness/trace_capture.h"
 #include "platform/reg_key_handle.h"
 #include "registration/registry_ops.h"
 

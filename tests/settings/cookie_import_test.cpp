@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "harness/test_support.h"
-#include "harness/trace_capture.h"
 #include "settings/cookie_file.h"
 #include "settings/settings_key.h"
 
@@ -201,6 +200,14 @@ TEST(CookieTextTest, RecordRules) {
        ~0ull},
       {"long line cut", "MeetingPage\n" + std::string(3000, 'v') + "\nh/\n0" + ahead + "7\n0\n*",
        std::string(2047, 'v'), 7},
+      {"long line cut", "MeetingPage\n" + std::string(100000, 'v') + "\nh/\n0" + ahead + "7\n0\n*",
+       std::string(2047, 'v'), 7},
+      {"a zero after the record",
+       "MeetingPage\n/v\nh/\n0" + ahead + "7\n0\n*\n" + std::string("\0MeetingPage\n", 13), "/v",
+       7},
+      {"no line ends", "MeetingPage/vh/00214748364770*", "", ~0ull},
+      {"CR LF line ends", "MeetingPage\r\n/v\r\nh/\r\n0\r\n0\r\n2147483647\r\n7\r\n0\r\n*\r\n", "",
+       ~0ull},
   };
   for (const Case& c : cases) {
     char value[kCookieLineSize], url[kCookieLineSize];

@@ -7,9 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "harness/module_copy.h"
 #include "harness/test_support.h"
-#include "harness/trace_capture.h"
 #include "settings/settings_key.h"
 
 using namespace korvat_test;

@@ -1,12 +1,11 @@
 // The feature installed and removed end to end, through the built module's
-// exports as its callers drive them: Wine's own regsvr32 and reg, its COM
+// exports as its callers drive them: Wine's own regsvr32, its COM
 // runtime, and the client's installer.
 #include <gtest/gtest.h>
 #include <ole2.h>
 #include <shlobj.h>
 
 #include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -37,22 +36,6 @@ std::string Shortcut() {
   char folder[MAX_PATH] = {};
   SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, folder);
   return std::string(folder) + "\\Start Nuvix Tapvo Meeting.url";
-}
-
-// The values of a key as Wine's reg prints them: name -> data.
-std::map<std::string, std::string> RegQuery(const std::string& key) {
-  std::string output;
-  std::map<std::string, std::string> values;
-  if (RunProcessOutput("reg query \"" + key + "\"", &output) != 0) return values;
-  std::istringstream lines(output);
-  for (std::string line; std::getline(lines, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    const size_t type = line.find("    REG_");
-    if (line.compare(0, 4, "    ") != 0 || type == std::string::npos) continue;
-    const size_t data = line.find("    ", type + 4);
-    values[line.substr(4, type - 4)] = data == std::string::npos ? "" : line.substr(data + 4);
-  }
-  return values;
 }
 
 class SetupFlowTest : public ::testing::Test {
@@ -102,20 +85,21 @@ TEST_F(SetupFlowTest, Regsvr32RegistersAndUnregistersTheModule) {
   WriteCookies(true, kInstall);
   ASSERT_EQ(RunProcess("regsvr32 /s \"" + Module() + "\""), 0);
 
-  std::map<std::string, std::string> settings = RegQuery(std::string("HKCU\\") + kSettings);
-  EXPECT_EQ(settings["MeetingPage"], "https://meet.example/site/start/ann");
-  EXPECT_EQ(settings["Option"], "iedesktop");
-  EXPECT_EQ(settings["OfficeMenu"], "true");
-  EXPECT_EQ(settings["SHORTCUT_PATH"], Shortcut());
-  EXPECT_EQ(RegQuery(std::string("HKLM\\") + kSettings)["MeetingPage"], settings["MeetingPage"]);
-  EXPECT_EQ(RegQuery("HKCR\\" + kClassKey + "\\InprocServer32"),
-            (std::map<std::string, std::string>{{"(Default)", Module()},
-                                                {"ThreadingModel", "Apartment"}}));
-  EXPECT_EQ(RegQuery(std::string("HKCR\\") + kTypeLib + "\\1.0")["(Default)"],
+  const std::string page = "https://meet.example/site/start/ann";
+  EXPECT_EQ(Setting(HKEY_CURRENT_USER, "MeetingPage"), page);
+  EXPECT_EQ(Setting(HKEY_CURRENT_USER, "Option"), "iedesktop");
+  EXPECT_EQ(Setting(HKEY_CURRENT_USER, "OfficeMenu"), "true");
+  EXPECT_EQ(Setting(HKEY_CURRENT_USER, "SHORTCUT_PATH"), Shortcut());
+  EXPECT_EQ(Setting(HKEY_LOCAL_MACHINE, "MeetingPage"), page);
+  const std::string server = kClassKey + "\\InprocServer32";
+  EXPECT_EQ(DumpTree(HKEY_CLASSES_ROOT, server),
+            (Lines{server, server + "|(default)=REG_SZ:" + Module(),
+                   server + "|ThreadingModel=REG_SZ:Apartment"}));
+  EXPECT_EQ(ReadStringValue(HKEY_CLASSES_ROOT, kTypeLib + std::string("\\1.0"), ""),
             "Korvat 1.0 Type Library");
-  std::map<std::string, std::string> button = RegQuery("HKCU\\" + kButton);
-  EXPECT_EQ(button["ClsidExtension"], kClassId);
-  EXPECT_EQ(button["HotIcon"], folder_.File("zrtpres.dll") + ",203");
+  EXPECT_EQ(ReadStringValue(HKEY_CURRENT_USER, kButton, "ClsidExtension"), kClassId);
+  EXPECT_EQ(ReadStringValue(HKEY_CURRENT_USER, kButton, "HotIcon"),
+            folder_.File("zrtpres.dll") + ",203");
   EXPECT_EQ(Companions(), kRegistered);
   EXPECT_TRUE(FileExists(Shortcut()));
 

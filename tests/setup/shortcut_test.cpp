@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "harness/module_copy.h"
 #include "harness/test_support.h"
 #include "settings/settings_key.h"
 

@@ -1,0 +1,54 @@
+// Stand-in for the DLLs beside the module, recording each call. The builds
+// differ in their export set, which GetProcAddress sees and no run-time switch
+// could change: the companions nvxMSAI.dll and nvxrmenu.dll (COMPANION: the
+// self-registration pair, recorded as "<file name> <export>"); a companion
+// without them (BARE: its load is recorded); zrtpctl.dll with
+// "PDNewInstance" (PD_NEW), "ZRNewInstance" (ZR_NEW), "ZRDeleteInstance"
+// (ZR_DELETE) and always "DllRegisterServer". An instance value tells which
+// function made it.
+#include <windows.h>
+
+#include <cstring>
+
+#include "record.h"
+
+extern "C" {
+#ifdef BARE
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+  if (reason == DLL_PROCESS_ATTACH) RecordCall(instance, "companion_bare loaded");
+  return TRUE;
+}
+#elif defined(COMPANION)
+static HRESULT Record(const char* export_name) {
+  char path[MAX_PATH] = {};
+  GetModuleFileNameA(CurrentModule(), path, MAX_PATH);
+  RecordCall(CurrentModule(), "%s %s", std::strrchr(path, '\\') + 1, export_name);
+  return S_OK;
+}
+__declspec(dllexport) HRESULT WINAPI DllRegisterServer() { return Record("DllRegisterServer"); }
+__declspec(dllexport) HRESULT WINAPI DllUnregisterServer() { return Record("DllUnregisterServer"); }
+#else
+#ifdef PD_NEW
+__declspec(dllexport) INT_PTR WINAPI PDNewInstance(HWND parent, INT_PTR reserved) {
+  RecordCall(CurrentModule(), "PDNewInstance %lld %lld", (long long)(INT_PTR)parent,
+             (long long)reserved);
+  return 4201;
+}
+#endif
+#ifdef ZR_NEW
+__declspec(dllexport) INT_PTR WINAPI ZRNewInstance(HWND parent) {
+  RecordCall(CurrentModule(), "ZRNewInstance %lld", (long long)(INT_PTR)parent);
+  return 4202;
+}
+#endif
+#ifdef ZR_DELETE
+__declspec(dllexport) void WINAPI ZRDeleteInstance(INT_PTR instance) {
+  RecordCall(CurrentModule(), "ZRDeleteInstance %lld", (long long)instance);
+}
+#endif
+__declspec(dllexport) HRESULT WINAPI DllRegisterServer() {
+  RecordCall(CurrentModule(), "DllRegisterServer");
+  return S_OK;
+}
+#endif
+}  // extern "C"
