@@ -6,12 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "core/module_state.h"
 #include "doubles/client_frame.h"
 #include "harness/test_support.h"
 #include "platform/com_ptr.h"
-#include "registration/registry_resource.h"
-#include "resources/resource_ids.h"
 #include "toolbar/browser_site_double.h"
 #include "toolbar/korvat_exec.h"
 
@@ -132,39 +129,6 @@ TEST_F(KorvatExecTest, CommandChecksComeFirstAndTheSiteIsTakenOnceAndNeverHanded
   EXPECT_EQ(target->Exec(nullptr, 0, 0, nullptr, nullptr), S_OK);
   EXPECT_EQ(site.browser.calls, Navigated("http://kept/"));
   EXPECT_EQ(Press(nullptr), E_POINTER);
-}
-
-// Wine's COM runtime loads the built module from its class registration.
-TEST_F(KorvatExecTest, RegisteredClassIsActivatedThroughCom) {
-  const std::string class_key = "CLSID\\{80947ADC-151D-490B-87F1-7C8CE1B46220}";
-  folder_.CopyFromBin("Korvat.dll");
-  const std::string path = folder_.File("Korvat.dll");
-  {
-    ScopedLibrary module(LoadLibraryA(path.c_str()));
-    ModuleInstance = module.Get();
-    ASSERT_EQ(RunRegistryResource(IDR_KORVATEXEC, true), S_OK);
-    ModuleInstance = nullptr;
-  }
-  ASSERT_EQ(GetModuleHandleA(path.c_str()), nullptr);  // until COM loads it
-
-  SetStringValue(HKEY_CURRENT_USER, kSettings, "MeetingPage", "http://activated/");
-  TestSite site;
-  {
-    ScopedCoInitialize com;
-    ComPtr<IObjectWithSite> object;
-    ASSERT_EQ(CoCreateInstance(CLSID_KorvatExec, nullptr, CLSCTX_INPROC_SERVER, IID_IObjectWithSite,
-                               object.PutVoid()),
-              S_OK);
-    EXPECT_NE(GetModuleHandleA(path.c_str()), nullptr);
-    EXPECT_EQ(object->SetSite(&site), S_OK);
-    ComPtr<IOleCommandTarget> target;
-    ASSERT_EQ(object.As(IID_IOleCommandTarget, &target), S_OK);
-    EXPECT_EQ(target->Exec(nullptr, 0, 0, nullptr, nullptr), S_OK);
-  }
-  EXPECT_EQ(site.browser.calls, Navigated("http://activated/"));
-  for (const char* key : {"Korvat.KorvatExec.1", "Korvat.KorvatExec", class_key.c_str()}) {
-    DeleteKeyTree(HKEY_CLASSES_ROOT, key);
-  }
 }
 
 }  // namespace
