@@ -432,66 +432,32 @@ std::vector<std::string> TraceMessages(const std::string& log, size_t from) {
 }
 
 namespace {
-
-BOOL CALLBACK CollectDialog(HWND window, LPARAM param) {
-  DWORD process = 0;
-  GetWindowThreadProcessId(window, &process);
-  char window_class[16] = {};
-  GetClassNameA(window, window_class, sizeof(window_class));
-  if (process == GetCurrentProcessId() && std::strcmp(window_class, "#32770") == 0 &&
-      IsWindowVisible(window)) {
-    reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
-  }
-  return TRUE;
-}
-
+DialogWatcher* g_watcher = nullptr;
 }  // namespace
 
-DialogWatcher::DialogWatcher() : stop_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
-  // Started once every member is built.
-  thread_.Reset(CreateThread(nullptr, 0, Run, this, 0, nullptr));
-}
-
-DWORD WINAPI DialogWatcher::Run(void* self) {
-  static_cast<DialogWatcher*>(self)->Watch();
-  return 0;
+DialogWatcher::DialogWatcher()
+    : hook_(SetWindowsHookExA(WH_CALLWNDPROCRET, AfterCall, nullptr, GetCurrentThreadId())) {
+  g_watcher = this;
 }
 
 DialogWatcher::~DialogWatcher() {
-  SetEvent(stop_.Get());
-  WaitForSingleObject(thread_.Get(), INFINITE);
+  UnhookWindowsHookEx(hook_);
+  g_watcher = nullptr;
 }
 
-std::vector<DialogWatcher::Seen> DialogWatcher::seen() {
-  ScopedLock hold(lock_);
-  return seen_;
-}
-
-void DialogWatcher::Watch() {
-  while (WaitForSingleObject(stop_.Get(), 20) == WAIT_TIMEOUT) {
-    std::vector<HWND> dialogs;
-    EnumWindows(CollectDialog, reinterpret_cast<LPARAM>(&dialogs));
-    for (HWND dialog : dialogs) {
-      Seen seen;
-      char text[1024] = {};
-      GetWindowTextA(dialog, text, sizeof(text));
-      seen.caption = text;
-      text[0] = '\0';
-      // The message text of a message box, or the first static text of a dialog.
-      HWND child = GetDlgItem(dialog, 0xFFFF);
-      if (child == nullptr) child = FindWindowExA(dialog, nullptr, "Static", nullptr);
-      if (child != nullptr) GetWindowTextA(child, text, sizeof(text));
-      seen.text = text;
-      seen.owner = GetWindow(dialog, GW_OWNER);
-      {
-        ScopedLock hold(lock_);
-        seen_.push_back(seen);
-      }
-      PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-      // Until it is gone, so that it is recorded once.
-      for (int i = 0; i < 250 && IsWindow(dialog) && IsWindowVisible(dialog); ++i) Sleep(20);
-    }
+LRESULT CALLBACK DialogWatcher::AfterCall(int code, WPARAM wparam, LPARAM lparam) {
+  const CWPRETSTRUCT* call = reinterpret_cast<const CWPRETSTRUCT*>(lparam);
+  if (code == HC_ACTION && call->message == WM_INITDIALOG && g_watcher != nullptr) {
+    char caption[1024] = {}, text[1024] = {};
+    GetWindowTextA(call->hwnd, caption, sizeof(caption));
+    // The message text of a message box, or the first static text of a dialog.
+    HWND child = GetDlgItem(call->hwnd, 0xFFFF);
+    if (child == nullptr) child = FindWindowExA(call->hwnd, nullptr, "Static", nullptr);
+    if (child != nullptr) GetWindowTextA(child, text, sizeof(text));
+    g_watcher->seen_.push_back({caption, text, GetWindow(call->hwnd, GW_OWNER)});
+    PostMessageA(call->hwnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
   }
+  return CallNextHookEx(nullptr, code, wparam, lparam);
 }
 
 }  // namespace korvat_test

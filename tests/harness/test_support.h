@@ -12,7 +12,6 @@
 #include "core/module_state.h"
 #include "core/resource_module.h"
 #include "platform/scoped_handle.h"
-#include "platform/scoped_lock.h"
 
 // The tests use the module's names as its own code does.
 using namespace korvat;
@@ -147,8 +146,8 @@ class ModuleCopy {
   ScopedLibrary module_;
 };
 
-// Watches this process's dialog boxes from a thread of its own: each one that
-// appears is recorded (caption and static text) and closed with IDOK.
+// Records this thread's dialog boxes while it lives (caption, static text and
+// owner, once each is set up) and closes each with IDOK.
 class DialogWatcher {
  public:
   DialogWatcher();
@@ -161,15 +160,11 @@ class DialogWatcher {
     std::string text;
     HWND owner;
   };
-  // The dialogs seen so far.
-  std::vector<Seen> seen();
+  std::vector<Seen> seen() const { return seen_; }
 
  private:
-  static DWORD WINAPI Run(void* self);
-  void Watch();
-  ScopedHandle stop_;
-  ScopedHandle thread_;
-  CriticalSection lock_;
+  static LRESULT CALLBACK AfterCall(int code, WPARAM wparam, LPARAM lparam);
+  HHOOK hook_;
   std::vector<Seen> seen_;
 };
 
