@@ -45,84 +45,71 @@ void ExpectRun(const std::vector<std::string>& lines, size_t start, bool with_bl
   }
 }
 
-class ModuleTraceTest : public ::testing::Test {
- protected:
-  void SetUp() override { folder_.CopyFromBin("Korvat.dll"); }
-  std::string LogPath() const { return folder_.File("Korvat.log"); }
-  void LoadAndUnload() {
-    ASSERT_TRUE(ScopedLibrary(LoadLibraryA(folder_.File("Korvat.dll").c_str())));
-  }
-  std::string HostCommand() const {
-    return "\"" + BinFile("module_host.exe") + "\" \"" + folder_.File("Korvat.dll") + "\"";
-  }
-  TempFolder folder_;
-};
-
-TEST_F(ModuleTraceTest, OnlySwitchOneOrThreeWritesAndALoadWritesEightLines) {
-  const char kConfig[] = "Software\\Nuvix\\Config";
-  // No switch at all: no log, but the key is made for the switch.
-  DeleteKeyTree(HKEY_CURRENT_USER, kConfig);
-  LoadAndUnload();
-  EXPECT_FALSE(FileExists(LogPath()));
-  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, kConfig));
-  struct Case {
-    DWORD type;
-    std::string bytes;
-  } cases[] = {{REG_DWORD, std::string("\2\0\0\0", 4)},
-               {REG_DWORD, std::string(4, '\0')},
-               {REG_SZ, std::string("1", 2)},
-               {REG_BINARY, std::string("\1\0\0\0\0\0\0\0", 8)}};  // longer than a DWORD
-  for (const Case& c : cases) {
-    ScopedTraceSwitch clear("Korvat", 0);
-    RegSetKeyValueA(HKEY_CURRENT_USER, kConfig, "TRACE_ENABLE_Korvat", c.type, c.bytes.data(),
-                    static_cast<DWORD>(c.bytes.size()));
-    LoadAndUnload();
-    EXPECT_FALSE(FileExists(LogPath())) << c.type << " " << c.bytes.size();
-  }
-
-  ScopedTraceSwitch on("Korvat", 1);
-  LoadAndUnload();
-  std::string bytes = ReadFileBytes(LogPath());
-  std::vector<std::string> lines = ReadLines(LogPath());
-  ASSERT_EQ(lines.size(), 8u) << bytes;
-  ExpectRun(lines, 0);
-  // Text mode: every line ends in CR LF, and nothing else is in the file.
-  EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\n'), 8);
-  EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\r'), 8);
-
-  // A folder where the log file should be: the lines are dropped, the load still succeeds.
-  ASSERT_TRUE(DeleteFileA(LogPath().c_str()));
-  ASSERT_TRUE(CreateDirectoryA(LogPath().c_str(), nullptr));
-  LoadAndUnload();
-}
-
-TEST_F(ModuleTraceTest, TwoProcessesAppendTwoRunsAndSwitchThreeAlsoTellsTheDebugger) {
+// The module loaded and unloaded by module_host, run under this process as
+// its debugger, for each value of the trace switch: only 1 or 3 as a DWORD
+// writes a run of eight lines, 3 also to the debugger; runs append, and a
+// folder in the log's place drops the lines but not the load.
+TEST(ModuleTraceTest, OnlySwitchOneOrThreeWritesAndThreeAlsoTellsTheDebugger) {
+  TempFolder folder;
+  folder.CopyFromBin("Korvat.dll");
+  const std::string log = folder.File("Korvat.log"), config = "Software\\Nuvix\\Config";
   // Runs module_host, collecting the module's lines among the strings it sends.
-  auto run_host = [this] {
+  auto run_host = [&] {
     std::vector<std::string> ours;
-    int exit_code = RunUnderDebugger(HostCommand(), [&](std::string s) {
-      if (!s.empty() && s.back() == '\n') s.pop_back();
-      for (const std::string& pattern : RunPatterns(false)) {
-        if (Matches(s, pattern)) {
-          ours.push_back(s);
-          break;
-        }
-      }
-    });
-    EXPECT_EQ(exit_code, 0);
+    const std::string host =
+        "\"" + BinFile("module_host.exe") + "\" \"" + folder.File("Korvat.dll");
+    EXPECT_EQ(RunUnderDebugger(host + "\"",
+                               [&](std::string s) {
+                                 if (!s.empty() && s.back() == '\n') s.pop_back();
+                                 for (const std::string& pattern : RunPatterns(false)) {
+                                   if (Matches(s, pattern)) {
+                                     ours.push_back(s);
+                                     break;
+                                   }
+                                 }
+                               }),
+              0);
     return ours;
   };
-  ScopedTraceSwitch on("Korvat", 3);
-  std::vector<std::string> ours = run_host();
-  ASSERT_EQ(ours.size(), 6u);
-  ExpectRun(ours, 0, false);
-
-  ScopedTraceSwitch file_only("Korvat", 1);
+  // No switch at all: no log, but the key is made for the switch.
+  DeleteKeyTree(HKEY_CURRENT_USER, config);
   EXPECT_TRUE(run_host().empty());
-  std::vector<std::string> lines = ReadLines(LogPath());
-  ASSERT_EQ(lines.size(), 16u);
-  ExpectRun(lines, 0);
-  ExpectRun(lines, 8);
+  EXPECT_FALSE(FileExists(log));
+  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, config));
+  const struct {
+    DWORD type;
+    std::string bytes;
+    size_t file_lines, debugger_lines;
+  } rows[] = {
+      {REG_DWORD, std::string("\2\0\0\0", 4), 0, 0},
+      {REG_DWORD, std::string(4, '\0'), 0, 0},
+      {REG_SZ, std::string("1", 2), 0, 0},
+      {REG_BINARY, std::string("\1\0\0\0\0\0\0\0", 8), 0, 0},  // longer than a DWORD
+      {REG_DWORD, std::string("\3\0\0\0", 4), 8, 6},
+      {REG_DWORD, std::string("\1\0\0\0", 4), 16, 0},
+  };
+  ScopedTraceSwitch clear("Korvat", 0);
+  for (const auto& row : rows) {
+    SCOPED_TRACE(testing::Message()
+                 << row.type << " " << row.bytes.size() << " " << row.file_lines);
+    RegSetKeyValueA(HKEY_CURRENT_USER, config.c_str(), "TRACE_ENABLE_Korvat", row.type,
+                    row.bytes.data(), static_cast<DWORD>(row.bytes.size()));
+    const std::vector<std::string> ours = run_host();
+    ASSERT_EQ(ours.size(), row.debugger_lines);
+    if (!ours.empty()) ExpectRun(ours, 0, false);
+    const std::vector<std::string> lines = ReadLines(log);
+    ASSERT_EQ(lines.size(), row.file_lines);
+    for (size_t start = 0; start < lines.size(); start += 8) ExpectRun(lines, start);
+    // Text mode: every line ends in CR LF, and nothing else is in the file.
+    const std::string bytes = ReadFileBytes(log);
+    EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\n'),
+              std::count(bytes.begin(), bytes.end(), '\r'));
+    EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\n'),
+              static_cast<std::ptrdiff_t>(row.file_lines));
+  }
+  ASSERT_TRUE(DeleteFileA(log.c_str()));
+  ASSERT_TRUE(CreateDirectoryA(log.c_str(), nullptr));
+  run_host();
 }
 
 // TraceLog itself, pointed at a module path in a temporary folder.
