@@ -1,14 +1,17 @@
 // The holder family's verbs, over a handle kind that records what it closes:
-// each handle is closed once, by whichever holder owns it last.
+// each handle is closed once, by whichever holder owns it last; and the
+// registry key holder against the real registry.
 #include <gtest/gtest.h>
 
+#include <string>
 #include <utility>
 #include <vector>
 
+#include "harness/test_support.h"
+#include "platform/reg_key_handle.h"
 #include "platform/unique_handle.h"
 
-// The tests use the module's names as its own code does.
-using namespace korvat;
+using namespace korvat_test;
 
 namespace {
 
@@ -51,6 +54,36 @@ TEST(UniqueHandleTest, EachHandleIsClosedOnceByItsLastOwner) {
     }
     EXPECT_EQ(g_closed, test.closed) << test.what;
   }
+}
+
+// Open, attach, delete a tree, close: the held key survives a failed open,
+// and a borrowed key stays open.
+TEST(RegKeyHandleTest, KeepsWhatItHoldsAndDeletesWholeTrees) {
+  const std::string kParent = "Software\\KorvatTests\\Parent";
+  DeleteKeyTree(HKEY_CURRENT_USER, "Software\\KorvatTests");
+  for (const char* leaf : {"\\Tree\\A\\B\\C", "\\Tree\\A\\B2", "\\Tree\\D"}) {
+    SetStringValue(HKEY_CURRENT_USER, kParent + leaf, "v", "1");
+  }
+  RegKeyHandle key;
+  ASSERT_EQ(key.Open(HKEY_CURRENT_USER, kParent.c_str(), KEY_ALL_ACCESS), ERROR_SUCCESS);
+  HKEY held = key.Get();
+  EXPECT_EQ(key.Open(HKEY_CURRENT_USER, "Software\\KorvatTests\\Missing", KEY_READ),
+            ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(key.Get(), held);
+  {
+    RegKeyHandle borrowed;
+    borrowed.Reset(held);
+    EXPECT_EQ(borrowed.DeleteSubTree("Tree"), ERROR_SUCCESS);
+    EXPECT_EQ(borrowed.DeleteSubTree("Tree"), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(borrowed.Release(), held);
+  }
+  EXPECT_EQ(key.SetString("still usable", "after"), ERROR_SUCCESS);
+  EXPECT_EQ(DumpTree(HKEY_CURRENT_USER, kParent),
+            (std::vector<std::string>{kParent, kParent + "|after=REG_SZ:still usable"}));
+  EXPECT_EQ(key.Close(), ERROR_SUCCESS);
+  EXPECT_EQ(key.Get(), nullptr);
+  EXPECT_EQ(key.Close(), ERROR_SUCCESS);  // an empty holder
+  DeleteKeyTree(HKEY_CURRENT_USER, "Software\\KorvatTests");
 }
 
 }  // namespace

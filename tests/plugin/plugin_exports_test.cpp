@@ -264,7 +264,11 @@ TEST_F(PluginExportsTest, PreDownloadAndSetupRebuildTheSettingsAndNotifyOnceAHos
     SetStringValue(HKEY_CURRENT_USER, kSettings, "ReturnPage", "old");
     EXPECT_EQ(pre_download(page), 0);
     for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
-      EXPECT_EQ(Setting(root, "ShortcutName"), kShortcutText);
+      DWORD type = 0;
+      std::string bytes;
+      ASSERT_TRUE(ReadRawValue(root, kSettings, "ShortcutName", &type, &bytes));
+      EXPECT_EQ(type, DWORD(REG_SZ));
+      EXPECT_EQ(bytes, std::string(kShortcutText) + '\0');  // the zero is stored
       EXPECT_EQ(Setting(root, "ShortcutDescribe"), kShortcutText);
       EXPECT_EQ(Setting(root, "ReturnPage"),  // kept only when longer than 2
                 page != nullptr && std::string(page) == "abc" ? "abc" : "<missing>");
@@ -287,6 +291,17 @@ TEST_F(PluginExportsTest, PreDownloadAndSetupRebuildTheSettingsAndNotifyOnceAHos
   EXPECT_EQ(Call<int>("AsDownload", n, n, n, n, n, n, n, n, n), 0);
   EXPECT_EQ(Call<int>("AsExitDownload"), 0);
   EXPECT_EQ(Trace(), Strings{});
+
+  // The settings key goes only while it has no sub-key; a machine key the
+  // user may not write is passed over.
+  const std::string logon = std::string(kSettings) + "\\Logon";
+  SetStringValue(HKEY_CURRENT_USER, logon, "LogonState", "1");
+  ScopedReadOnlyKey read_only(HKEY_LOCAL_MACHINE, kSettings);
+  ASSERT_TRUE(read_only.active());
+  EXPECT_EQ(pre_download("abc"), 0);
+  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, logon));
+  EXPECT_EQ(Setting(HKEY_CURRENT_USER, "ReturnPage"), "abc");
+  EXPECT_EQ(Setting(HKEY_LOCAL_MACHINE, "ReturnPage"), "<missing>");
 }
 
 TEST_F(PluginExportsTest, AfterDownloadStartsTheUninstallerRegistersTheControlThenNotifies) {

@@ -636,9 +636,13 @@ TEST_F(SettingsExportsTest, RemovalLeavesExactlyTheSharedParentsAndForeignKeys) 
            .tree) {
     expected.insert(line);
   }
+  // Only the user's keys are removed.
+  SetStringValue(HKEY_LOCAL_MACHINE, kButtonKey, "", "machine");
   const size_t install_lines = module.TraceMessages().size();
   module.RemoveAddIn(0);
   EXPECT_EQ(snapshot(), expected);
+  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kButtonKey));
+  DeleteKeyTree(HKEY_LOCAL_MACHINE, kButtonKey);
 
   // One trace line per delete: 12 for the shell menu, 37 for Word and its
   // event class, 22 for each other office application, 11 for the button.
