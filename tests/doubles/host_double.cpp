@@ -1,19 +1,51 @@
-// The client's frame window: a top-level window of the client's class that
-// records each WM_COPYDATA it gets as
-//   "WM_COPYDATA dwData=<n> cbData=<n> bytes=<hex>"
-// (the bytes in hex, cut after 1900 with "..."). It runs until WM_CLOSE or
-// for the seconds given on its command line (default 60):
+// Stand-in for the programs around the module, acting by the name it runs as:
+//   module_host.exe <module path> [<export> [<number>]]
+//     loads the module as its host processes do, optionally calls one export
+//     (given a number, with it as its one 32-bit argument) and unloads it;
+//     exits with the export's result, 0 when only loading was asked for, and
+//     2 when the module or the export could not be found.
 //   client_frame.exe [seconds]
+//     the client's frame window: records each WM_COPYDATA it gets as
+//     "WM_COPYDATA dwData=<n> cbData=<n> bytes=<hex>" (cut after 1900 bytes
+//     with "..."), until WM_CLOSE or the seconds (default 60) run out.
+//   any other name (tpvoun.exe): records the command line it was started with.
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "client_frame.h"
 #include "record.h"
 
 namespace {
+
+int HostModule(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: module_host <module path> [<export> [<number>]]\n");
+    return 2;
+  }
+  HMODULE module = LoadLibraryA(argv[1]);
+  if (module == nullptr) return 2;
+  int result = 0;
+  if (argc >= 3) {
+    FARPROC proc = GetProcAddress(module, argv[2]);
+    if (proc == nullptr) {
+      FreeLibrary(module);
+      return 2;
+    }
+    if (argc >= 4) {
+      auto call = reinterpret_cast<LONG(WINAPI*)(DWORD)>(reinterpret_cast<void*>(proc));
+      result = call(static_cast<DWORD>(std::strtoul(argv[3], nullptr, 0)));
+    } else {
+      auto call = reinterpret_cast<LONG(WINAPI*)()>(reinterpret_cast<void*>(proc));
+      result = call();
+    }
+  }
+  FreeLibrary(module);
+  return result;
+}
 
 constexpr UINT_PTR kLifetimeTimer = 1;
 constexpr DWORD kMaxRecordedBytes = 1900;
@@ -52,9 +84,7 @@ LRESULT CALLBACK FrameProc(HWND window, UINT message, WPARAM wparam, LPARAM lpar
   }
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int RunFrame(int argc, char** argv) {
   int seconds = argc > 1 ? std::atoi(argv[1]) : 60;
   if (seconds <= 0) seconds = 60;
   WNDCLASSA window_class = {};
@@ -71,5 +101,17 @@ int main(int argc, char** argv) {
     TranslateMessage(&message);
     DispatchMessageA(&message);
   }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  char path[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, path, MAX_PATH);
+  const char* name = std::strrchr(path, '\\') + 1;
+  if (_stricmp(name, "module_host.exe") == 0) return HostModule(argc, argv);
+  if (_stricmp(name, "client_frame.exe") == 0) return RunFrame(argc, argv);
+  RecordCall(CurrentModule(), "tpvoun %s", GetCommandLineA());
   return 0;
 }
