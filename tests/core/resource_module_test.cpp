@@ -34,26 +34,6 @@ class ResourceModuleTest : public ::testing::Test {
   HMODULE module_ = nullptr;
 };
 
-TEST_F(ResourceModuleTest, WithoutZrtpresTheModuleServesItsOwnResources) {
-  LoadResourceModule();
-  EXPECT_EQ(ResourceModule, module_);
-  EXPECT_EQ(ResourceModuleLoaded, 0);
-  EXPECT_EQ(std::string(ResourceModulePath), folder_.File("zrtpres.dll"));
-
-  EXPECT_EQ(String(IDS_BUTTON_TEXT), "Start Nuvix Tapvo Meeting");
-  EXPECT_EQ(String(IDS_SETUP_FAILED_TEXT),
-            "Tapvo Meeting toolbar button cannot be added to IE because you do not have "
-            "sufficient privilege.");
-  EXPECT_EQ(String(IDS_SHORTCUT_NAME), "Start Nuvix Tapvo Meeting");
-  EXPECT_EQ(String(IDS_PROJNAME), "Korvat");
-  EXPECT_EQ(String(IDS_SETUP_FAILED_CAPTION), "");
-  EXPECT_EQ(String(IDS_MENU_STATUS_BAR), "");
-
-  FreeResourceModule();  // the module's own handle is never freed
-  EXPECT_EQ(ResourceModule, module_);
-  EXPECT_EQ(ResourceModuleLoaded, 0);
-}
-
 TEST_F(ResourceModuleTest, ZrtpresIsHeldUntilFreedAndAReloadLeavesTheOldCount) {
   folder_.CopyFromBin("zrtpres.dll");
   LoadResourceModule();
