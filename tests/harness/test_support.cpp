@@ -127,20 +127,9 @@ void SetValue(HKEY root, const std::string& path, const std::string& name, DWORD
 }
 
 const char* TypeName(DWORD type) {
-  switch (type) {
-    case REG_SZ:
-      return "REG_SZ";
-    case REG_DWORD:
-      return "REG_DWORD";
-    case REG_BINARY:
-      return "REG_BINARY";
-    case REG_EXPAND_SZ:
-      return "REG_EXPAND_SZ";
-    case REG_MULTI_SZ:
-      return "REG_MULTI_SZ";
-    default:
-      return "REG_OTHER";
-  }
+  static const char* const kNames[] = {"REG_NONE",  "REG_SZ",    "REG_EXPAND_SZ", "REG_BINARY",
+                                       "REG_DWORD", "REG_OTHER", "REG_OTHER",     "REG_MULTI_SZ"};
+  return type < 8 ? kNames[type] : "REG_OTHER";
 }
 
 std::string FormatValue(DWORD type, const std::string& bytes) {
@@ -410,6 +399,12 @@ std::string CookieRecord(const std::string& name, const std::string& value, cons
   auto half = [](ULONGLONG t, int shift) { return std::to_string(DWORD(t >> shift)) + "\n"; };
   return name + "\n" + value + "\n" + host + "\n1536\n" + half(expires, 0) + half(expires, 32) +
          half(created, 0) + half(created, 32) + "*\n";
+}
+
+std::string StandardShortcut() {
+  char folder[MAX_PATH] = {};
+  SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, folder);
+  return std::string(folder) + "\\Start Nuvix Tapvo Meeting.url";
 }
 
 std::string CookiesFolder() {

@@ -110,6 +110,8 @@ int RunUnderDebugger(const std::string& command_line,
 // halves of file times.
 std::string CookieRecord(const std::string& name, const std::string& value, const std::string& host,
                          ULONGLONG created, ULONGLONG expires = 0x7FFFFFFF00000000ull);
+// The desktop shortcut under its standard name.
+std::string StandardShortcut();
 // The current user's cookies folder, created when missing.
 std::string CookiesFolder();
 

@@ -8,11 +8,6 @@ namespace korvat_test {
 
 namespace {
 
-template <typename Function>
-void Bind(HMODULE module, const char* name, Function* function) {
-  *function = GetProcAs<Function>(module, name);
-}
-
 // The ProgID, versioned ProgID and CLSID keys of one COM class; the button's
 // own class has no "Programmable" key.
 void AddClass(std::vector<ExpectedKey>* keys, const std::string& description,
@@ -63,11 +58,11 @@ FeatureModule::FeatureModule(bool with_resources, bool trace) {
   if (with_resources) folder_.CopyFromBin("zrtpres.dll");
   if (trace) trace_.reset(new ScopedTraceSwitch("Korvat", 1));
   module_.Reset(LoadLibraryA(folder_.File("Korvat.dll").c_str()));
-  Bind(module_.Get(), "TapvoSetOption", &SetOption);
-  Bind(module_.Get(), "TapvoGetOption", &GetOption);
-  Bind(module_.Get(), "TapvoRemoveAddIn", &RemoveAddIn);
-  Bind(module_.Get(), "TapvoSetLoginInfo", &SetLoginInfo);
-  Bind(module_.Get(), "TapvoGetLoginInfo", &GetLoginInfo);
+  SetOption = GetProcAs<decltype(SetOption)>(module_.Get(), "TapvoSetOption");
+  GetOption = GetProcAs<decltype(GetOption)>(module_.Get(), "TapvoGetOption");
+  RemoveAddIn = GetProcAs<decltype(RemoveAddIn)>(module_.Get(), "TapvoRemoveAddIn");
+  SetLoginInfo = GetProcAs<decltype(SetLoginInfo)>(module_.Get(), "TapvoSetLoginInfo");
+  GetLoginInfo = GetProcAs<decltype(GetLoginInfo)>(module_.Get(), "TapvoGetLoginInfo");
 }
 
 FeatureModule::~FeatureModule() {

@@ -3,7 +3,6 @@
 // runtime, and the client's installer.
 #include <gtest/gtest.h>
 #include <ole2.h>
-#include <shlobj.h>
 
 #include <map>
 #include <string>
@@ -32,12 +31,6 @@ const CLSID kKorvatExec = {
     0x80947ADC, 0x151D, 0x490B, {0x87, 0xF1, 0x7C, 0x8C, 0xE1, 0xB4, 0x62, 0x20}};
 const Lines kRegistered = {"nvxMSAI.dll DllRegisterServer", "nvxrmenu.dll DllRegisterServer"};
 
-std::string Shortcut() {
-  char folder[MAX_PATH] = {};
-  SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, folder);
-  return std::string(folder) + "\\Start Nuvix Tapvo Meeting.url";
-}
-
 class SetupFlowTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -47,7 +40,7 @@ class SetupFlowTest : public ::testing::Test {
   void TearDown() override { Clean(); }
   void Clean() {
     for (const std::string& file : cookie_files_) DeleteFileA(file.c_str());
-    DeleteFileA(Shortcut().c_str());
+    DeleteFileA(StandardShortcut().c_str());
     for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) DeleteKeyTree(root, kSettings);
     DeleteKeyTree(HKEY_CURRENT_USER, kButton);
     for (std::string key :
@@ -89,7 +82,7 @@ TEST_F(SetupFlowTest, Regsvr32RegistersAndUnregistersTheModule) {
   EXPECT_EQ(Setting(HKEY_CURRENT_USER, "MeetingPage"), page);
   EXPECT_EQ(Setting(HKEY_CURRENT_USER, "Option"), "iedesktop");
   EXPECT_EQ(Setting(HKEY_CURRENT_USER, "OfficeMenu"), "true");
-  EXPECT_EQ(Setting(HKEY_CURRENT_USER, "SHORTCUT_PATH"), Shortcut());
+  EXPECT_EQ(Setting(HKEY_CURRENT_USER, "SHORTCUT_PATH"), StandardShortcut());
   EXPECT_EQ(Setting(HKEY_LOCAL_MACHINE, "MeetingPage"), page);
   const std::string server = kClassKey + "\\InprocServer32";
   EXPECT_EQ(DumpTree(HKEY_CLASSES_ROOT, server),
@@ -101,7 +94,7 @@ TEST_F(SetupFlowTest, Regsvr32RegistersAndUnregistersTheModule) {
   EXPECT_EQ(ReadStringValue(HKEY_CURRENT_USER, kButton, "HotIcon"),
             folder_.File("zrtpres.dll") + ",203");
   EXPECT_EQ(Companions(), kRegistered);
-  EXPECT_TRUE(FileExists(Shortcut()));
+  EXPECT_TRUE(FileExists(StandardShortcut()));
 
   // The browser creates the button's object through COM: a logged-on client
   // gets the page, else the browser of the site opens it.
@@ -135,7 +128,7 @@ TEST_F(SetupFlowTest, Regsvr32RegistersAndUnregistersTheModule) {
   EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kClassKey));
   EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "Korvat.KorvatExec"));
   EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, kTypeLib));
-  EXPECT_FALSE(FileExists(Shortcut()));
+  EXPECT_FALSE(FileExists(StandardShortcut()));
   EXPECT_EQ(Setting(HKEY_CURRENT_USER, "OfficeMenu"), "true");
   EXPECT_EQ(Companions().size(), 3u);
 }
@@ -155,7 +148,7 @@ TEST_F(SetupFlowTest, TheInstallerSetsUpAndRemovesTheFeature) {
   EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, kSettings, "ShortcutName"));  // rebuilt
   EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, kButton));
   EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, kClassKey));
-  EXPECT_FALSE(FileExists(Shortcut()));  // "ie" only
+  EXPECT_FALSE(FileExists(StandardShortcut()));  // "ie" only
   EXPECT_EQ(Companions(), Lines{"nvxMSAI.dll DllRegisterServer"});
 
   // Twice: only what is shared, and the type library registration, stay.
@@ -196,7 +189,7 @@ TEST_F(SetupFlowTest, AMachineHiveTheUserMayNotWriteKeepsTheButtonOut) {
   EXPECT_EQ(seen[0].caption, "");  // the module's own table has no caption
   EXPECT_EQ(seen[0].owner, nullptr);
   EXPECT_EQ(Setting(HKEY_CURRENT_USER, "Option"), "iedesktop");
-  EXPECT_TRUE(FileExists(Shortcut()));
+  EXPECT_TRUE(FileExists(StandardShortcut()));
   EXPECT_EQ(Companions(), kRegistered);
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kButton));
 }
@@ -237,7 +230,7 @@ TEST_F(SetupFlowTest, SetupWhoseCookieFileVanishedInstallsNoIntegration) {
   EXPECT_EQ(Setting(HKEY_CURRENT_USER, "Option"), "iedesktop");
   EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, kClassKey));
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kButton));
-  EXPECT_FALSE(FileExists(Shortcut()));
+  EXPECT_FALSE(FileExists(StandardShortcut()));
   EXPECT_TRUE(Companions().empty());
 }
 

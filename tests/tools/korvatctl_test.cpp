@@ -4,7 +4,6 @@
 // press.
 #include <gtest/gtest.h>
 #include <io.h>
-#include <shlobj.h>
 
 #include <cstdio>
 #include <functional>
@@ -152,12 +151,7 @@ class KorvatctlVerbs : public ::testing::Test {
     for (const char* key : {"Korvat.KorvatExec", "Korvat.KorvatExec.1", kTypeLib, kClass}) {
       DeleteKeyTree(HKEY_CLASSES_ROOT, key);
     }
-    DeleteFileA(Shortcut().c_str());
-  }
-  static std::string Shortcut() {
-    char folder[MAX_PATH] = {};
-    SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, folder);
-    return std::string(folder) + "\\Start Nuvix Tapvo Meeting.url";
+    DeleteFileA(StandardShortcut().c_str());
   }
   int Run(Words words) {
     words.insert(words.begin(), {"--module", folder_.File("Korvat.v2.dll")});
@@ -235,7 +229,7 @@ TEST_F(KorvatctlVerbs, CheckNamesEachBrokenPiece) {
       {"button", [] { DeleteKeyTree(HKEY_CURRENT_USER, kButtonKey); }, "asks for the button"},
       {"button", text(HKEY_CURRENT_USER, kButtonKey, "ClsidExtension", "{0}"), "ClsidExtension"},
       {"button", text(HKEY_CURRENT_USER, kSettings, "Option", "desktop"), "does not ask for"},
-      {"shortcut", [] { DeleteFileA(Shortcut().c_str()); }, "which does not exist"},
+      {"shortcut", [] { DeleteFileA(StandardShortcut().c_str()); }, "which does not exist"},
       {"shortcut", [] { RegDeleteKeyValueA(HKEY_CURRENT_USER, kSettings, "SHORTCUT_PATH"); },
        "not set"},
       {"shortcut", [] { SetBinaryValue(HKEY_CURRENT_USER, kSettings, "SHORTCUT_PATH", "C:"); },
@@ -264,7 +258,7 @@ TEST_F(KorvatctlVerbs, CheckNamesEachBrokenPiece) {
           std::make_pair(HKEY_CLASSES_ROOT, kTypeLib)}) {
       for (const std::string& line : DumpTree(key.first, key.second)) all.push_back(line);
     }
-    for (const std::string& folder : {folder_.path(), FolderOf(Shortcut())}) {
+    for (const std::string& folder : {folder_.path(), FolderOf(StandardShortcut())}) {
       WIN32_FIND_DATAA found;
       ScopedFindHandle find(FindFirstFileA((folder + "\\*").c_str(), &found));
       for (bool more = static_cast<bool>(find); more; more = FindNextFileA(find.Get(), &found)) {
