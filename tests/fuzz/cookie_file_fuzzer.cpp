@@ -1,10 +1,14 @@
-// Whole cookie files as a web site might leave them: both cookies are looked
-// for, the install cookie split and the meeting page built, as the import
-// does, and every text must stay within its buffer.
-#include <cstdint>
-#include <cstdio>
-#include <cstring>
+// Whole cookie files as a web site might leave them: both cookies found, the
+// page built within its buffers. The same input, read as an install cookie's
+// value, is split against a plain reading of the rule: runs of "@" separate
+// the fields, each cut to its buffer; the fourth gives the scheme only when
+// that is "http" or "https" in any letter case; missing fields keep defaults.
 #include <strings.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
 
 #include "fuzz_support.h"
 #include "settings/cookie_file.h"
@@ -12,33 +16,46 @@
 // The tests use the module's names as its own code does.
 using namespace korvat;
 
+namespace {
+
+void CheckSplit(const std::string& value) {
+  std::vector<std::string> fields;
+  for (size_t at = 0; at < value.size();) {
+    const size_t end = std::min(value.find('@', at), value.size());
+    if (end > at) fields.push_back(value.substr(at, end - at).substr(0, kCookieLineSize - 1));
+    at = end + 1;
+  }
+  auto field = [&](size_t i, const char* missing) {
+    return i < fields.size() ? fields[i] : std::string(missing);
+  };
+  std::string scheme = field(3, "");
+  scheme.resize(std::min(scheme.find("://"), scheme.size()));
+  if (scheme.size() == field(3, "").size() ||
+      (strcasecmp(scheme.c_str(), "http") != 0 && strcasecmp(scheme.c_str(), "https") != 0)) {
+    scheme = "http";
+  }
+  InstallChoices choices;
+  SetInstallDefaults(&choices);
+  SplitInstallCookie(value.c_str(), &choices);
+  Check(choices.option == field(0, "FALSE") && choices.office_menu == field(1, "FALSE") &&
+        choices.right_click == field(2, "FALSE") && choices.scheme == scheme &&
+        choices.has_brand == field(4, "FALSE") && choices.brand_title == field(5, ""));
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const char* text = reinterpret_cast<const char*>(data);
   // Mid-2020 as a file time: recent enough that stale seeds are expired.
   const uint64_t now = 0x01D6500000000000ull;
-
-  char page_value[kCookieLineSize], page_url[kCookieLineSize];
+  char value[kCookieLineSize], url[kCookieLineSize], page[kMeetingPageSize];
   uint64_t created = 0;
-  bool found =
-      FindCookieInText(text, size, kMeetingPageCookie, now, page_value, page_url, &created);
-  Check(std::strlen(page_value) < kCookieLineSize && std::strlen(page_url) < kCookieLineSize);
-  Check(found || (page_value[0] == '\0' && page_url[0] == '\0' && created == 0));
-
-  InstallChoices choices;
-  SetInstallDefaults(&choices);
-  char value[kCookieLineSize], url[kCookieLineSize];
-  if (FindCookieInText(text, size, kInstallCookie, now, value, url, &created)) {
-    // The import keeps at most kInstallValueSize - 1 characters of the value.
-    char install_value[kInstallValueSize];
-    std::snprintf(install_value, sizeof(install_value), "%s", value);
-    SplitInstallCookie(install_value, &choices);
-  }
-  // Only a web address: the page is opened in the user's browser.
-  Check(strcasecmp(choices.scheme, "http") == 0 || strcasecmp(choices.scheme, "https") == 0);
-  Check(std::strlen(choices.brand_title) < kCookieLineSize);
-
-  char page[kMeetingPageSize];
-  BuildMeetingPage(choices.scheme, page_url, page_value, page, sizeof(page));
+  const bool found = FindCookieInText(text, size, kMeetingPageCookie, now, value, url, &created);
+  Check(std::strlen(value) < kCookieLineSize && std::strlen(url) < kCookieLineSize);
+  Check(found || (value[0] == '\0' && url[0] == '\0' && created == 0));
+  BuildMeetingPage("https", url, value, page, sizeof(page));
   Check(std::strlen(page) < kMeetingPageSize);
+  if (FindCookieInText(text, size, kInstallCookie, now, value, url, &created)) CheckSplit(value);
+  CheckSplit(std::string(text, size).c_str());
   return 0;
 }

@@ -1,8 +1,7 @@
 // An in-memory registry for the registry script interpreter's native build:
 // keys named without regard to case, handles that must all be closed again,
 // read-only keys, handles opened for reading that refuse every change, keys
-// deleted under an open handle, and a double-byte code page, so that every
-// path of the interpreter runs without Windows.
+// deleted under an open handle, and a double-byte code page.
 #pragma once
 
 #include <algorithm>
@@ -20,34 +19,35 @@ using namespace korvat;
 
 class MemoryKeyStore final : public RegistryKeyStore {
  public:
-  // Windows status codes the store answers with.
+  // The Windows status codes the store answers with.
   static constexpr long kNotFound = 2, kAccessDenied = 5, kInvalidHandle = 6, kKeyDeleted = 1018;
 
   MemoryKeyStore() {
-    for (Handle& root : roots_) root.node = std::make_shared<Node>();
+    for (Handle& root : m_roots) root.node = std::make_shared<Node>();
   }
   ~MemoryKeyStore() override {
-    for (Handle* handle : open_) delete handle;
+    for (Handle* handle : m_open) delete handle;
   }
-  size_t open_handles() const { return open_.size(); }
-  // No key below any root, and no value.
-  bool IsEmpty() const { return Holds(false, false); }
-  // No named value anywhere; keys below the roots may hold a default value.
-  bool HoldsOnlyKeysAndDefaults() const { return Holds(true, true); }
-
+  size_t open_handles() const { return m_open.size(); }
+  // No key below a root holds a named value; with `keys`, keys may stay.
+  bool Holds(bool keys) const {
+    return std::all_of(m_roots, m_roots + kRoots, [&](const Handle& root) {
+      return root.node->values.empty() && Bare(*root.node, keys);
+    });
+  }
   // Adds `path` ("A\\B") below `root`, the last key read-only if asked.
   void Add(ScriptRoot root, const std::string& path, bool read_only = false) {
-    Node* node = roots_[static_cast<int>(root)].node.get();
+    Node* node = m_roots[static_cast<int>(root)].node.get();
     for (size_t start = 0, end; start <= path.size(); start = end + 1) {
       end = std::min(path.find('\\', start), path.size());
-      auto& child = node->children[Fold(path.substr(start, end - start))];
+      auto& child = node->children[Fold(path.substr(start, end - start).c_str())];
       if (!child) child = std::make_shared<Node>();
       node = child.get();
     }
     node->read_only = read_only;
   }
 
-  Key RootKey(ScriptRoot root) override { return &roots_[static_cast<int>(root)]; }
+  Key RootKey(ScriptRoot root) override { return &m_roots[static_cast<int>(root)]; }
   long OpenKey(Key parent, const char* name, Access access, Key* key) override {
     Handle* from;
     if (long status = Use(parent, false, &from)) return status;
@@ -55,24 +55,21 @@ class MemoryKeyStore final : public RegistryKeyStore {
     if (*name == '\0' || found == from->node->children.end()) return kNotFound;
     const bool write = access != Access::kRead;
     if (write && found->second->read_only) return kAccessDenied;
-    *key = Open(found->second, write);
+    *key = *m_open.insert(new Handle{found->second, write}).first;
     return 0;
   }
   long CreateKey(Key parent, const char* name, Key* key) override {
     Handle* from;
     if (long status = Use(parent, false, &from)) return status;
     if (*name == '\0') return kNotFound;
-    auto found = from->node->children.find(Fold(name));
-    if (found == from->node->children.end()) {
+    if (from->node->children.count(Fold(name)) == 0) {
       if (!from->writable) return kAccessDenied;
-      found = from->node->children.emplace(Fold(name), std::make_shared<Node>()).first;
+      from->node->children[Fold(name)] = std::make_shared<Node>();
     }
-    if (found->second->read_only) return kAccessDenied;
-    *key = Open(found->second, true);
-    return 0;
+    return OpenKey(parent, name, Access::kAll, key);
   }
   long CloseKey(Key key) override {
-    if (open_.erase(static_cast<Handle*>(key)) == 0) std::abort();  // closed twice, or a root
+    if (m_open.erase(static_cast<Handle*>(key)) == 0) std::abort();  // closed twice, or a root
     delete static_cast<Handle*>(key);
     return 0;
   }
@@ -80,14 +77,14 @@ class MemoryKeyStore final : public RegistryKeyStore {
                 uint32_t size) override {
     Handle* handle;
     if (long status = Use(key, true, &handle)) return status;
-    handle->node->values[Fold(name == nullptr ? "" : name)] = {
-        type, std::string(static_cast<const char*>(data), size)};
+    handle->node->values[Fold(name)] =
+        std::to_string(type) + std::string(static_cast<const char*>(data), size);
     return 0;
   }
   long DeleteValue(Key key, const char* name) override {
     Handle* handle;
     if (long status = Use(key, true, &handle)) return status;
-    return handle->node->values.erase(Fold(name == nullptr ? "" : name)) != 0 ? 0 : kNotFound;
+    return handle->node->values.erase(Fold(name)) != 0 ? 0 : kNotFound;
   }
   long DeleteKey(Key parent, const char* name) override { return Erase(parent, name, false); }
   long DeleteSubTree(Key parent, const char* name) override { return Erase(parent, name, true); }
@@ -109,30 +106,27 @@ class MemoryKeyStore final : public RegistryKeyStore {
  private:
   struct Node {
     bool read_only = false, deleted = false;
-    std::map<std::string, std::pair<uint32_t, std::string>> values;
+    std::map<std::string, std::string> values;
     std::map<std::string, std::shared_ptr<Node>> children;
   };
   struct Handle {
     std::shared_ptr<Node> node;
     bool writable = true;
   };
+  static constexpr int kRoots = 7;
 
-  static std::string Fold(std::string name) {
-    for (char& c : name) {
-      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-    return name;
+  static std::string Fold(const char* name) {
+    std::string folded = name == nullptr ? "" : name;
+    for (char& c : folded) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+    return folded;
   }
   // The handle behind an open key or a root, while its key still exists.
   long Use(Key key, bool write, Handle** handle) {
     *handle = static_cast<Handle*>(key);
-    const bool root = *handle >= roots_ && *handle < roots_ + kRoots;
-    if (!root && open_.count(*handle) == 0) return kInvalidHandle;
+    const bool root = *handle >= m_roots && *handle < m_roots + kRoots;
+    if (!root && m_open.count(*handle) == 0) return kInvalidHandle;
     if ((*handle)->node->deleted) return kKeyDeleted;
     return write && !(*handle)->writable ? kAccessDenied : 0;
-  }
-  Key Open(const std::shared_ptr<Node>& node, bool writable) {
-    return *open_.insert(new Handle{node, writable}).first;
   }
   // One key without sub-keys, or a whole tree; a read-only key stops either.
   long Erase(Key parent, const char* name, bool tree) {
@@ -158,25 +152,14 @@ class MemoryKeyStore final : public RegistryKeyStore {
     }
     return true;
   }
-
-  bool Holds(bool keys, bool defaults) const {
-    for (const Handle& root : roots_) {
-      if (!root.node->values.empty() || !Holds(*root.node, keys, defaults)) return false;
-    }
-    return true;
-  }
-  static bool Holds(const Node& node, bool keys, bool defaults) {
-    for (const auto& child : node.children) {
+  // Without `keys`, no key; with it, keys holding at most a default value.
+  static bool Bare(const Node& node, bool keys) {
+    return std::all_of(node.children.begin(), node.children.end(), [&](const auto& child) {
       const auto& values = child.second->values;
-      if (!keys || values.size() > (values.count("") != 0 && defaults ? 1u : 0u) ||
-          !Holds(*child.second, keys, defaults)) {
-        return false;
-      }
-    }
-    return true;
+      return keys && values.size() <= values.count("") && Bare(*child.second, keys);
+    });
   }
 
-  static constexpr int kRoots = 7;
-  Handle roots_[kRoots];
-  std::set<Handle*> open_;
+  Handle m_roots[kRoots];
+  std::set<Handle*> m_open;
 };
