@@ -5,17 +5,15 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <sstream>
 
 namespace korvat_test {
 
-std::string BinDir() {
+std::string BinFile(const std::string& name) {
   char path[MAX_PATH] = {};
   GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string s(path);
-  return s.substr(0, s.find_last_of('\\'));
+  return std::string(path, std::strrchr(path, '\\') + 1) + name;
 }
-
-std::string BinFile(const std::string& name) { return BinDir() + "\\" + name; }
 
 TempFolder::TempFolder() {
   static LONG counter = 0;
@@ -64,15 +62,9 @@ void WriteFileBytes(const std::string& path, const std::string& bytes) {
 
 std::vector<std::string> ReadLines(const std::string& path) {
   std::vector<std::string> lines;
-  std::string bytes = ReadFileBytes(path);
-  size_t start = 0;
-  while (start < bytes.size()) {
-    size_t end = bytes.find('\n', start);
-    if (end == std::string::npos) end = bytes.size();
-    std::string line = bytes.substr(start, end - start);
+  std::istringstream in(ReadFileBytes(path));
+  for (std::string line; std::getline(in, line); lines.push_back(line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-    start = end + 1;
   }
   return lines;
 }

@@ -18,9 +18,8 @@ using namespace korvat;
 
 namespace korvat_test {
 
-// The folder of the running test program; the build puts Korvat.dll,
-// zrtpres.dll and the test doubles beside it.
-std::string BinDir();
+// A file beside the running test program, where the build puts Korvat.dll,
+// zrtpres.dll and the test doubles.
 std::string BinFile(const std::string& name);
 
 // A fresh folder under the temporary folder, deleted with its contents.
@@ -33,7 +32,7 @@ class TempFolder {
 
   const std::string& path() const { return path_; }
   std::string File(const std::string& name) const { return path_ + "\\" + name; }
-  // Copies a built file from BinDir() into the folder, under `as` if given.
+  // Copies a built file from beside the program into the folder, under `as` if given.
   void CopyFromBin(const std::string& name, const std::string& as = "") const;
 
  private:
