@@ -2,7 +2,6 @@
 // two scripts, both passes, the rollback and every failure.
 #include <gtest/gtest.h>
 
-#include <set>
 #include <string>
 #include <vector>
 
@@ -18,14 +17,14 @@ using namespace korvat_test;
 
 namespace {
 
+using Names = std::vector<std::string>;
 const std::string kBase = "Software\\KorvatTests";
 const std::string kClassKey = "CLSID\\{80947ADC-151D-490B-87F1-7C8CE1B46220}";
-const std::string kProgId = "Korvat.KorvatExec";
-const std::string kButtonKey =
-    "SOFTWARE\\Microsoft\\Internet Explorer\\Extensions\\{80947ADC-151D-490B-87F1-7C8CE1B46220}";
+const std::string kExtensions = "SOFTWARE\\Microsoft\\Internet Explorer\\Extensions";
+const std::string kButtonKey = kExtensions + "\\{80947ADC-151D-490B-87F1-7C8CE1B46220}";
 constexpr ScriptResult kSyntax = kScriptSyntaxError;
 
-ScriptResult RunScript(const std::string& text, bool do_register) {
+ScriptResult RunScript(const std::string& text, bool do_register = true) {
   Win32KeyStore store;
   RegistryScript script(&store);
   script.AddReplacement("Module", "C:\\It''s\\Korvat.dll");
@@ -36,9 +35,6 @@ ScriptResult RunScript(const std::string& text, bool do_register) {
 std::string Under(const std::string& body) {
   return "HKCU\r\n{\r\n\tSoftware { KorvatTests {\r\n" + body + "\r\n} }\r\n}\r\n";
 }
-
-using Names = std::vector<std::string>;
-
 Names Tree(const std::string& below = "") { return DumpTree(HKEY_CURRENT_USER, kBase + below); }
 Names SubKeys(const std::string& below = "") {
   return SubKeyNames(HKEY_CURRENT_USER, kBase + below);
@@ -52,10 +48,9 @@ class RegistryScriptTest : public ::testing::Test {
     Clean();
   }
   static void Clean() {
-    DeleteKeyTree(HKEY_CURRENT_USER, kBase);
-    DeleteKeyTree(HKEY_LOCAL_MACHINE, kBase);
+    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) DeleteKeyTree(root, kBase);
     DeleteKeyTree(HKEY_CURRENT_USER, kButtonKey);
-    for (const std::string& key : {kProgId + ".1", kProgId, kClassKey}) {
+    for (std::string key : {"Korvat.KorvatExec.1", "Korvat.KorvatExec", kClassKey.c_str()}) {
       DeleteKeyTree(HKEY_CLASSES_ROOT, key);
     }
   }
@@ -63,13 +58,12 @@ class RegistryScriptTest : public ::testing::Test {
 };
 
 TEST_F(RegistryScriptTest, WritesEveryTypeQuotingAndPlaceholder) {
-  std::string script =
-      Under(
-          "'It''s' = s 'a %% b' { Val 'Path' = S '%module%' Val Bytes = b 0aFF Val Empty = B ''\r\n"
-          "  val Number = d 4294967295 val Word = D 12x }") +
-      "HKEY_LOCAL_MACHINE { Software { KorvatTests = s 'machine' } }";
-  ASSERT_EQ(RunScript(script, true), kScriptOk);
-  std::string key = kBase + "\\It's";
+  ASSERT_EQ(
+      RunScript(Under("'It''s' = s 'a %% b' { Val 'Path' = S '%module%' Val Bytes = b 0aFF\r\n"
+                      "Val Empty = B '' val Number = d 4294967295 val Word = D 12x }") +
+                "HKEY_LOCAL_MACHINE { Software { KorvatTests = s 'machine' } }"),
+      kScriptOk);
+  const std::string key = kBase + "\\It's";
   EXPECT_EQ(Tree(),
             (Names{kBase, key, key + "|(default)=REG_SZ:a % b", key + "|Bytes=REG_BINARY:0AFF",
                    key + "|Empty=REG_BINARY:", key + "|Number=REG_DWORD:4294967295",
@@ -82,50 +76,45 @@ TEST_F(RegistryScriptTest, EveryFailureIsReported) {
   std::string deep = "A";
   for (int i = 0; i < RegistryScript::kMaxNesting; ++i) deep += " { A";
   deep += std::string(RegistryScript::kMaxNesting, '}');
-  struct Case {
-    std::string script;
-    ScriptResult expected;
-  } cases[] = {
-      {"HKXX { }", kSyntax},
-      {"HKCU Software { }", kSyntax},
-      {Under("K = q 'x'"), kSyntax},
-      {Under("K { Val V s 'x' }"), kSyntax},
-      {"HKCU { Software { KorvatTests { K", kSyntax},
-      {Under("K = s 'x"), kSyntax},
-      {Under("K = s '%MODULE"), kSyntax},
-      {Under("K = s '%" + std::string(31, 'p') + "%'"), kSyntax},  // not a replacement
-      {Under("K = s '%" + std::string(32, 'p') + "%'"), kScriptFail},
-      {Under("K\\Sub"), kSyntax},
-      {Under("K = b 0a1"), kScriptFail},
-      {Under("K = s '" + long_text + "'"), kSyntax},
-      {Under("''"), kSyntax},
-      {Under("K { Val V = s 'x' { Sub } }"), kSyntax},
-      {Under("Delete K { Sub }"), kSyntax},
-      {Under(deep), kSyntax},
-      {Under("K = s 'x'") + std::string(RegistryScript::kMaxText, ' '), kScriptOutOfMemory},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(RunScript(c.script, true), c.expected) << c.script.substr(0, 200);
+  auto run = [](const std::string& script, ScriptResult expected) {
+    EXPECT_EQ(RunScript(script), expected) << script.substr(0, 200);
     Clean();
+  };
+  for (std::string script :
+       {"HKXX { }", "HKCU Software { }", "HKCU { Software { KorvatTests { K"}) {
+    run(script, kSyntax);
   }
-  // The longest token there may be.
-  EXPECT_EQ(RunScript(Under("K = s '" + long_text.substr(1) + "'"), true), kScriptOk);
+  for (std::string body : {"K = q 'x'", "K { Val V s 'x' }", "K = s 'x", "K = s '%MODULE", "K\\Sub",
+                           "''", "K { Val V = s 'x' { Sub } }", "Delete K { Sub }"}) {
+    run(Under(body), kSyntax);
+  }
+  run(Under(deep), kSyntax);
+  run(Under("K = s '" + long_text + "'"), kSyntax);
+  run(Under("K = s '%" + std::string(31, 'p') + "%'"), kSyntax);  // no replacement's name
+  run(Under("K = s '%" + std::string(32, 'p') + "%'"), kScriptFail);
+  run(Under("K = b 0a1"), kScriptFail);
+  run(Under("K = s 'x'") + std::string(RegistryScript::kMaxText, ' '), kScriptOutOfMemory);
+  run(Under("K = s '" + long_text.substr(1) + "'"), kScriptOk);  // the longest token
+  // Removal walks keys that are there no deeper than registering would.
+  std::string keys = kBase;
+  for (int i = 0; i < RegistryScript::kMaxNesting; ++i) keys += "\\A";
+  SetStringValue(HKEY_CURRENT_USER, keys, "", "");
+  EXPECT_EQ(RunScript(Under(deep), false), kSyntax);
 }
 
 TEST_F(RegistryScriptTest, ReadOnlyKeyIsUsedAsItIs) {
   ScopedReadOnlyKey locked(HKEY_CURRENT_USER, kBase + "\\Locked");
   ASSERT_TRUE(locked.active());
   const Names before = Tree("\\Locked");
-  const std::string script = "Locked = s 'not stored' { Val V = s 'not stored' ReadOnlyKeep }";
-  EXPECT_EQ(RunScript(Under(script), true), kScriptOk);
+  EXPECT_EQ(RunScript(Under("Locked = s 'no' { Val V = s 'no' ReadOnlyKeep }")), kScriptOk);
   EXPECT_EQ(Tree("\\Locked"), before);
 }
 
 TEST_F(RegistryScriptTest, KeyThatCannotBeCreatedRollsItsBlockBack) {
   // The registry refuses key names longer than 255 characters.
-  std::string script = Under("Before = s 'kept'") +
-                       Under("Made = s 'x' { Val V = s 'x' } '" + std::string(300, 'n') + "'");
-  EXPECT_EQ(RunScript(script, true), kSyntax);
+  EXPECT_EQ(RunScript(Under("Before = s 'kept'") +
+                      Under("Made = s 'x' { Val V = s 'x' } '" + std::string(300, 'n') + "'")),
+            kSyntax);
   EXPECT_EQ(SubKeys(), Names{"Before"});
 }
 
@@ -134,8 +123,7 @@ TEST_F(RegistryScriptTest, ForceRemoveAndDeleteSpareClsidAndTypeLib) {
     SetStringValue(HKEY_CURRENT_USER, kBase + key, "", "");
   }
   ASSERT_EQ(RunScript(Under("ForceRemove Fresh { New } Delete Gone = s 'x'\r\n"
-                            "ForceRemove CLSID { Mine } Delete TYPELIB"),
-                      true),
+                            "ForceRemove CLSID { Mine } Delete TYPELIB")),
             kScriptOk);
   EXPECT_EQ(SubKeys(), (Names{"CLSID", "Fresh", "TypeLib"}));
   EXPECT_EQ(SubKeys("\\Fresh"), Names{"New"});
@@ -143,26 +131,24 @@ TEST_F(RegistryScriptTest, ForceRemoveAndDeleteSpareClsidAndTypeLib) {
 }
 
 TEST_F(RegistryScriptTest, UnregisterKeepsProtectedAndSharedKeys) {
-  std::string script = Under(
+  const std::string script = Under(
       "NoRemove Kept { Val V = s 'x' Child = s 'x' } After\r\n"
       "Plain { Val V = s 'x' Val W = d 1 } Shared { Val V = s 'x' Mine }\r\n"
       "Missing { NoRemove Deeper { Val V = s 'x' } }");
-  ASSERT_EQ(RunScript(script, true), kScriptOk);
+  ASSERT_EQ(RunScript(script), kScriptOk);
   SetStringValue(HKEY_CURRENT_USER, kBase + "\\Shared\\Other", "", "");
   SetStringValue(HKEY_CURRENT_USER, kBase + "\\Plain", "Foreign", "x");
   DeleteKeyTree(HKEY_CURRENT_USER, kBase + "\\Missing");
 
   ASSERT_EQ(RunScript(script, false), kScriptOk);
-  // NoRemove protects only the key it stands before.
+  // NoRemove protects only the key it stands before; the script's values go
+  // from the keys that stay, a protected one too.
   EXPECT_EQ(SubKeys(), (Names{"Kept", "Shared"}));
-  // The script's values go from the keys that stay, a protected one too.
   EXPECT_EQ(Tree("\\Shared"), (Names{kBase + "\\Shared", kBase + "\\Shared\\Other",
                                      kBase + "\\Shared\\Other|(default)=REG_SZ:"}));
   EXPECT_EQ(Tree("\\Kept"), Names{kBase + "\\Kept"});
-
-  // Again, with the scripted keys gone: nothing changes.
   const Names before = Tree();
-  EXPECT_EQ(RunScript(script, false), kScriptOk);
+  EXPECT_EQ(RunScript(script, false), kScriptOk);  // again: nothing changes
   EXPECT_EQ(Tree(), before);
 }
 
@@ -173,56 +159,23 @@ TEST_F(RegistryScriptTest, ModuleScriptsRegisterTwiceAndUnregisterTwiceKeepingSh
   ScopedLibrary module(LoadLibraryA(folder_.File("it's\\Korvat.dll").c_str()));
   ASSERT_TRUE(module);
   ModuleInstance = module.Get();
-  const std::string guid = "=REG_SZ:{80947ADC-151D-490B-87F1-7C8CE1B46220}";
-  const std::string path = "=REG_SZ:" + folder_.File("it's\\Korvat.dll");
-  const std::string title = "|(default)=REG_SZ:Tapvo Meeting";
-  const std::string start = "=REG_SZ:Start Nuvix Tapvo Meeting";
-  struct Script {
-    UINT id;
-    HKEY root;
-    std::vector<std::string> keys, values;  // every key written holds a value
-    std::string kept;
-  } scripts[] = {
-      {IDR_KORVATEXEC,
-       HKEY_CLASSES_ROOT,
-       {kProgId + ".1", kProgId, kClassKey},
-       {kProgId + ".1" + title, kProgId + ".1\\CLSID|(default)" + guid, kProgId + title,
-        kProgId + "\\CLSID|(default)" + guid,
-        kProgId + "\\CurVer|(default)=REG_SZ:Korvat.KorvatExec.1", kClassKey + title,
-        kClassKey + "\\InprocServer32|(default)" + path,
-        kClassKey + "\\InprocServer32|ThreadingModel=REG_SZ:Apartment",
-        kClassKey + "\\ProgID|(default)=REG_SZ:Korvat.KorvatExec.1",
-        kClassKey + "\\TypeLib|(default)=REG_SZ:{E06D2368-C03F-41E9-95A8-EBB8F142DBCC}",
-        kClassKey + "\\VersionIndependentProgID|(default)=REG_SZ:Korvat.KorvatExec"},
-       "CLSID"},
-      {IDR_TOOLBAR_BUTTON,
-       HKEY_CURRENT_USER,
-       {kButtonKey},
-       {kButtonKey + "|ButtonText" + start,
-        kButtonKey + "|CLSID=REG_SZ:{1FBA04EE-3024-11d2-8F1F-0000F87ABD16}",
-        kButtonKey + "|ClsidExtension" + guid, kButtonKey + "|Default Visible=REG_SZ:Yes",
-        kButtonKey + "|HotIcon" + path + ",203", kButtonKey + "|Icon" + path + ",204",
-        kButtonKey + "|MenuStatusBar=REG_SZ:This will start Nuvix Tapvo Meeting",
-        kButtonKey + "|MenuText" + start},
-       "SOFTWARE\\Microsoft\\Internet Explorer\\Extensions"},
-  };
+  const std::string path = folder_.File("it's\\Korvat.dll");
   // A stale sub-key of the class key goes: the class key is written afresh.
   SetStringValue(HKEY_CLASSES_ROOT, kClassKey + "\\Stale", "", "");
-  for (const Script& script : scripts) {
-    std::set<std::string> expected(script.values.begin(), script.values.end());
-    for (const std::string& value : script.values) {
-      expected.insert(value.substr(0, value.find('|')));
+  for (int run = 0; run < 4; ++run) {
+    const bool on = run < 2;
+    for (UINT id : {IDR_KORVATEXEC, IDR_TOOLBAR_BUTTON})
+      ASSERT_EQ(RunRegistryResource(id, on), S_OK);
+    size_t lines = DumpTree(HKEY_CURRENT_USER, kButtonKey).size();  // keys and values
+    for (std::string key : {"Korvat.KorvatExec.1", "Korvat.KorvatExec", kClassKey.c_str()}) {
+      lines += DumpTree(HKEY_CLASSES_ROOT, key).size();
     }
-    for (int run = 0; run < 4; ++run) {
-      const bool do_register = run < 2;
-      ASSERT_EQ(RunRegistryResource(script.id, do_register), S_OK) << script.id << " " << run;
-      std::set<std::string> trees;
-      for (const std::string& key : script.keys) {
-        for (const std::string& line : DumpTree(script.root, key)) trees.insert(line);
-      }
-      EXPECT_EQ(trees, do_register ? expected : std::set<std::string>()) << script.id << " " << run;
-      EXPECT_TRUE(KeyExists(script.root, script.kept)) << script.id << " " << run;
-    }
+    EXPECT_EQ(lines, on ? 30u : 0u) << run;
+    EXPECT_EQ(ReadStringValue(HKEY_CLASSES_ROOT, kClassKey + "\\InprocServer32", ""),
+              on ? path : "<missing>");
+    EXPECT_EQ(ReadStringValue(HKEY_CURRENT_USER, kButtonKey, "HotIcon"),
+              on ? path + ",203" : "<missing>");
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "CLSID") && KeyExists(HKEY_CURRENT_USER, kExtensions));
   }
   EXPECT_EQ(RunRegistryResource(999, true), HRESULT_FROM_WIN32(ERROR_RESOURCE_NAME_NOT_FOUND));
   SetLastError(ERROR_SUCCESS);

@@ -91,6 +91,12 @@ TEST_F(ShortcutTest, SettingsChooseWhetherAndHowTheShortcutIsMade) {
     }
     Clean();
   }
+  // A title too long for the desktop is cut to fill the longest path there is.
+  const std::string title(kFlagBufferSize - 1, 'b');
+  Set("desktop", kPage, "true", title.c_str());
+  EXPECT_EQ(AddShortcut(), 1);
+  EXPECT_EQ(ReadStringValue(HKEY_CURRENT_USER, kSettingsKey, kShortcutPath),
+            Desktop(std::string(MAX_PATH - 7 - desktop_.size(), 'b') + ".url"));
 }
 
 // The user's own files keep their names and their contents: the shortcut
@@ -150,19 +156,6 @@ TEST_F(ShortcutTest, NoFileWrittenIsNoSuccess) {
   EXPECT_EQ(AddShortcut(), 0);
   held.Reset();
   EXPECT_EQ(ReadFileBytes(Desktop("MyBrand.url")), "");
-}
-
-TEST(AppendBackslashTest, AddsOneBackslashWhereItFits) {
-  const char* cases[][2] = {{"C:\\D", "C:\\D\\"}, {"C:\\D\\", "C:\\D\\"}, {"", "\\"}};
-  for (auto& c : cases) {
-    char path[MAX_PATH];
-    lstrcpyA(path, c[0]);
-    EXPECT_TRUE(AppendBackslash(path, sizeof(path)));
-    EXPECT_STREQ(path, c[1]);
-  }
-  char full[4] = "abc";
-  EXPECT_FALSE(AppendBackslash(full, sizeof(full)));
-  EXPECT_STREQ(full, "abc");
 }
 
 }  // namespace
