@@ -41,7 +41,7 @@ class CookieImportTest : public ::testing::Test {
   }
   void TearDown() override { Clean(); }
   void Clean() {
-    for (int i = 1; i <= 5; ++i) DeleteFileA(File(i).c_str());
+    for (int i = 1; i <= 5; ++i) DeleteFileA(File(i).c_str()) || RemoveDirectoryA(File(i).c_str());
     LastCookieFile[0] = '\0';  // every case starts with a folder search
     DeleteKeyTree(HKEY_CURRENT_USER, kSettingsKey);
     DeleteKeyTree(HKEY_LOCAL_MACHINE, kSettingsKey);
@@ -75,11 +75,8 @@ TEST_F(CookieImportTest, InstallCookieFieldsBecomeTheSettings) {
       // Only a web address gives the scheme: any other keeps "http".
       {"a@b@c@hTtPs://x", "a|b|c|FALSE||hTtPs" + ann},
       {"a@b@c@no-scheme", "a|b|c|FALSE||http" + ann},
-      {"a@b@c@://x", "a|b|c|FALSE||http" + ann},
       {"a@b@c@javascript://%0Aalert(1)", "a|b|c|FALSE||http" + ann},
-      {"a@b@c@file://c:/x", "a|b|c|FALSE||http" + ann},
       {"a@b@c@httpx://x", "a|b|c|FALSE||http" + ann},
-      {"a@b@c@https" + std::string(20, 's') + "://x", "a|b|c|FALSE||http" + ann},
       // The install value keeps 1023 characters, the page 2047.
       {"a@b@c@s://x@h@" + std::string(1500, 'T'),
        "a|b|c|h|" + std::string(1009, 'T') + "|http://h" + std::string(2039, 'v'),
@@ -136,11 +133,24 @@ TEST_F(CookieImportTest, TheSecondImportReadsOnlyTheLastCookieFile) {
   // The last file alone answers, even when it no longer holds the cookie.
   Write(1, Install("ie"));
   EXPECT_EQ(ImportCookieSettings(), 0);
-  // Once it is gone, the folder is searched again.
+  // Once it is gone, even for a folder of its name, the folder is searched again.
   DeleteFileA(first.c_str());
+  CreateDirectoryA(first.c_str(), nullptr);
   EXPECT_EQ(ImportCookieSettings(), 1);
   EXPECT_EQ(User(kMeetingPage), "http://h/newer");
   EXPECT_EQ(Trace().TakeMessages().size(), 1u);
+}
+
+TEST_F(CookieImportTest, FindCookieFileRefusesMissingBuffersAndCutsToTheirSizes) {
+  Write(1, Page("/site/start/ann"));
+  char value[8], url[3];
+  EXPECT_EQ(FindCookieFile(kMeetingPageCookie, nullptr, 8, url, 3), 0);
+  EXPECT_EQ(FindCookieFile(nullptr, value, 8, url, 3), 0);
+  EXPECT_EQ(FindCookieFile(kMeetingPageCookie, value, 8, nullptr, 3), 0);
+  EXPECT_EQ(FindCookieFile(kMeetingPageCookie, value, 0, url, 3), 0);
+  EXPECT_EQ(FindCookieFile(kMeetingPageCookie, value, 8, url, 0), 0);
+  EXPECT_EQ(FindCookieFile(kMeetingPageCookie, value, 8, url, 3), 1);
+  EXPECT_EQ(std::string(value) + "|" + url, "/site/s|h/");
 }
 
 TEST_F(CookieImportTest, AnEmptyOrOversizedFileGivesNothing) {
@@ -195,12 +205,9 @@ TEST(CookieTextTest, RecordRules) {
       {"open at the end", "MeetingPage\n/v\nh/\n0" + ahead + "7", "/v", 7},
       {"no expiry at the end", "MeetingPage\n/v\nh/\n0\n0", "", ~0ull},
       {"non-decimal times", "MeetingPage\n/v\nh/\n0" + ahead + "7x\n99999999999\n*", "/v", 0},
-      {"non-decimal expiry", "MeetingPage\n/v\nh/\n0\n0\n+5\n7\n0\n*", "", ~0ull},
       {"ends at a zero", std::string("MeetingPage\n/v\nh/\n0\0", 20) + ahead + "7\n0\n*", "",
        ~0ull},
       {"long line cut", "MeetingPage\n" + std::string(3000, 'v') + "\nh/\n0" + ahead + "7\n0\n*",
-       std::string(2047, 'v'), 7},
-      {"long line cut", "MeetingPage\n" + std::string(100000, 'v') + "\nh/\n0" + ahead + "7\n0\n*",
        std::string(2047, 'v'), 7},
       {"a zero after the record",
        "MeetingPage\n/v\nh/\n0" + ahead + "7\n0\n*\n" + std::string("\0MeetingPage\n", 13), "/v",
