@@ -1,15 +1,15 @@
-// The desktop Internet shortcut: created from the user's settings, read back
-// from the file the shell wrote, and removed again.
-#include "setup/shortcut.h"
-
+// The setup steps one by one, against a copy of the module: the desktop
+// Internet shortcut, read back from the file the shell wrote, and the
+// companion modules' self-registration, with recording doubles beside it.
 #include <gtest/gtest.h>
-#include <shlobj.h>
 
 #include <string>
 #include <vector>
 
 #include "harness/test_support.h"
 #include "settings/settings_key.h"
+#include "setup/companion_modules.h"
+#include "setup/shortcut.h"
 
 using namespace korvat_test;
 
@@ -18,23 +18,36 @@ namespace {
 const char kStandardFile[] = "Start Nuvix Tapvo Meeting.url";
 const char kPage[] = "http://meet.example.com/site/start/ann";
 
-class ShortcutTest : public ::testing::Test {
+struct Operation {
+  int (*call)();
+  const char *setting, *file, *record, *trace;  // setting, trace: null for removals
+} const kOperations[] = {
+    {AddOfficeMenu, kOfficeMenu, "nvxMSAI.dll", "nvxMSAI.dll DllRegisterServer", "AddOfficeMenu()"},
+    {AddRightClick, kRightClick, "nvxrmenu.dll", "nvxrmenu.dll DllRegisterServer",
+     "AddRightClick()"},
+    {RemoveOfficeMenu, nullptr, "nvxMSAI.dll", "nvxMSAI.dll DllUnregisterServer", nullptr},
+    {RemoveRightClick, nullptr, "nvxrmenu.dll", "nvxrmenu.dll DllUnregisterServer", nullptr},
+};
+
+TraceCapture& Trace() {
+  static TraceCapture capture("companion_modules_trace");
+  return capture;
+}
+
+class SetupStepsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(module_.loaded());
     LoadResourceModule();
-    char desktop[MAX_PATH] = {};
-    ASSERT_EQ(SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY | CSIDL_FLAG_CREATE, nullptr,
-                               SHGFP_TYPE_CURRENT, desktop),
-              S_OK);
-    desktop_ = desktop;
+    desktop_ = StandardShortcut().substr(0, StandardShortcut().rfind('\\'));
     Clean();
+    Trace().TakeMessages();
   }
   void TearDown() override { Clean(); }
   void Clean() {
     DeleteTree(desktop_);
     CreateDirectoryA(desktop_.c_str(), nullptr);
-    DeleteKeyTree(HKEY_CURRENT_USER, kSettingsKey);
+    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) DeleteKeyTree(root, kSettingsKey);
   }
   std::string Desktop(const std::string& name) { return desktop_ + "\\" + name; }
   void Set(const char* option, const char* page, const char* has_brand, const char* title) {
@@ -55,11 +68,22 @@ class ShortcutTest : public ::testing::Test {
     }
     return entries.substr(1);
   }
+  // Runs one operation: its result and what the doubles recorded, joined.
+  std::string Call(const Operation& op) {
+    const int result = op.call();
+    EXPECT_EQ(GetModuleHandleA(module_.folder().File(op.file).c_str()), nullptr) << "not freed";
+    EXPECT_EQ(Trace().TakeMessages(),
+              op.trace ? std::vector<std::string>{op.trace} : std::vector<std::string>{});
+    const std::string log = module_.folder().File("doubles.log");
+    const std::string records = ReadFileBytes(log);
+    DeleteFileA(log.c_str());
+    return std::to_string(result) + ":" + records;
+  }
   ModuleCopy module_;
   std::string desktop_;
 };
 
-TEST_F(ShortcutTest, SettingsChooseWhetherAndHowTheShortcutIsMade) {
+TEST_F(SetupStepsTest, SettingsChooseWhetherAndHowTheShortcutIsMade) {
   const std::string icon = module_.folder().File("Korvat.dll");
   struct Case {
     const char *option, *page, *has_brand, *title;  // null: missing
@@ -78,8 +102,7 @@ TEST_F(ShortcutTest, SettingsChooseWhetherAndHowTheShortcutIsMade) {
       {"desktop", nullptr, "false", nullptr, kStandardFile, "|" + icon + "|2"},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.option ? c.option : "-") + " " + (c.page ? "page" : "-") + " " +
-                 (c.has_brand ? c.has_brand : "-") + " " + (c.title ? c.title : "-"));
+    SCOPED_TRACE(&c - cases);
     Set(c.option, c.page, c.has_brand, c.title);
     EXPECT_EQ(AddShortcut(), c.file != nullptr ? 1 : 0);
     if (c.file == nullptr) {
@@ -101,7 +124,7 @@ TEST_F(ShortcutTest, SettingsChooseWhetherAndHowTheShortcutIsMade) {
 
 // The user's own files keep their names and their contents: the shortcut
 // takes the first free name (or the one it had), removal deletes just it.
-TEST_F(ShortcutTest, FilesOfTheUsersOwnAreLeftAlone) {
+TEST_F(SetupStepsTest, FilesOfTheUsersOwnAreLeftAlone) {
   const std::string theirs = "[InternetShortcut]\r\nURL=http://theirs/\r\n";
   struct Case {
     const char* title;               // null: the standard name
@@ -144,7 +167,7 @@ TEST_F(ShortcutTest, FilesOfTheUsersOwnAreLeftAlone) {
   EXPECT_EQ(ReadFileBytes(Desktop(kStandardFile)), theirs);
 }
 
-TEST_F(ShortcutTest, NoFileWrittenIsNoSuccess) {
+TEST_F(SetupStepsTest, NoFileWrittenIsNoSuccess) {
   // Its own file of an earlier setup, held by a program that shares it with
   // no one.
   Set("desktop", kPage, "true", "MyBrand");
@@ -156,6 +179,50 @@ TEST_F(ShortcutTest, NoFileWrittenIsNoSuccess) {
   EXPECT_EQ(AddShortcut(), 0);
   held.Reset();
   EXPECT_EQ(ReadFileBytes(Desktop("MyBrand.url")), "");
+}
+
+TEST_F(SetupStepsTest, AddRegistersWhenTheSwitchIsTrueAndAPageIsThereRemoveAlways) {
+  module_.folder().CopyFromBin("nvxMSAI.dll");
+  module_.folder().CopyFromBin("nvxrmenu.dll");
+  const struct {
+    const char* flag;  // null: missing
+    bool page, in_user_hive, registers;
+  } cases[] = {
+      {"TRUE", true, true, true},   {"true", true, true, true},   {"True", true, true, true},
+      {"FALSE", true, true, false}, {"T", true, true, false},     {"", true, true, false},
+      {nullptr, true, true, false}, {"TRUE", false, true, false}, {"TRUE", true, false, false},
+  };
+  for (const Operation& op : {kOperations[0], kOperations[1]}) {
+    for (const auto& c : cases) {
+      HKEY root = c.in_user_hive ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+      SetStringValue(root, kSettingsKey, kBrandTitle, "x");
+      if (c.flag != nullptr) SetStringValue(root, kSettingsKey, op.setting, c.flag);
+      if (c.page) SetStringValue(root, kSettingsKey, kMeetingPage, "http://h/p");
+      EXPECT_EQ(Call(op), c.registers ? "1:" + std::string(op.record) + "\n" : "0:")
+          << (c.flag ? c.flag : "(missing)") << c.page << c.in_user_hive;
+      Clean();
+    }
+  }
+  // Removal asks whatever the settings say, here with no settings key at all.
+  for (const Operation& op : {kOperations[2], kOperations[3]}) {
+    EXPECT_EQ(Call(op), "1:" + std::string(op.record) + "\n");
+  }
+}
+
+TEST_F(SetupStepsTest, MissingLibrariesDoNothingAndOnesWithoutExportsAreFreed) {
+  for (const char* name : {kOfficeMenu, kRightClick}) {
+    SetStringValue(HKEY_CURRENT_USER, kSettingsKey, name, "TRUE");
+  }
+  SetStringValue(HKEY_CURRENT_USER, kSettingsKey, kMeetingPage, "http://h/p");
+  for (bool present : {false, true}) {
+    if (present) {
+      module_.folder().CopyFromBin("companion_bare.dll", "nvxMSAI.dll");
+      module_.folder().CopyFromBin("companion_bare.dll", "nvxrmenu.dll");
+    }
+    for (const Operation& op : kOperations) {
+      EXPECT_EQ(Call(op), present ? "1:companion_bare loaded\n" : "0:") << op.record;
+    }
+  }
 }
 
 }  // namespace
