@@ -3,7 +3,6 @@
 #include "settings/cookie_import.h"
 
 #include <gtest/gtest.h>
-#include <shlobj.h>
 
 #include <string>
 #include <vector>
