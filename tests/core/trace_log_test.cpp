@@ -1,5 +1,5 @@
 // The trace log, as the module writes it when it is loaded and unloaded, and
-// as the TraceLog class formats lines.
+// as the TraceLog class writes lines from several threads.
 #include "core/trace_log.h"
 
 #include <gtest/gtest.h>
@@ -16,33 +16,26 @@ using namespace korvat_test;
 
 namespace {
 
-const char kTime[] = R"(\d\d:\d\d:\d\d)";
+using Strings = std::vector<std::string>;
 
 bool Matches(const std::string& text, const std::string& pattern) {
   return std::regex_match(text, std::regex(pattern));
 }
 
-// The lines of one framed run of the attach and detach lines, as patterns;
-// the banner lines are a date of the locale's short form, five spaces, the
-// time, "--->" and the log name.
-std::vector<std::string> RunPatterns(bool with_blank_lines) {
-  const std::string banner = std::string(R"(\S.*\S     )") + kTime + "--->Korvat\\.log   ";
-  const std::string line = std::string(kTime) + R"(      DllMain\(\)---DLL_PROCESS_)";
-  std::vector<std::string> patterns = {R"(\+{57})",      banner + "First Run", line + "ATTACH!",
-                                       line + "DETACH!", banner + "End Run",   "-{56}"};
-  if (with_blank_lines) {
+// One run of the module's load and unload as patterns: the banners are a date
+// of the locale's short form, five spaces, the time, "--->" and the log name.
+// The file has a blank line after the first banner and before the second.
+Strings RunPatterns(bool in_file) {
+  const std::string time = R"(\d\d:\d\d:\d\d)";
+  const std::string banner = R"(\S.*\S     )" + time + "--->Korvat\\.log   ";
+  const std::string line = time + R"(      DllMain\(\)---DLL_PROCESS_)";
+  Strings patterns = {R"(\+{57})",      banner + "First Run", line + "ATTACH!",
+                      line + "DETACH!", banner + "End Run",   "-{56}"};
+  if (in_file) {
     patterns.insert(patterns.begin() + 5, "");
     patterns.insert(patterns.begin() + 2, "");
   }
   return patterns;
-}
-
-void ExpectRun(const std::vector<std::string>& lines, size_t start, bool with_blank_lines = true) {
-  const std::vector<std::string> patterns = RunPatterns(with_blank_lines);
-  ASSERT_GE(lines.size(), start + patterns.size());
-  for (size_t i = 0; i < patterns.size(); ++i) {
-    EXPECT_TRUE(Matches(lines[start + i], patterns[i])) << start + i << ": " << lines[start + i];
-  }
 }
 
 // The module loaded and unloaded by module_host, run under this process as
@@ -53,23 +46,26 @@ TEST(ModuleTraceTest, OnlySwitchOneOrThreeWritesAndThreeAlsoTellsTheDebugger) {
   TempFolder folder;
   folder.CopyFromBin("Korvat.dll");
   const std::string log = folder.File("Korvat.log"), config = "Software\\Nuvix\\Config";
-  // Runs module_host, collecting the module's lines among the strings it sends.
+  // Runs module_host; the module's lines among the strings it sends.
   auto run_host = [&] {
-    std::vector<std::string> ours;
+    Strings ours;
     const std::string host =
-        "\"" + BinFile("module_host.exe") + "\" \"" + folder.File("Korvat.dll");
-    EXPECT_EQ(RunUnderDebugger(host + "\"",
+        "\"" + BinFile("module_host.exe") + "\" \"" + folder.File("Korvat.dll") + "\"";
+    EXPECT_EQ(RunUnderDebugger(host,
                                [&](std::string s) {
                                  if (!s.empty() && s.back() == '\n') s.pop_back();
                                  for (const std::string& pattern : RunPatterns(false)) {
-                                   if (Matches(s, pattern)) {
-                                     ours.push_back(s);
-                                     break;
-                                   }
+                                   if (Matches(s, pattern)) return ours.push_back(s);
                                  }
                                }),
               0);
     return ours;
+  };
+  auto expect_runs = [](const Strings& lines, bool in_file) {
+    const Strings patterns = RunPatterns(in_file);
+    for (size_t i = 0; i < lines.size(); ++i) {
+      EXPECT_TRUE(Matches(lines[i], patterns[i % patterns.size()])) << i << ": " << lines[i];
+    }
   };
   // No switch at all: no log, but the key is made for the switch.
   DeleteKeyTree(HKEY_CURRENT_USER, config);
@@ -94,12 +90,12 @@ TEST(ModuleTraceTest, OnlySwitchOneOrThreeWritesAndThreeAlsoTellsTheDebugger) {
                  << row.type << " " << row.bytes.size() << " " << row.file_lines);
     RegSetKeyValueA(HKEY_CURRENT_USER, config.c_str(), "TRACE_ENABLE_Korvat", row.type,
                     row.bytes.data(), static_cast<DWORD>(row.bytes.size()));
-    const std::vector<std::string> ours = run_host();
+    const Strings ours = run_host();
     ASSERT_EQ(ours.size(), row.debugger_lines);
-    if (!ours.empty()) ExpectRun(ours, 0, false);
-    const std::vector<std::string> lines = ReadLines(log);
+    expect_runs(ours, false);
+    const Strings lines = ReadLines(log);
     ASSERT_EQ(lines.size(), row.file_lines);
-    for (size_t start = 0; start < lines.size(); start += 8) ExpectRun(lines, start);
+    expect_runs(lines, true);
     // Text mode: every line ends in CR LF, and nothing else is in the file.
     const std::string bytes = ReadFileBytes(log);
     EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\n'),
@@ -112,87 +108,36 @@ TEST(ModuleTraceTest, OnlySwitchOneOrThreeWritesAndThreeAlsoTellsTheDebugger) {
   run_host();
 }
 
-// TraceLog itself, pointed at a module path in a temporary folder.
-class TraceLogTest : public ::testing::Test {
- protected:
-  // The message parts of the lines between the banners.
-  std::vector<std::string> Messages() const {
-    std::vector<std::string> lines = ReadLines(folder_.File("Probe.log"));
-    std::vector<std::string> messages;
-    for (size_t i = 3; i + 3 < lines.size(); ++i) {
-      messages.push_back(lines[i].size() > 14 ? lines[i].substr(14) : "");
-    }
-    return messages;
-  }
-  void Open(TraceLog* log) const {
-    log->InitFromModulePath(folder_.File("Probe.dll").c_str());
-    log->SetEnabled(1);
-  }
-  TempFolder folder_;
-};
-
-TEST_F(TraceLogTest, NamesComeFromTheModuleFileName) {
-  struct Case {
-    const char *path, *dir, *log, *switch_name;
-  } cases[] = {
-      {"C:\\Apps\\Korvat.1.dll", "C:\\Apps", "Korvat.log", "TRACE_ENABLE_Korvat"},
-      {"C:\\Apps\\Korvat", "C:\\Apps", "Korvat.log", "TRACE_ENABLE_Korvat"},
-      {"Korvat.dll", "", ".log", "TRACE_ENABLE_"},  // no backslash: no folder, no base name
-  };
-  for (const Case& c : cases) {
-    TraceLog log;
-    log.InitFromModulePath(c.path);
-    EXPECT_STREQ(log.log_dir(), c.dir) << c.path;
-    EXPECT_STREQ(log.log_name(), c.log) << c.path;
-    EXPECT_STREQ(log.switch_name(), c.switch_name) << c.path;
-  }
-}
-
-TEST_F(TraceLogTest, MessagesAreFormattedAndCutAt511Characters) {
-  const std::string exact(511, 'a');
-  {
-    TraceLog log;
-    Open(&log);
-    EXPECT_EQ(log.Write("%s", exact.c_str()), 1);
-    EXPECT_EQ(log.Write("%s", (std::string(511, 'b') + std::string(89, 'c')).c_str()), 1);
-    log.Write("UnRegisterKey() parent_key = %s,section_key = %s", "SOFTWARE\\Nuvix",
-              "TapvoMeeting");
-  }
-  EXPECT_EQ(Messages(),
-            (std::vector<std::string>{
-                exact, std::string(511, 'b'),
-                "UnRegisterKey() parent_key = SOFTWARE\\Nuvix,section_key = TapvoMeeting"}));
-}
-
-TEST_F(TraceLogTest, ThreadsWritingTheirFirstLinesAtOnceGetOneBanner) {
-  constexpr int kThreads = 8;
-  constexpr int kLinesEach = 5;
-  // Many rounds, each a fresh log whose first lines all threads write at
-  // once, released together by one event.
+// Threads writing the first lines of a fresh log at once, released together
+// by one event, get one pair of banners around their lines; each message
+// keeps its first 511 characters.
+TEST(TraceLogTest, ThreadsWritingTheirFirstLinesAtOnceGetOneBanner) {
+  TempFolder folder;
+  const std::string log_file = folder.File("Probe.log"), tail(600, 'x');
   for (int round = 0; round < 30; ++round) {
-    DeleteFileA(folder_.File("Probe.log").c_str());
+    DeleteFileA(log_file.c_str());
     {
       TraceLog log;
-      Open(&log);
+      log.InitFromModulePath(folder.File("Probe.dll").c_str());
+      log.SetEnabled(1);
       ScopedHandle go(CreateEventA(nullptr, TRUE, FALSE, nullptr));
       std::vector<std::thread> threads;
-      for (int t = 0; t < kThreads; ++t) {
-        threads.emplace_back([&log, &go, t] {
+      for (int t = 0; t < 8; ++t) {
+        threads.emplace_back([&, t] {
           WaitForSingleObject(go.Get(), INFINITE);
-          for (int i = 0; i < kLinesEach; ++i) log.Write("thread %d line %d", t, i);
+          for (int i = 0; i < 5; ++i) log.Write("thread %d line %d %s", t, i, tail.c_str());
         });
       }
       Sleep(10);  // every thread waits on the event
       SetEvent(go.Get());
       for (std::thread& thread : threads) thread.join();
     }
-    // Between one pair of banners, nothing but the threads' lines.
-    std::vector<std::string> messages = Messages();
-    ASSERT_EQ(messages.size(), 1u * kThreads * kLinesEach) << "round " << round;
-    ASSERT_TRUE(
-        std::all_of(messages.begin(), messages.end(),
-                    [](const std::string& m) { return Matches(m, R"(thread \d line \d+)"); }))
-        << "round " << round;
+    const Strings messages = TraceMessages(log_file);
+    ASSERT_EQ(messages.size(), 40u) << "round " << round;
+    ASSERT_EQ(ReadLines(log_file).size(), 46u) << "round " << round;
+    for (const std::string& message : messages) {
+      ASSERT_TRUE(Matches(message, R"(thread \d line \d x{495})")) << message;
+    }
   }
 }
 

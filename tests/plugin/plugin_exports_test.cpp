@@ -5,10 +5,11 @@
 
 #include <algorithm>
 #include <atomic>
-#include <memory>
+#include <cstring>
 #include <regex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "harness/test_support.h"
@@ -23,36 +24,40 @@ const char kSettings[] = "Software\\Nuvix\\TapvoMeeting";
 const char kShortcutText[] = "Start Nuvix Tapvo Meeting";
 const char kUnRegisterLine[] =
     "UnRegisterKey() parent_key = SOFTWARE\\Nuvix,section_key = TapvoMeeting";
-const Strings kExitLines = {"ExitControl() begin", "ExitControl() end"};
 
 // A handle or pointer as the host writes it: signed decimal at pointer size.
 std::string AsText(const void* value) {
   return std::to_string(static_cast<long long>(reinterpret_cast<INT_PTR>(value)));
 }
 
+HWND Parent() {
+  return CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 300, 200, nullptr, nullptr, nullptr,
+                         nullptr);
+}
+
+// The trace lines of calls of the exports named, in turn.
+Strings Lines(const Strings& names) {
+  Strings lines;
+  for (const std::string& name : names)
+    lines.insert(lines.end(), {name + "() begin", name + "() end"});
+  return lines;
+}
+
 class PluginExportsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) DeleteKeyTree(root, kSettings);
-    folder_.reset(new TempFolder);
-    dir_ = folder_->path() + "\\plug in";
     CreateDirectoryA(dir_.c_str(), nullptr);
     for (const char* file : {"Korvat.dll", "tpvoun.exe"}) Copy(file, file);
-    static const ATOM host_class = [] {
-      WNDCLASSA wc = {};
-      wc.lpfnWndProc = &HostProc;
-      wc.lpszClassName = "KorvatTestHost";
-      return RegisterClassA(&wc);
-    }();
-    host_ = CreateWindowExA(0, MAKEINTATOM(host_class), "host", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300,
+    static const WNDCLASSA host_class = {0,       &HostProc, 0,       0,       nullptr,
+                                         nullptr, nullptr,   nullptr, nullptr, "KorvatTestHost"};
+    static const ATOM host_atom = RegisterClassA(&host_class);
+    host_ = CreateWindowExA(0, MAKEINTATOM(host_atom), "host", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300,
                             nullptr, nullptr, nullptr, nullptr);
     host_text_ = AsText(host_);
     s_current = this;
-    events_.clear();
-    trace_seen_ = 0;
   }
   void TearDown() override {
-    module_.Reset();
     DestroyWindow(host_);
     for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) DeleteKeyTree(root, kSettings);
   }
@@ -64,6 +69,7 @@ class PluginExportsTest : public ::testing::Test {
   void Load(const std::string& control) {
     if (!control.empty()) Copy(control, "zrtpctl.dll");
     ScopedTraceSwitch on("Korvat", 1);
+    module_.Reset();
     module_.Reset(LoadLibraryA((dir_ + "\\Korvat.dll").c_str()));
     ASSERT_TRUE(module_);
     Trace();  // the attach line
@@ -90,17 +96,13 @@ class PluginExportsTest : public ::testing::Test {
   }
   // What reached the host since the last look, posted messages included.
   Strings Events() {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    for (MSG msg; PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE); DispatchMessageA(&msg)) {
       if (msg.hwnd == nullptr || msg.message == WM_SIZE) {
         events_.push_back((msg.hwnd == nullptr ? "thread " : "WM_SIZE ") +
                           std::to_string(msg.wParam) + " " + std::to_string(msg.lParam));
       }
-      DispatchMessageA(&msg);
     }
-    Strings taken;
-    taken.swap(events_);
-    return taken;
+    return std::exchange(events_, {});
   }
   // The trace messages written since the last look.
   Strings Trace() {
@@ -115,203 +117,163 @@ class PluginExportsTest : public ::testing::Test {
   }
 
   static inline PluginExportsTest* s_current = nullptr;
-  std::unique_ptr<TempFolder> folder_;
-  std::string dir_, host_text_;
+  TempFolder folder_;
+  const std::string dir_ = folder_.path() + "\\plug in";
+  std::string host_text_;
   ScopedLibrary module_;
   HWND host_ = nullptr;
   Strings events_;
   size_t trace_seen_ = 0;
 };
 
-TEST_F(PluginExportsTest, ControlModuleIsCreatedThroughThePreferredFunctionAndReleasedOnce) {
+// Host windows and loaders travel as decimal text. The control module is made
+// through its preferred function and released once; only a real window gets
+// the WM_SIZE, the notification and the plug-in window (65535 is
+// HWND_BROADCAST, which would reach every top-level window). A value that was
+// not handed out releases nothing. Each value doubles as the return page,
+// which is kept only when longer than 2.
+TEST_F(PluginExportsTest, HostValuesControlModulesAndPluginWindows) {
+  Load("");
+  HWND gone = Parent();
+  DestroyWindow(gone);
+  const std::string host = host_text_, gone_text = AsText(gone);
+  const std::string both = "zrtpctl_both.dll", biggest = std::to_string(INTPTR_MAX);
+  const char* const none = nullptr;
   const struct {
-    const char* variant;
-    bool host;
-    const char *create, *deleted;  // create: followed by the host window; null: a failed load
-  } cases[] = {{"zrtpctl_both.dll", true, "PDNewInstance %s 0", "ZRDeleteInstance 4201"},
-               {"zrtpctl_zr_only.dll", true, "ZRNewInstance %s", "ZRDeleteInstance 4202"},
-               {"zrtpctl_both.dll", false, "PDNewInstance 0 0", "ZRDeleteInstance 4201"},
-               {"zrtpctl_no_delete.dll", true, nullptr, nullptr},
-               {"", true, nullptr, nullptr}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(c.variant) + (c.host ? "" : " without a host window"));
-    TearDown();
-    SetUp();
-    Load(c.variant);
-    void* loader = InitControl(c.host ? host_text_ : "no window");
+    std::string variant;  // copied as zrtpctl.dll; empty: none
+    const char* text;     // null: a null pointer
+    std::string created;  // the control module's record; empty: not loaded
+    HWND parent;          // what ZRNewInstance is given for the same value
+  } rows[] = {
+      {both, host.c_str(), "PDNewInstance " + host + " 0", host_},
+      {"zrtpctl_zr_only.dll", host.c_str(), "ZRNewInstance " + host, host_},
+      {"zrtpctl_no_delete.dll", host.c_str(), "", host_},
+      {"", host.c_str(), "", host_},
+      {both, nullptr, "PDNewInstance 0 0", nullptr},
+      {both, "abc", "PDNewInstance 0 0", nullptr},
+      {both, "12abc", "PDNewInstance 12 0", reinterpret_cast<HWND>(12)},
+      {both, "99999999999999999999999", "PDNewInstance " + biggest + " 0", nullptr},
+      {both, "-1", "PDNewInstance -1 0", reinterpret_cast<HWND>(-1)},
+      {both, "65535", "PDNewInstance 65535 0", HWND_BROADCAST},
+      {both, gone_text.c_str(), "PDNewInstance " + gone_text + " 0", gone},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.variant + " " + (row.text != nullptr ? row.text : "null"));
+    const bool is_host = row.parent == host_, loads = !row.created.empty();
+    DeleteFileA((dir_ + "\\doubles.log").c_str());
+    DeleteFileA((dir_ + "\\zrtpctl.dll").c_str());
+    if (!row.variant.empty()) Copy(row.variant, "zrtpctl.dll");
+    void* loader = Call<void*>("InitControl", row.text);
     ASSERT_NE(loader, nullptr);
-    char created[64] = {};
-    if (c.create) std::snprintf(created, sizeof(created), c.create, host_text_.c_str());
-    EXPECT_EQ(Calls(), c.create ? Strings{created} : Strings{});
-    EXPECT_EQ(ControlLoaded(), c.create != nullptr);
-    // WM_SIZE after a load only, and only to a host window.
-    EXPECT_EQ(Events(), c.create && c.host ? Strings{"WM_SIZE 0 0"} : Strings{});
-    EXPECT_EQ(Trace(), (Strings{"InitControl() begin", "InitControl() end"}));
-
-    // Values that were not handed out, and a second release, are ignored
-    // after the trace lines; the real value releases the control module.
-    char unrelated[] = "not a loader";
-    for (const std::string& value : {std::string("0"), std::string("loader"), std::string("12345"),
-                                     AsText(unrelated), AsText(loader), AsText(loader)}) {
-      ExitControl(value);
-      EXPECT_EQ(Trace(), kExitLines) << value;
+    const Strings created = loads ? Strings{row.created} : Strings{};
+    EXPECT_EQ(Calls(), created);
+    EXPECT_EQ(ControlLoaded(), loads);
+    EXPECT_EQ(Events(), is_host && loads ? Strings{"WM_SIZE 0 0"} : Strings{});
+    EXPECT_EQ(Call<int>("AsPreDownload", n, n, n, row.text, none, none), 0);
+    EXPECT_EQ(Events(), is_host ? Strings{"notify 0 1"} : Strings{});
+    const bool kept = row.text != nullptr && std::strlen(row.text) > 2;
+    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+      EXPECT_EQ(Setting(root, "ReturnPage"), kept ? row.text : "<missing>");
     }
-    EXPECT_STREQ(unrelated, "not a loader");
-    EXPECT_EQ(Calls(), c.create ? (Strings{created, c.deleted}) : Strings{});
+    EXPECT_EQ(Trace(), (Strings{"InitControl() begin", "InitControl() end", "AsPreDownload() begin",
+                                kUnRegisterLine, "As PreDownload() end"}));
+    char unrelated[] = "not a loader";
+    Call<void>("ExitControl", row.text);
+    ExitControl(AsText(unrelated));
+    EXPECT_EQ(Calls(), created);
+    ExitControl(AsText(loader));
+    ExitControl(AsText(loader));
+    const std::string deleted = row.created[0] == 'P' ? "4201" : "4202";
+    EXPECT_EQ(Calls(), loads ? (Strings{row.created, "ZRDeleteInstance " + deleted}) : Strings{});
     EXPECT_FALSE(ControlLoaded());
+
+    // The plug-in window covers the parent's client area as it was at its
+    // creation, under a class named by an address ("ATL:" and hex digits at
+    // pointer width); null, unknown pointers and a second delete are ignored.
+    void* instance = Call<void*>("ZRNewInstance", row.parent);
+    EXPECT_NE(instance, nullptr);
+    HWND child = GetWindow(host_, GW_CHILD);
+    EXPECT_EQ(child != nullptr, is_host);
+    if (child != nullptr) {
+      RECT client, rect;
+      GetClientRect(host_, &client);
+      SetWindowPos(host_, nullptr, 0, 0, 640, 480, SWP_NOMOVE | SWP_NOZORDER);
+      GetWindowRect(child, &rect);
+      MapWindowPoints(nullptr, host_, reinterpret_cast<POINT*>(&rect), 2);
+      EXPECT_TRUE(EqualRect(&rect, &client));
+      char name[64] = {};
+      GetClassNameA(child, name, sizeof(name));
+      const std::string digits = std::to_string(2 * sizeof(void*));
+      EXPECT_TRUE(std::regex_match(name, std::regex("ATL:[0-9A-F]{" + digits + "}"))) << name;
+    }
+    for (void* value :
+         {static_cast<void*>(nullptr), static_cast<void*>(unrelated), instance, instance}) {
+      Call<void>("ZRDeleteInstance", value);
+    }
+    EXPECT_EQ(GetWindow(host_, GW_CHILD), nullptr);
+    EXPECT_EQ(Trace(), Lines({"ExitControl", "ExitControl", "ExitControl", "ExitControl",
+                              "ZRNewInstance", "ZRDeleteInstance", "ZRDeleteInstance",
+                              "ZRDeleteInstance", "ZRDeleteInstance"}));
   }
 }
 
-TEST_F(PluginExportsTest, PluginWindowCoversTheParentAsCreatedAndGoesWithItsInstance) {
+// Only a window's own thread can destroy it: an instance deleted by another
+// thread while the window's thread handles messages takes its window along.
+TEST_F(PluginExportsTest, InstancesDeletedElsewhereOrAfterTheirParentTakeTheirWindow) {
   Load("");
-  // A parent whose client area is 300 by 200.
-  HWND parent = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 120, 80, 300, 200, nullptr,
-                                nullptr, nullptr, nullptr);
+  HWND parent = Parent();
   void* instance = Call<void*>("ZRNewInstance", parent);
-  HWND child = GetWindow(parent, GW_CHILD);
-  ASSERT_NE(child, nullptr);
-  SetWindowPos(parent, nullptr, 0, 0, 640, 480, SWP_NOMOVE | SWP_NOZORDER);
-  RECT rect;
-  GetWindowRect(child, &rect);
-  MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
-  EXPECT_EQ(std::vector<LONG>({rect.left, rect.top, rect.right, rect.bottom}),
-            std::vector<LONG>({0, 0, 300, 200}));
-  char name[64] = {};
-  GetClassNameA(child, name, sizeof(name));
-  const std::string digits = std::to_string(2 * sizeof(void*));  // 8 on 32-bit
-  EXPECT_TRUE(std::regex_match(name, std::regex("ATL:[0-9A-F]{" + digits + "}"))) << name;
-  EXPECT_EQ(Trace(), (Strings{"ZRNewInstance() begin", "ZRNewInstance() end"}));
-
-  // Null, an unknown pointer and a second release only write the two lines.
-  std::vector<unsigned char> unrelated(64, 0xAB);
-  for (void* value :
-       {instance, static_cast<void*>(nullptr), static_cast<void*>(&unrelated[0]), instance}) {
-    Call<void>("ZRDeleteInstance", value);
-    EXPECT_EQ(Trace(), (Strings{"ZRDeleteInstance() begin", "ZRDeleteInstance() end"}));
+  ASSERT_NE(GetWindow(parent, GW_CHILD), nullptr);
+  std::atomic<bool> done{false};
+  std::thread other([&] { Call<void>("ZRDeleteInstance", instance), done = true; });
+  for (MSG msg; !done; Sleep(0)) {
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
   }
-  EXPECT_FALSE(IsWindow(child));
-  EXPECT_EQ(unrelated, std::vector<unsigned char>(64, 0xAB));
+  other.join();
+  EXPECT_EQ(GetWindow(parent, GW_CHILD), nullptr);
 
   // A window that went with its parent leaves only the instance to release;
   // a module loaded again registers the class that its unloading took.
   instance = Call<void*>("ZRNewInstance", parent);
   DestroyWindow(parent);
   Call<void>("ZRDeleteInstance", instance);
-  module_.Reset();
   Load("");
-  parent = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 300, 200, nullptr, nullptr, nullptr,
-                           nullptr);
+  parent = Parent();
   instance = Call<void*>("ZRNewInstance", parent);
   EXPECT_NE(GetWindow(parent, GW_CHILD), nullptr);
   Call<void>("ZRDeleteInstance", instance);
   DestroyWindow(parent);
 }
 
-TEST_F(PluginExportsTest, InstancesOfSeveralThreadsEachTakeTheirWindowWithThem) {
-  Load("");
-  // Each window thread makes instances in a parent of its own and has them
-  // deleted, by itself or by another thread while it handles messages; after
-  // each delete no child window may be left.
-  const struct {
-    int threads;
-    bool delete_elsewhere;
-  } cases[] = {{2, false}, {4, false}, {1, true}, {2, true}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::to_string(c.threads) + (c.delete_elsewhere ? " deleted elsewhere" : ""));
-    std::atomic<int> ready{0}, left{0}, rounds{0};
-    auto window_thread = [&] {
-      HWND parent = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 300, 200, nullptr, nullptr,
-                                    nullptr, nullptr);
-      for (++ready; ready < c.threads;) Sleep(0);
-      for (int i = 0; i < 100; ++i, ++rounds) {
-        void* instance = Call<void*>("ZRNewInstance", parent);
-        if (c.delete_elsewhere) {
-          std::atomic<bool> done{false};
-          std::thread other([&] { Call<void>("ZRDeleteInstance", instance), done = true; });
-          for (MSG msg; !done; Sleep(0)) {
-            while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-          }
-          other.join();
-        } else {
-          Call<void>("ZRDeleteInstance", instance);
-        }
-        if (GetWindow(parent, GW_CHILD) != nullptr) ++left;
-      }
-      DestroyWindow(parent);
-    };
-    std::vector<std::thread> threads;
-    for (int t = 0; t < c.threads; ++t) threads.emplace_back(window_thread);
-    for (std::thread& thread : threads) thread.join();
-    EXPECT_EQ(rounds, c.threads * 100);
-    EXPECT_EQ(left, 0);
-  }
-}
-
-TEST_F(PluginExportsTest, PreDownloadAndSetupRebuildTheSettingsAndNotifyOnceAHostIsKnown) {
-  Load("");
-  auto pre_download = [this](const char* page) {
-    return Call<int>("AsPreDownload", n, n, n, page, "", "");
-  };
-  SetStringValue(HKEY_CURRENT_USER, kSettings, "Option", "ie");
-  EXPECT_EQ(pre_download("abc"), 0);
-  EXPECT_EQ(Events(), Strings{});  // no host before InitControl
-  EXPECT_EQ(Setting(HKEY_CURRENT_USER, "Option"), "<missing>");
-  EXPECT_EQ(Trace(), (Strings{"AsPreDownload() begin", kUnRegisterLine, "As PreDownload() end"}));
-
-  InitControl(host_text_);
-  for (const char* page : {"ab", "abc", static_cast<const char*>(nullptr)}) {
-    SCOPED_TRACE(page != nullptr ? page : "null");
-    SetStringValue(HKEY_CURRENT_USER, kSettings, "ReturnPage", "old");
-    EXPECT_EQ(pre_download(page), 0);
-    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
-      DWORD type = 0;
-      std::string bytes;
-      ASSERT_TRUE(ReadRawValue(root, kSettings, "ShortcutName", &type, &bytes));
-      EXPECT_EQ(type, DWORD(REG_SZ));
-      EXPECT_EQ(bytes, std::string(kShortcutText) + '\0');  // the zero is stored
-      EXPECT_EQ(Setting(root, "ShortcutDescribe"), kShortcutText);
-      EXPECT_EQ(Setting(root, "ReturnPage"),  // kept only when longer than 2
-                page != nullptr && std::string(page) == "abc" ? "abc" : "<missing>");
-    }
-    EXPECT_EQ(Events(), Strings{"notify 0 1"});
-  }
-
-  // Setup runs the three steps without a return page; with no control module
-  // to register, the host is told all the same.
-  Trace();
+// Setup runs the steps without a return page: the settings are made anew,
+// the uninstaller is started, the control module registers itself, then the
+// host is told.
+TEST_F(PluginExportsTest, SetupRebuildsTheSettingsStartsTheUninstallerAndRegistersTheControl) {
+  // A program named by the path up to its space must not be the one started.
+  folder_.CopyFromBin("tpvoun.exe", "plug.exe");
+  Load("zrtpctl_both.dll");
+  void* loader = InitControl(host_text_);
+  Events();
   SetStringValue(HKEY_CURRENT_USER, kSettings, "ReturnPage", "http://old/page");
   EXPECT_EQ(Call<int>("AsSetup", n, n, n, n, n, n, n, n, n, n, n, n, n, n, n, n), 0);
   EXPECT_EQ(Setting(HKEY_CURRENT_USER, "ReturnPage"), "<missing>");
-  EXPECT_EQ(Setting(HKEY_LOCAL_MACHINE, "ShortcutName"), kShortcutText);
-  EXPECT_EQ(Events(), (Strings{"notify 0 1", "notify 1 0"}));
-  EXPECT_EQ(Trace(), (Strings{"AsSetup() begin", "AsPreDownload() begin", kUnRegisterLine,
-                              "As PreDownload() end", "AsAfterDownload() begin",
-                              "AsAfterDownload() end", "AsSetup() end"}));
+  for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+    EXPECT_EQ(Setting(root, "ShortcutDescribe"), kShortcutText);
+    DWORD type = 0;
+    std::string bytes;
+    ASSERT_TRUE(ReadRawValue(root, kSettings, "ShortcutName", &type, &bytes));
+    EXPECT_EQ(type, DWORD(REG_SZ));
+    EXPECT_EQ(bytes, std::string(kShortcutText) + '\0');  // the zero is stored
+  }
+  EXPECT_EQ(Events(), (Strings{"notify 0 1", "notify 1 0 registered"}));
+  EXPECT_EQ(Trace(),
+            (Strings{"InitControl() begin", "InitControl() end", "AsSetup() begin",
+                     "AsPreDownload() begin", kUnRegisterLine, "As PreDownload() end",
+                     "AsAfterDownload() begin", "AsAfterDownload() end", "AsSetup() end"}));
   // The two steps without work write nothing.
   EXPECT_EQ(Call<int>("AsDownload", n, n, n, n, n, n, n, n, n), 0);
   EXPECT_EQ(Call<int>("AsExitDownload"), 0);
   EXPECT_EQ(Trace(), Strings{});
-
-  // The settings key goes only while it has no sub-key; a machine key the
-  // user may not write is passed over.
-  const std::string logon = std::string(kSettings) + "\\Logon";
-  SetStringValue(HKEY_CURRENT_USER, logon, "LogonState", "1");
-  ScopedReadOnlyKey read_only(HKEY_LOCAL_MACHINE, kSettings);
-  ASSERT_TRUE(read_only.active());
-  EXPECT_EQ(pre_download("abc"), 0);
-  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, logon));
-  EXPECT_EQ(Setting(HKEY_CURRENT_USER, "ReturnPage"), "abc");
-  EXPECT_EQ(Setting(HKEY_LOCAL_MACHINE, "ReturnPage"), "<missing>");
-}
-
-TEST_F(PluginExportsTest, AfterDownloadStartsTheUninstallerRegistersTheControlThenNotifies) {
-  // A program named by the path up to its space must not be the one started.
-  CopyFileA(BinFile("tpvoun.exe").c_str(), folder_->File("plug.exe").c_str(), FALSE);
-  Load("zrtpctl_both.dll");
-  void* loader = InitControl(host_text_);
-  Events();
-  EXPECT_EQ(Call<int>("AsAfterDownload", n), 0);
-  EXPECT_EQ(Events(), Strings{"notify 1 0 registered"});
 
   // The program runs on its own: its line may come at any place.
   Strings lines, calls, program;
@@ -321,54 +283,21 @@ TEST_F(PluginExportsTest, AfterDownloadStartsTheUninstallerRegistersTheControlTh
   }
   EXPECT_EQ(calls, (Strings{"PDNewInstance " + host_text_ + " 0", "DllRegisterServer"}));
   EXPECT_EQ(program, Strings{"tpvoun \"" + dir_ + "\\tpvoun.exe\" /r"});
-  EXPECT_FALSE(FileExists(folder_->File("doubles.log")));
-  EXPECT_EQ(Trace(), (Strings{"InitControl() begin", "InitControl() end", "AsAfterDownload() begin",
-                              "AsAfterDownload() end"}));
+  EXPECT_FALSE(FileExists(folder_.File("doubles.log")));
   // The registration balanced its own load of the control module.
   ExitControl(AsText(loader));
   EXPECT_FALSE(ControlLoaded());
-}
 
-// Host windows and loaders travel as decimal text. Only a real window gets
-// the WM_SIZE and the notification: 65535 is HWND_BROADCAST, which would
-// reach every top-level window. A value that names no loader releases none.
-TEST_F(PluginExportsTest, HostValuesThatNameNoWindowReachNoWindow) {
-  Load("zrtpctl_both.dll");
-  HWND gone =
-      CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-  DestroyWindow(gone);
-  const std::string gone_text = AsText(gone);
-  const char* const none = nullptr;
-  const struct {
-    const char* text;  // null: a null pointer
-    HWND parent;       // what ZRNewInstance is given for the same value
-  } rows[] = {
-      {host_text_.c_str(), host_},
-      {nullptr, nullptr},
-      {"", nullptr},
-      {"abc", nullptr},
-      {"12abc", reinterpret_cast<HWND>(12)},
-      {"99999999999999999999999", nullptr},
-      {"-1", reinterpret_cast<HWND>(-1)},
-      {"65535", HWND_BROADCAST},
-      {gone_text.c_str(), gone},
-  };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.text != nullptr ? row.text : "null");
-    const bool is_host = row.parent == host_;
-    void* loader = Call<void*>("InitControl", row.text);
-    ASSERT_NE(loader, nullptr);
-    EXPECT_EQ(Call<int>("AsPreDownload", n, n, n, none, none, none), 0);
-    Call<void>("ExitControl", row.text);  // names no loader: the control stays
-    EXPECT_TRUE(ControlLoaded());
-    ExitControl(AsText(loader));
-    EXPECT_FALSE(ControlLoaded());
-    void* instance = Call<void*>("ZRNewInstance", row.parent);
-    EXPECT_NE(instance, nullptr);
-    EXPECT_EQ(GetWindow(host_, GW_CHILD) != nullptr, is_host);
-    Call<void>("ZRDeleteInstance", instance);
-    EXPECT_EQ(Events(), is_host ? (Strings{"notify 0 1", "WM_SIZE 0 0"}) : Strings{});
-  }
+  // The settings key goes only while it has no sub-key; a machine key the
+  // user may not write is passed over.
+  const std::string logon = std::string(kSettings) + "\\Logon";
+  SetStringValue(HKEY_CURRENT_USER, logon, "LogonState", "1");
+  ScopedReadOnlyKey read_only(HKEY_LOCAL_MACHINE, kSettings);
+  ASSERT_TRUE(read_only.active());
+  EXPECT_EQ(Call<int>("AsPreDownload", n, n, n, "abc", "", ""), 0);
+  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, logon));
+  EXPECT_EQ(Setting(HKEY_CURRENT_USER, "ReturnPage"), "abc");
+  EXPECT_EQ(Setting(HKEY_LOCAL_MACHINE, "ReturnPage"), "<missing>");
 }
 
 // A module path of MAX_PATH characters or more leaves no module directory.
@@ -377,7 +306,7 @@ TEST_F(PluginExportsTest, HostValuesThatNameNoWindowReachNoWindow) {
 // goes on as without its sibling.
 TEST_F(PluginExportsTest, AModulePathTooLongForSiblingsStartsAndLoadsNone) {
   auto wide = [](const std::string& text) { return std::wstring(text.begin(), text.end()); };
-  std::wstring dir = wide(folder_->path());
+  std::wstring dir = wide(folder_.path());
   for (int level = 0; level < 2; ++level) {
     dir += L"\\" + std::wstring(150, L'd');
     CreateDirectoryW(dir.c_str(), nullptr);
@@ -390,7 +319,8 @@ TEST_F(PluginExportsTest, AModulePathTooLongForSiblingsStartsAndLoadsNone) {
   SetCurrentDirectoryA("C:\\");
   const char* const decoys[][2] = {{"tpvoun.exe", "C:\\tpvoun.exe"},
                                    {"zrtpctl_both.dll", "C:\\zrtpctl.dll"},
-                                   {"zrtpres.dll", "C:\\zrtpres.dll"}};
+                                   {"zrtpres.dll", "C:\\zrtpres.dll"},
+                                   {"nvxrmenu.dll", "C:\\nvxrmenu.dll"}};
   for (const auto& decoy : decoys) CopyFileA(BinFile(decoy[0]).c_str(), decoy[1], FALSE);
 
   module_.Reset(LoadLibraryW(module.c_str()));  // LoadLibraryA refuses such a path
@@ -399,6 +329,7 @@ TEST_F(PluginExportsTest, AModulePathTooLongForSiblingsStartsAndLoadsNone) {
     void* loader = InitControl(host_text_);
     void* instance = Call<void*>("ZRNewInstance", host_);
     EXPECT_EQ(Call<int>("AsAfterDownload", n), 0);
+    EXPECT_EQ(Call<UINT>("TapvoUninstall", n), 0u);  // removes the companions
     EXPECT_EQ(Events(), Strings{"notify 1 0"});
     EXPECT_EQ(GetModuleHandleA("C:\\zrtpres.dll"), nullptr);
     EXPECT_EQ(GetModuleHandleA("C:\\zrtpctl.dll"), nullptr);

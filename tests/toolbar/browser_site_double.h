@@ -13,9 +13,6 @@
 
 namespace korvat_test {
 
-inline const GUID kBrowserAppService = {
-    0x0002df05, 0x0000, 0x0000, {0xc0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-
 class RecordingBrowser : public IWebBrowser {
  public:
   std::vector<std::string> calls;  // "address 400C:null ..." per Navigate
@@ -27,8 +24,7 @@ class RecordingBrowser : public IWebBrowser {
     std::string call = text;
     for (VARIANT* argument : {flags, frame, post, headers}) {
       char shown[32];
-      snprintf(shown, sizeof(shown), " %04X:%s", argument->vt,
-               argument->pvarVal == nullptr ? "null" : "set");
+      snprintf(shown, sizeof(shown), " %04X:%s", argument->vt, argument->pvarVal ? "set" : "null");
       call += shown;
     }
     calls.push_back(call);
@@ -59,25 +55,26 @@ class RecordingBrowser : public IWebBrowser {
   // clang-format on
 };
 
-// Offers IServiceProvider only when asked to.
+// Offers IServiceProvider only when asked to, and the browser only as the
+// browser application service, {0002DF05-0000-0000-C000-000000000046}.
 class TestSite : public IServiceProvider {
  public:
   explicit TestSite(bool offers_provider = true) : offers_provider_(offers_provider) {}
   RecordingBrowser browser;
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-    bool mine = IsEqualIID(iid, IID_IUnknown) ||
-                (offers_provider_ && IsEqualIID(iid, IID_IServiceProvider));
+    const bool mine = IsEqualIID(iid, IID_IUnknown) ||
+                      (offers_provider_ && IsEqualIID(iid, IID_IServiceProvider));
     *object = mine ? this : nullptr;
     return mine ? S_OK : E_NOINTERFACE;
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
   ULONG STDMETHODCALLTYPE Release() override { return 1; }
   HRESULT STDMETHODCALLTYPE QueryService(REFGUID service, REFIID iid, void** object) override {
-    bool browser_asked =
-        IsEqualGUID(service, kBrowserAppService) && IsEqualIID(iid, IID_IWebBrowser);
-    *object = browser_asked ? static_cast<IWebBrowser*>(&browser) : nullptr;
-    return browser_asked ? S_OK : E_NOINTERFACE;
+    static const GUID kBrowserApp = {0x0002df05, 0, 0, {0xc0, 0, 0, 0, 0, 0, 0, 0x46}};
+    const bool asked = IsEqualGUID(service, kBrowserApp) && IsEqualIID(iid, IID_IWebBrowser);
+    *object = asked ? static_cast<IWebBrowser*>(&browser) : nullptr;
+    return asked ? S_OK : E_NOINTERFACE;
   }
 
  private:
