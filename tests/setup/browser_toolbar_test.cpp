@@ -190,9 +190,8 @@ TEST_F(BrowserToolbarTest, NoticeShowsCentredAndTopmostAndClosesByOkEscapeAndThe
     EXPECT_GT(width, 0);
     EXPECT_EQ(rect.left, (GetSystemMetrics(SM_CXSCREEN) - width) / 2);
     EXPECT_EQ(rect.top, (GetSystemMetrics(SM_CYSCREEN) - height) / 2);
-    EXPECT_TRUE(topmost);
-    EXPECT_FALSE(owner_enabled);  // modal to its owner, which gets it back
-    EXPECT_TRUE(IsWindowEnabled(owner));
+    // Topmost, and modal to its owner, which gets it back.
+    EXPECT_TRUE(topmost && !owner_enabled && IsWindowEnabled(owner));
   }
   DestroyWindow(owner);
 }
@@ -213,7 +212,7 @@ TEST_F(BrowserToolbarTest, ButtonKeyIsWrittenByScriptAndBrandedWhenTheOptionAsks
       {"ie", "true", nullptr, own + "203", own + "204", text},  // branded without a title
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(c.option ? c.option : "-") + (c.has_brand ? c.has_brand : "-"));
+    SCOPED_TRACE(&c - cases);
     Clean();
     ScriptedBrowserShell shell;
     const char* const values[][2] = {
@@ -226,11 +225,11 @@ TEST_F(BrowserToolbarTest, ButtonKeyIsWrittenByScriptAndBrandedWhenTheOptionAsks
     EXPECT_EQ(shell.lists_opened > 0, wanted);  // the windows are left alone
     EXPECT_EQ(KeyExists(HKEY_CURRENT_USER, kButtonKey), wanted);
     if (!wanted) continue;
-    auto button = [](const char* name) {
-      return ReadStringValue(HKEY_CURRENT_USER, kButtonKey, name);
-    };
-    EXPECT_EQ(button("HotIcon") + " " + button("Icon"), c.hot_icon + " " + c.icon);
-    EXPECT_EQ(button("ButtonText") + " " + button("MenuText"), c.button_text + " " + c.button_text);
+    std::string read;
+    for (const char* name : {"HotIcon", "Icon", "ButtonText", "MenuText"}) {
+      read += ReadStringValue(HKEY_CURRENT_USER, kButtonKey, name) + "|";
+    }
+    EXPECT_EQ(read, c.hot_icon + "|" + c.icon + "|" + c.button_text + "|" + c.button_text + "|");
   }
   // Removal takes the button and keeps the browser's extension key.
   EXPECT_EQ(AddToolbarKey(0), 1);
@@ -333,8 +332,7 @@ TEST_F(BrowserToolbarTest, RemovalCyclesOnlyWithTheCallersCom) {
     ScriptedBrowserShell shell({Ie("http://a.example/")});
     std::thread([] { RemoveIEToolBar(); }).join();
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kButtonKey));
-    EXPECT_FALSE(shell.windows[0].closed);
-    EXPECT_TRUE(shell.opened.empty());
+    EXPECT_TRUE(!shell.windows[0].closed && shell.opened.empty());
   }
   ScopedCoInitialize com;
   ScriptedBrowserShell shell({Ie("http://a.example/"), Ie("http://b.example/")});
