@@ -23,6 +23,13 @@ namespace {
 using Words = std::vector<std::string>;
 const char kSettings[] = "Software\\Nuvix\\TapvoMeeting";
 
+Words Split(const std::string& line) {
+  Words words;
+  std::istringstream split(line);
+  for (std::string word; split >> word;) words.push_back(word);
+  return words;
+}
+
 ParseStatus Parse(const Words& words, Invocation* invocation, std::string* error) {
   std::vector<const char*> argv{"korvatctl"};
   for (const std::string& word : words) argv.push_back(word.c_str());
@@ -32,9 +39,7 @@ ParseStatus Parse(const Words& words, Invocation* invocation, std::string* error
 
 // What a command line parses to, in one line.
 std::string Outcome(const std::string& line) {
-  Words words;
-  std::istringstream split(line);
-  for (std::string word; split >> word;) words.push_back(word);
+  const Words words = Split(line);
   Invocation in;
   std::string error;
   const ParseStatus status = Parse(words, &in, &error);
@@ -129,7 +134,8 @@ class KorvatctlVerbs : public ::testing::Test {
     }
     DeleteFileA(StandardShortcut().c_str());
   }
-  int Run(Words words) {
+  int Run(const std::string& line) {
+    Words words = Split(line);
     words.insert(words.begin(), {"--module", folder_.File("Korvat.v2.dll")});
     Invocation invocation;
     std::string error;
@@ -150,29 +156,17 @@ class KorvatctlVerbs : public ::testing::Test {
 TEST_F(KorvatctlVerbs, ExportResultsBecomeExitCodes) {
   folder_.CopyFromBin("Korvat.dll", "Korvat.v2.dll");
   folder_.CopyFromBin("zrtpres.dll");
-  const struct {
-    Words words;
-    int exit_code;
-  } steps[] = {
-      {{"trace", "show"}, 1},  // no log yet
-      {{"trace", "on"}, 0},
-      {{"get-option"}, 1},  // no settings key
-      {{"set-option", "0xE"}, 1},
-      {{"get-login"}, 1},
-      {{"set-login", "https://x.example/site", "ann"}, 0},
-      {{"get-option"}, 0},
-      {{"get-login"}, 0},
-      {{"remove-addin", "none"}, 0},
-      {{"setup"}, 1},     // no install cookie: 1603 after the message
-      {{"register"}, 1},  // the same: 1
-      {{"unregister"}, 0},
-      {{"uninstall"}, 0},
-      {{"pre-setup"}, 0},
-      {{"trace", "show"}, 0},  // the module's own log
-      {{"trace", "off"}, 0},
-      {{"trace", "off"}, 0},
+  // No log yet, and no settings key; setup and register find no install
+  // cookie (1603 after the message); then the module's own log.
+  const std::pair<const char*, int> steps[] = {
+      {"trace show", 1},     {"trace on", 0},  {"get-option", 1},
+      {"set-option 0xE", 1}, {"get-login", 1}, {"set-login https://x.example/site ann", 0},
+      {"get-option", 0},     {"get-login", 0}, {"remove-addin none", 0},
+      {"setup", 1},          {"register", 1},  {"unregister", 0},
+      {"uninstall", 0},      {"pre-setup", 0}, {"trace show", 0},
+      {"trace off", 0},      {"trace off", 0},
   };
-  for (const auto& step : steps) EXPECT_EQ(Run(step.words), step.exit_code) << step.words[0];
+  for (const auto& step : steps) EXPECT_EQ(Run(step.first), step.second) << step.first;
   EXPECT_TRUE(FileExists(folder_.File("Korvat.log")));
   EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, kSwitchKey, "TRACE_ENABLE_Korvat"));
 }
@@ -233,14 +227,14 @@ TEST_F(KorvatctlVerbs, CheckNamesEachBrokenPiece) {
     all.push_back(std::to_string(FileExists(log)) + std::to_string(FileExists(StandardShortcut())));
     return all;
   };
-  ASSERT_EQ(Run({"put-cookie", "--page", "https://meet.example.com/acme/start/ann", "--install",
-                 "iedesktop@true@true@https://meet.example.com"}),
+  ASSERT_EQ(Run("put-cookie --page https://meet.example.com/acme/start/ann --install "
+                "iedesktop@true@true@https://meet.example.com"),
             0);
   for (const auto& row : rows) {
     Clean();
     RemoveDirectoryA(log.c_str());
     for (const char* file : {"nvxMSAI.dll", "nvxrmenu.dll"}) folder_.CopyFromBin(file);
-    ASSERT_EQ(Run({"setup"}), 0);
+    ASSERT_EQ(Run("setup"), 0);
     row.damage();
     const std::vector<std::string> before = snapshot();
     std::string failing, reasons;
