@@ -20,82 +20,29 @@ using Strings = std::vector<std::string>;
 const char kSettings[] = "Software\\Nuvix\\TapvoMeeting";
 const char kLogon[] = "Software\\Nuvix\\TapvoMeeting\\Logon";
 
-Strings Navigated(const std::string& page) {
-  return {page + " 400C:null 400C:null 400C:null 400C:null"};
+void Clean() {
+  for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) DeleteKeyTree(root, kSettings);
 }
 
-class KorvatExecTest : public ::testing::Test {
- protected:
-  void SetUp() override { TearDown(); }
-  void TearDown() override {
-    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) DeleteKeyTree(root, kSettings);
-  }
-  TempFolder folder_;
-};
-
-TEST_F(KorvatExecTest, PageGoesToALoggedOnClientElseTheBrowserNavigates) {
-  folder_.CopyFromBin("client_frame.exe");
-  RunningClientFrame client(folder_.File("client_frame.exe"));
-  ASSERT_NE(client.window(), nullptr);
-  const std::string page = "http://meet.example.com/" + std::string(1023 - 24, 'p');
-  const struct {
-    HKEY hive;  // holds the page; null: no settings at all
-    std::string page;
-    int logon;  // LogonState, or -1 for no Logon key
-    HRESULT expected;
-    bool sent;
-  } cases[] = {
-      {HKEY_CURRENT_USER, page, 1, S_OK, true},  // the longest page that fits
-      // The Logon key lives in the user's settings key, so a page found only
-      // in the machine hive always goes to the browser.
-      {HKEY_LOCAL_MACHINE, "http://m.example.com/", -1, S_OK, false},
-      {HKEY_CURRENT_USER, "http://n.example.com/", 7, S_OK, true},  // logged on: any number
-      {HKEY_CURRENT_USER, "http://u.example.com/", -1, S_OK, false},
-      {nullptr, "", 1, HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), false},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.page.substr(0, 30));
-    TearDown();
-    if (c.hive != nullptr) SetStringValue(c.hive, kSettings, "MeetingPage", c.page);
-    if (c.logon >= 0) SetDwordValue(HKEY_CURRENT_USER, kLogon, "LogonState", c.logon);
-    TestSite site;
-    ComPtr<IObjectWithSite> object;
-    ComPtr<IOleCommandTarget> target;
-    ASSERT_EQ(CreateKorvatExec(nullptr, IID_IObjectWithSite, object.PutVoid()), S_OK);
-    ASSERT_EQ(object->SetSite(&site), S_OK);
-    ASSERT_EQ(object.As(IID_IOleCommandTarget, &target), S_OK);
-    EXPECT_EQ(target->Exec(nullptr, 0, OLECMDEXECOPT_DODEFAULT, nullptr, nullptr), c.expected);
-    // The zero byte is sent and counted.
-    const char kHex[] = "0123456789ABCDEF";
-    std::string hex;
-    for (unsigned char b : c.page + '\0') hex += {kHex[b >> 4], kHex[b & 15]};
-    const std::string sent =
-        "WM_COPYDATA dwData=0 cbData=" + std::to_string(c.page.size() + 1) + " bytes=" + hex;
-    EXPECT_EQ(ReadLines(folder_.File("doubles.log")), c.sent ? Strings{sent} : Strings{});
-    DeleteFileA(folder_.File("doubles.log").c_str());
-    EXPECT_EQ(site.browser.calls, c.sent || FAILED(c.expected) ? Strings{} : Navigated(c.page));
-  }
-}
-
-TEST_F(KorvatExecTest, CommandChecksComeFirstAndTheSiteIsTakenOnceAndNeverHandedOut) {
+TEST(KorvatExecTest, CommandChecksComeFirstThenThePageGoesToALoggedOnClientOrTheBrowser) {
+  Clean();
   ComPtr<IOleCommandTarget> target;
   ASSERT_EQ(CreateKorvatExec(nullptr, IID_IOleCommandTarget, target.PutVoid()), S_OK);
+  auto press = [&] { return target->Exec(nullptr, 0, OLECMDEXECOPT_DODEFAULT, nullptr, nullptr); };
   const GUID group = IID_IUnknown;
   EXPECT_EQ(target->Exec(&group, 0, 0, nullptr, nullptr), OLECMDERR_E_UNKNOWNGROUP);
   EXPECT_EQ(target->Exec(nullptr, 1, 0, nullptr, nullptr), OLECMDERR_E_NOTSUPPORTED);
   EXPECT_EQ(target->Exec(nullptr, 0, OLECMDEXECOPT_SHOWHELP, nullptr, nullptr), OLECMDERR_E_NOHELP);
-  EXPECT_EQ(target->Exec(nullptr, 0, 0, nullptr, nullptr),
-            HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(press(), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
   OLECMD commands[3] = {{1, 0}, {2, 0}, {99, 0}};
   EXPECT_EQ(target->QueryStatus(&group, 3, commands, nullptr), S_OK);
   for (const OLECMD& command : commands) EXPECT_EQ(command.cmdf, 3u) << command.cmdID;
   EXPECT_EQ(target->QueryStatus(nullptr, 0, nullptr, nullptr), E_POINTER);
 
-  // Logged on, but no client window and no site: there is nobody to open
-  // the page.
+  // Logged on, but no client window and no site: nobody opens the page.
   SetStringValue(HKEY_CURRENT_USER, kSettings, "MeetingPage", "http://kept/");
   SetDwordValue(HKEY_CURRENT_USER, kLogon, "LogonState", 1);
-  EXPECT_EQ(target->Exec(nullptr, 0, 0, nullptr, nullptr), E_POINTER);
+  EXPECT_EQ(press(), E_POINTER);
 
   ComPtr<IObjectWithSite> object;
   ASSERT_EQ(target.As(IID_IObjectWithSite, &object), S_OK);
@@ -104,11 +51,47 @@ TEST_F(KorvatExecTest, CommandChecksComeFirstAndTheSiteIsTakenOnceAndNeverHanded
   EXPECT_EQ(object->SetSite(&without_provider), E_NOINTERFACE);
   EXPECT_EQ(object->SetSite(&site), S_OK);
   EXPECT_EQ(object->SetSite(nullptr), S_OK);  // the browser stays
-  void* handed_out = this;
+  void* handed_out = &site;
   EXPECT_EQ(object->GetSite(IID_IUnknown, &handed_out), S_OK);
   EXPECT_EQ(handed_out, nullptr);
-  EXPECT_EQ(target->Exec(nullptr, 0, 0, nullptr, nullptr), S_OK);
-  EXPECT_EQ(site.browser.calls, Navigated("http://kept/"));
+  EXPECT_EQ(press(), S_OK);  // logged on, but no client window
+  EXPECT_EQ(site.browser.calls, Strings{"http://kept/ 400C:null 400C:null 400C:null 400C:null"});
+
+  // The Logon key lives in the user's settings key, so a page found only in
+  // the machine hive always goes to the browser.
+  TempFolder folder;
+  folder.CopyFromBin("client_frame.exe");
+  RunningClientFrame client(folder.File("client_frame.exe"));
+  ASSERT_NE(client.window(), nullptr);
+  const struct {
+    HKEY hive;  // holds the page
+    std::string page;
+    bool logged_on;  // a Logon key with LogonState 1; else none
+  } cases[] = {
+      {HKEY_CURRENT_USER, "http://meet.example.com/" + std::string(999, 'p'), true},
+      {HKEY_LOCAL_MACHINE, "http://m.example.com/", false},
+      {HKEY_CURRENT_USER, "http://u.example.com/", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.page.substr(0, 30));
+    Clean();
+    SetStringValue(c.hive, kSettings, "MeetingPage", c.page);
+    if (c.logged_on) SetDwordValue(HKEY_CURRENT_USER, kLogon, "LogonState", 1);
+    site.browser.calls.clear();
+    EXPECT_EQ(press(), S_OK);
+    // The longest page that fits goes whole, its zero byte sent and counted.
+    const char kHex[] = "0123456789ABCDEF";
+    std::string hex;
+    for (unsigned char b : c.page + '\0') hex += {kHex[b >> 4], kHex[b & 15]};
+    const std::string sent =
+        "WM_COPYDATA dwData=0 cbData=" + std::to_string(c.page.size() + 1) + " bytes=" + hex;
+    EXPECT_EQ(ReadLines(folder.File("doubles.log")), c.logged_on ? Strings{sent} : Strings{});
+    DeleteFileA(folder.File("doubles.log").c_str());
+    EXPECT_EQ(
+        site.browser.calls,
+        c.logged_on ? Strings{} : Strings{c.page + " 400C:null 400C:null 400C:null 400C:null"});
+  }
+  Clean();
 }
 
 }  // namespace
