@@ -81,15 +81,13 @@ TEST_F(CookieImportTest, InstallCookieFieldsBecomeTheSettings) {
        "a|b|c|h|" + std::string(1009, 'T') + "|http://h" + std::string(2039, 'v'),
        std::string(3000, 'v')},
   };
+  const auto names = {kOption, kOfficeMenu, kRightClick, kHasBrand, kBrandTitle, kMeetingPage};
   for (const Case& c : cases) {
     Write(1, Page(c.page_value) + Install(c.install));
     EXPECT_EQ(ImportCookieSettings(), 1) << c.install;
-    EXPECT_EQ(Values(HKEY_CURRENT_USER,
-                     {kOption, kOfficeMenu, kRightClick, kHasBrand, kBrandTitle, kMeetingPage}),
-              c.user);
+    EXPECT_EQ(Values(HKEY_CURRENT_USER, names), c.user);
     // The machine seed has the same values but the brand.
-    EXPECT_EQ(Values(HKEY_LOCAL_MACHINE,
-                     {kOption, kOfficeMenu, kRightClick, kHasBrand, kBrandTitle, kMeetingPage}),
+    EXPECT_EQ(Values(HKEY_LOCAL_MACHINE, names),
               Values(HKEY_CURRENT_USER, {kOption, kOfficeMenu, kRightClick}) +
                   "|<missing>|<missing>|" + User(kMeetingPage));
     Clean();

@@ -53,16 +53,15 @@ std::string ButtonIcons(const std::string& folder) {
 
 // The built module loaded from a temporary folder.
 struct Module {
-  explicit Module(bool resources = true, bool trace = false) {
+  explicit Module(bool resources = true) {
     folder.CopyFromBin("Korvat.dll");
     if (resources) folder.CopyFromBin("zrtpres.dll");
-    if (trace) trace_switch.reset(new ScopedTraceSwitch("Korvat", 1));
     dll.Reset(LoadLibraryA(folder.File("Korvat.dll").c_str()));
-    SetOption = Export<decltype(SetOption)>("TapvoSetOption");
-    GetOption = Export<decltype(GetOption)>("TapvoGetOption");
-    RemoveAddIn = Export<decltype(RemoveAddIn)>("TapvoRemoveAddIn");
-    SetLoginInfo = Export<decltype(SetLoginInfo)>("TapvoSetLoginInfo");
-    GetLoginInfo = Export<decltype(GetLoginInfo)>("TapvoGetLoginInfo");
+    SetOption = GetProcAs<decltype(SetOption)>(dll.Get(), "TapvoSetOption");
+    GetOption = GetProcAs<decltype(GetOption)>(dll.Get(), "TapvoGetOption");
+    RemoveAddIn = GetProcAs<decltype(RemoveAddIn)>(dll.Get(), "TapvoRemoveAddIn");
+    SetLoginInfo = GetProcAs<decltype(SetLoginInfo)>(dll.Get(), "TapvoSetLoginInfo");
+    GetLoginInfo = GetProcAs<decltype(GetLoginInfo)>(dll.Get(), "TapvoGetLoginInfo");
   }
   ~Module() {
     dll.Reset();
@@ -70,13 +69,9 @@ struct Module {
     while (FreeLibrary(GetModuleHandleA(folder.File("zrtpres.dll").c_str()))) {
     }
   }
-  template <typename F>
-  F Export(const char* name) {
-    return GetProcAs<F>(dll.Get(), name);
-  }
   Strings Trace() const { return TraceMessages(folder.File("Korvat.log")); }
+  ScopedTraceSwitch trace_switch{"Korvat", 1};
   TempFolder folder;
-  std::unique_ptr<ScopedTraceSwitch> trace_switch;
   ScopedLibrary dll;
   int(WINAPI* SetOption)(DWORD);
   int(WINAPI* GetOption)(DWORD*);
@@ -107,7 +102,7 @@ class SettingsExportsTest : public ::testing::Test {
     if (result != 0) return std::to_string(result);
     return site.c_str() + std::string("|") + (name[0] == '#' ? "#" : name.c_str());
   }
-  Module module_{true, true};
+  Module module_;
 };
 
 // One value switched by its flag: the value afterwards, the registration, and
