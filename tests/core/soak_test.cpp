@@ -1,7 +1,6 @@
-// The module run in one process as its hosts run it, many times over: the
-// soak program (bench/export_soak.cpp), shorter, and none of its figures may
-// grow. Only the resource library's load count does, by one for each install
-// of the browser button, whose registration loads it and leaves it loaded.
+// The soak program (bench/export_soak.cpp), shorter: none of its figures may
+// grow but the resource library's loads, one for each install of the browser
+// button, whose registration loads it and leaves it loaded.
 #include <gtest/gtest.h>
 
 #include <cstdio>

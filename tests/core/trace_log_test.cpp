@@ -26,9 +26,9 @@ bool Matches(const std::string& text, const std::string& pattern) {
 // of the locale's short form, five spaces, the time, "--->" and the log name.
 // The file has a blank line after the first banner and before the second.
 Strings RunPatterns(bool in_file) {
-  const std::string time = R"(\d\d:\d\d:\d\d)";
-  const std::string banner = R"(\S.*\S     )" + time + "--->Korvat\\.log   ";
-  const std::string line = time + R"(      DllMain\(\)---DLL_PROCESS_)";
+  const std::string time = R"(\d\d:\d\d:\d\d)",
+                    banner = R"(\S.*\S     )" + time + "--->Korvat\\.log   ",
+                    line = time + R"(      DllMain\(\)---DLL_PROCESS_)";
   Strings patterns = {R"(\+{57})",      banner + "First Run", line + "ATTACH!",
                       line + "DETACH!", banner + "End Run",   "-{56}"};
   if (in_file) {
@@ -86,8 +86,7 @@ TEST(ModuleTraceTest, OnlySwitchOneOrThreeWritesAndThreeAlsoTellsTheDebugger) {
   };
   ScopedTraceSwitch clear("Korvat", 0);
   for (const auto& row : rows) {
-    SCOPED_TRACE(testing::Message()
-                 << row.type << " " << row.bytes.size() << " " << row.file_lines);
+    SCOPED_TRACE(testing::Message() << row.type << " " << row.bytes.size());
     RegSetKeyValueA(HKEY_CURRENT_USER, config.c_str(), "TRACE_ENABLE_Korvat", row.type,
                     row.bytes.data(), static_cast<DWORD>(row.bytes.size()));
     const Strings ours = run_host();
@@ -126,13 +125,13 @@ TEST(TraceLogTest, ThreadsWritingTheirFirstLinesAtOnceGetOneBanner) {
           for (int i = 0; i < 5; ++i) log.Write("thread %d line %d %s", t, i, tail.c_str());
         });
       }
-      Sleep(10);  // every thread waits on the event
+      Sleep(10);
       SetEvent(go.Get());
       for (std::thread& thread : threads) thread.join();
     }
     const Strings messages = TraceMessages(log_file);
-    ASSERT_EQ(messages.size(), 40u) << "round " << round;
-    ASSERT_EQ(ReadLines(log_file).size(), 46u) << "round " << round;
+    ASSERT_EQ(messages.size(), 40u);
+    ASSERT_EQ(ReadLines(log_file).size(), 46u) << "round " << round;  // one pair of banners
     for (const std::string& message : messages) {
       ASSERT_TRUE(Matches(message, R"(thread \d line \d x{495})")) << message;
     }

@@ -126,12 +126,10 @@ class PluginExportsTest : public ::testing::Test {
   size_t trace_seen_ = 0;
 };
 
-// Host windows and loaders travel as decimal text. The control module is made
-// through its preferred function and released once; only a real window gets
+// Host windows and loaders travel as decimal text. Only a real window gets
 // the WM_SIZE, the notification and the plug-in window (65535 is
-// HWND_BROADCAST, which would reach every top-level window). A value that was
-// not handed out releases nothing. Each value doubles as the return page,
-// which is kept only when longer than 2.
+// HWND_BROADCAST: every top-level window). Each value doubles as the return
+// page, which is kept only when longer than 2.
 TEST_F(PluginExportsTest, HostValuesControlModulesAndPluginWindows) {
   Load("");
   HWND gone = Parent();
@@ -187,10 +185,9 @@ TEST_F(PluginExportsTest, HostValuesControlModulesAndPluginWindows) {
     EXPECT_EQ(Calls(), loads ? (Strings{row.created, "ZRDeleteInstance " + deleted}) : Strings{});
     EXPECT_FALSE(ControlLoaded());
 
-    // The plug-in window covers the parent's client area as it was at its
-    // creation, under a class named by an address ("ATL:" and hex digits at
-    // pointer width). Null, unknown pointers and a second delete are ignored;
-    // a delete from another thread has the window's own thread destroy it.
+    // The window covers the parent's client area as created, its class named
+    // by an address; a delete from another thread has the window's own
+    // thread destroy it.
     void* instance = Call<void*>("ZRNewInstance", row.parent);
     EXPECT_NE(instance, nullptr);
     HWND child = GetWindow(host_, GW_CHILD);
@@ -240,9 +237,8 @@ TEST_F(PluginExportsTest, HostValuesControlModulesAndPluginWindows) {
   DestroyWindow(parent);
 }
 
-// Setup runs the steps without a return page: the settings are made anew,
-// the uninstaller is started, the control module registers itself, then the
-// host is told.
+// Setup: the settings anew without a return page, the uninstaller started,
+// the control module registered, then the host told.
 TEST_F(PluginExportsTest, SetupRebuildsTheSettingsStartsTheUninstallerAndRegistersTheControl) {
   // A program named by the path up to its space must not be the one started.
   folder_.CopyFromBin("tpvoun.exe", "plug.exe");
@@ -295,10 +291,9 @@ TEST_F(PluginExportsTest, SetupRebuildsTheSettingsStartsTheUninstallerAndRegiste
   EXPECT_EQ(Setting(HKEY_LOCAL_MACHINE, "ReturnPage"), "<missing>");
 }
 
-// A module path of MAX_PATH characters or more leaves no module directory.
-// The sibling paths would then begin with "\" and name the root of the
-// current drive; nothing may be started or loaded from there, and each step
-// goes on as without its sibling.
+// A module path of MAX_PATH characters or more leaves no module directory:
+// nothing may be started or loaded from the current drive's root ("\" and
+// the sibling's name), and each step goes on as without its sibling.
 TEST_F(PluginExportsTest, AModulePathTooLongForSiblingsStartsAndLoadsNone) {
   auto wide = [](const std::string& text) { return std::wstring(text.begin(), text.end()); };
   const std::wstring dir = wide(folder_.path()) + L"\\" + std::wstring(220, L'd');
