@@ -3,6 +3,7 @@
 // apply, the machine seed, and bad input, whether handed to the exports or
 // left in the settings key by other programs.
 #include <gtest/gtest.h>
+#include <ole2.h>
 
 #include <functional>
 #include <memory>
@@ -11,9 +12,11 @@
 #include <vector>
 
 #include "harness/test_support.h"
+#include "platform/com_ptr.h"
 #include "platform/proc_address.h"
 #include "settings/option_flags.h"
 #include "settings/settings_key.h"
+#include "toolbar/browser_site_double.h"
 
 using namespace korvat_test;
 
@@ -31,6 +34,8 @@ const char kWordKey[] = "Software\\Microsoft\\Office\\Word\\Addins\\NvxMSAI.Nuvi
 const char kMenuKey[] = "Software\\Classes\\*\\shellex\\ContextMenuHandlers\\NuvixShareMenu";
 const char kWordClass[] = "Software\\Classes\\CLSID\\{AEECE333-8900-4915-9697-7A0B4034B3D8}";
 const char kStatusText[] = "This will start Nuvix Tapvo Meeting";
+const CLSID kKorvatExec = {
+    0x80947ADC, 0x151D, 0x490B, {0x87, 0xF1, 0x7C, 0x8C, 0xE1, 0xB4, 0x62, 0x20}};
 
 std::string UserSetting(const char* name) {
   return ReadStringValue(HKEY_CURRENT_USER, kSettingsKey, name);
@@ -348,12 +353,28 @@ std::string Padded(const std::string& text, size_t size) {
 // The readers do not look at the type; a value that does not fit the buffer
 // with a zero after it counts as missing. Readers leave the key as it was.
 TEST_F(SettingsExportsTest, StoredValuesOfTheWrongTypeOrSize) {
-  // The flags, or "site|name" as Login gives them.
-  auto probe = [&](bool flags_wanted) -> std::string {
+  enum Probe { kFlags, kLogin, kPress };
+  // The result and flags; "site|name" as Login gives them; the button's
+  // result and the page the browser opened.
+  auto probe = [&](Probe what) -> std::string {
     DWORD flags = 0;
-    if (!flags_wanted) return Login();
-    const int result = module_.GetOption(&flags);
-    return std::to_string(result) + " " + std::to_string(flags);
+    if (what == kLogin) return Login();
+    const int result = what == kFlags ? module_.GetOption(&flags) : 0;
+    if (what == kFlags) return std::to_string(result) + " " + std::to_string(flags);
+    auto get_class = GetProcAs<HRESULT(WINAPI*)(REFCLSID, REFIID, void**)>(module_.dll.Get(),
+                                                                           "DllGetClassObject");
+    TestSite site;
+    ComPtr<IClassFactory> factory;
+    ComPtr<IObjectWithSite> object;
+    ComPtr<IOleCommandTarget> target;
+    if (FAILED(get_class(kKorvatExec, IID_IClassFactory, factory.PutVoid())) ||
+        FAILED(factory->CreateInstance(nullptr, IID_IObjectWithSite, object.PutVoid())) ||
+        FAILED(object->SetSite(&site)) || FAILED(object.As(IID_IOleCommandTarget, &target))) {
+      return "no object";
+    }
+    std::string outcome = std::to_string(target->Exec(nullptr, 0, 0, nullptr, nullptr));
+    for (const std::string& call : site.browser.calls) outcome += " " + call.substr(0, 9);
+    return outcome;
   };
   const HKEY user = HKEY_CURRENT_USER, machine = HKEY_LOCAL_MACHINE;
   const std::string dword_a("A\0\0\0", 4), names(2039, 'n');
@@ -363,21 +384,26 @@ TEST_F(SettingsExportsTest, StoredValuesOfTheWrongTypeOrSize) {
     const char* name;
     DWORD type;
     std::string bytes;
-    bool flags;
+    Probe probe;
     std::string outcome;
     bool writes = false;  // the reader copies the machine seed into the user's key
   } rows[] = {
-      {"RightClick REG_BINARY TRUE", user, "RightClick", REG_BINARY, "TRUE", true, "0 9"},
-      {"Option ie, 260 bytes", user, "Option", REG_SZ, Padded("ie", 260), true, "0 5"},
-      {"Option without a zero", user, "Option", REG_SZ, "iedesktop", true, "0 5"},
-      {"page without a zero", user, "MeetingPage", REG_SZ, "x/start/ann", false, "x|ann"},
-      {"page of 2048 bytes", user, "MeetingPage", REG_SZ, Padded("x/start/" + names, 2048), false,
+      {"RightClick REG_BINARY TRUE", user, "RightClick", REG_BINARY, "TRUE", kFlags, "0 9"},
+      {"Option ie, 260 bytes", user, "Option", REG_SZ, Padded("ie", 260), kFlags, "0 5"},
+      {"Option without a zero", user, "Option", REG_SZ, "iedesktop", kFlags, "0 5"},
+      {"page without a zero", user, "MeetingPage", REG_SZ, "x/start/ann", kLogin, "x|ann"},
+      {"page of 2048 bytes", user, "MeetingPage", REG_SZ, Padded("x/start/" + names, 2048), kLogin,
        "x|" + names.substr(0, 1023)},
       {"page of 2048 characters without a zero", user, "MeetingPage", REG_SZ,
-       "x/start/" + names + "n", false, "-1"},
-      {"SiteName REG_DWORD", user, "SiteName", REG_DWORD, dword_a, false, "A|#"},
-      {"UserPrivilege 1, 256 bytes", machine, "UserPrivilege", REG_SZ, Padded("1", 256), false,
+       "x/start/" + names + "n", kLogin, "-1"},
+      {"SiteName REG_DWORD", user, "SiteName", REG_DWORD, dword_a, kLogin, "A|#"},
+      {"UserPrivilege 1, 256 bytes", machine, "UserPrivilege", REG_SZ, Padded("1", 256), kLogin,
        "m|ann", true},
+      // The button's page buffer holds 1024 bytes.
+      {"button page of 1024 bytes", user, "MeetingPage", REG_SZ, Padded("http://h/", 1024), kPress,
+       "0 http://h/"},
+      {"button page of 1024 characters without a zero", user, "MeetingPage", REG_SZ,
+       std::string(1024, 'p'), kPress, std::to_string(HRESULT_FROM_WIN32(ERROR_MORE_DATA))},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
@@ -385,7 +411,7 @@ TEST_F(SettingsExportsTest, StoredValuesOfTheWrongTypeOrSize) {
     if (row.hive == machine) SetStringValue(machine, kSettingsKey, "MeetingPage", "m/start/ann");
     StoreRaw(row.hive, row.name, row.type, row.bytes);
     const Strings before = DumpTree(HKEY_CURRENT_USER, kSettingsKey);
-    EXPECT_EQ(probe(row.flags), row.outcome);
+    EXPECT_EQ(probe(row.probe), row.outcome);
     EXPECT_EQ(DumpTree(HKEY_CURRENT_USER, kSettingsKey) == before, !row.writes);
   }
 }
