@@ -1,5 +1,6 @@
 #include "harness/test_support.h"
 
+#include <sddl.h>
 #include <shlobj.h>
 
 #include <algorithm>
@@ -124,24 +125,18 @@ const char* TypeName(DWORD type) {
   return type < 8 ? kNames[type] : "REG_OTHER";
 }
 
-std::string FormatValue(DWORD type, const std::string& bytes) {
-  char text[64];
+std::string FormatValue(DWORD type, std::string bytes) {
   if (type == REG_DWORD && bytes.size() == 4) {
-    DWORD number;
+    DWORD number = 0;
     std::memcpy(&number, bytes.data(), 4);
-    std::snprintf(text, sizeof(text), "%lu", number);
-    return text;
+    return std::to_string(number);
   }
   if (type == REG_SZ || type == REG_EXPAND_SZ) {
-    std::string s = bytes;
-    if (!s.empty() && s.back() == '\0') s.pop_back();
-    return s;
+    if (!bytes.empty() && bytes.back() == '\0') bytes.pop_back();
+    return bytes;
   }
   std::string hex;
-  for (unsigned char c : bytes) {
-    std::snprintf(text, sizeof(text), "%02X", c);
-    hex += text;
-  }
+  for (unsigned char c : bytes) hex += {"0123456789ABCDEF"[c >> 4], "0123456789ABCDEF"[c & 15]};
   return hex;
 }
 
@@ -161,15 +156,9 @@ void DumpInto(HKEY key, const std::string& prefix, std::vector<std::string>* out
     out->push_back(prefix + "|" + shown_name + "=" + TypeName(type) + ":" +
                    FormatValue(type, std::string(reinterpret_cast<char*>(data), data_size)));
   }
-  for (DWORD index = 0;; ++index) {
-    char name[256];
-    DWORD name_size = sizeof(name);
-    if (RegEnumKeyExA(key, index, name, &name_size, nullptr, nullptr, nullptr, nullptr) !=
-        ERROR_SUCCESS) {
-      break;
-    }
+  for (const std::string& name : SubKeyNames(key, "")) {
     ScopedRegKey child;
-    if (RegOpenKeyExA(key, name, 0, KEY_READ, child.Put()) == ERROR_SUCCESS) {
+    if (RegOpenKeyExA(key, name.c_str(), 0, KEY_READ, child.Put()) == ERROR_SUCCESS) {
       DumpInto(child.Get(), prefix + "\\" + name, out);
     }
   }
@@ -256,23 +245,16 @@ ScopedTraceSwitch::~ScopedTraceSwitch() {
 
 namespace {
 
-// A DACL that grants everyone `rights`.
-bool SetKeyDacl(HKEY key, REGSAM rights) {
-  SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
-  PSID everyone = nullptr;
-  if (!AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone)) {
+// Everyone gets the access that the descriptor text names.
+bool SetKeyDacl(HKEY key, const char* sddl) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor,
+                                                            nullptr)) {
     return false;
   }
-  char acl_buffer[256];
-  PACL acl = reinterpret_cast<PACL>(acl_buffer);
-  bool ok = InitializeAcl(acl, sizeof(acl_buffer), ACL_REVISION) &&
-            AddAccessAllowedAce(acl, ACL_REVISION, rights, everyone);
-  SECURITY_DESCRIPTOR descriptor;
-  ok = ok && InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) &&
-       SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE) &&
-       RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &descriptor) == ERROR_SUCCESS;
-  FreeSid(everyone);
-  return ok;
+  const bool set = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor) == ERROR_SUCCESS;
+  LocalFree(descriptor);
+  return set;
 }
 
 }  // namespace
@@ -282,13 +264,13 @@ ScopedReadOnlyKey::ScopedReadOnlyKey(HKEY root, const std::string& path)
   SetStringValue(root_, path_ + "\\ReadOnlyKeep", "", "");
   ScopedRegKey key;
   if (RegOpenKeyExA(root_, path_.c_str(), 0, KEY_ALL_ACCESS, key.Put()) != ERROR_SUCCESS) return;
-  active_ = SetKeyDacl(key.Get(), KEY_READ | WRITE_DAC);
+  active_ = SetKeyDacl(key.Get(), "D:(A;;KRWD;;;WD)");  // read, and give access back
 }
 
 ScopedReadOnlyKey::~ScopedReadOnlyKey() {
   ScopedRegKey key;
   if (RegOpenKeyExA(root_, path_.c_str(), 0, WRITE_DAC, key.Put()) == ERROR_SUCCESS) {
-    SetKeyDacl(key.Get(), KEY_ALL_ACCESS);
+    SetKeyDacl(key.Get(), "D:(A;;KA;;;WD)");
     key.Reset();
   }
   DeleteKeyTree(root_, path_);
@@ -352,34 +334,23 @@ int RunUnderDebugger(const std::string& command_line,
       break;
     }
     DWORD status = DBG_CONTINUE;
-    switch (event.dwDebugEventCode) {
-      case OUTPUT_DEBUG_STRING_EVENT: {
-        const OUTPUT_DEBUG_STRING_INFO& info = event.u.DebugString;
-        std::string text(info.nDebugStringLength, '\0');
-        SIZE_T read = 0;
-        ReadProcessMemory(process.hProcess, info.lpDebugStringData, &text[0], text.size(), &read);
-        text.resize(read);
-        while (!text.empty() && text.back() == '\0') text.pop_back();
-        on_string(text);
-        break;
-      }
-      case EXCEPTION_DEBUG_EVENT:
-        if (event.u.Exception.ExceptionRecord.ExceptionCode != EXCEPTION_BREAKPOINT) {
-          status = DBG_EXCEPTION_NOT_HANDLED;
-        }
-        break;
-      case CREATE_PROCESS_DEBUG_EVENT:
-        ScopedHandle{event.u.CreateProcessInfo.hFile};  // ours to close
-        break;
-      case LOAD_DLL_DEBUG_EVENT:
-        ScopedHandle{event.u.LoadDll.hFile};
-        break;
-      case EXIT_PROCESS_DEBUG_EVENT:
-        exit_code = event.u.ExitProcess.dwExitCode;
-        running = false;
-        break;
-      default:
-        break;
+    const DWORD code = event.dwDebugEventCode;
+    if (code == OUTPUT_DEBUG_STRING_EVENT) {
+      const OUTPUT_DEBUG_STRING_INFO& info = event.u.DebugString;
+      std::string text(info.nDebugStringLength, '\0');
+      ReadProcessMemory(process.hProcess, info.lpDebugStringData, &text[0], text.size(), nullptr);
+      on_string(text.c_str());
+    } else if (code == EXCEPTION_DEBUG_EVENT) {
+      const bool breakpoint =
+          event.u.Exception.ExceptionRecord.ExceptionCode == EXCEPTION_BREAKPOINT;
+      status = breakpoint ? DBG_CONTINUE : DBG_EXCEPTION_NOT_HANDLED;
+    } else if (code == CREATE_PROCESS_DEBUG_EVENT || code == LOAD_DLL_DEBUG_EVENT) {
+      // The file handles are ours to close.
+      ScopedHandle{code == LOAD_DLL_DEBUG_EVENT ? event.u.LoadDll.hFile
+                                                : event.u.CreateProcessInfo.hFile};
+    } else if (code == EXIT_PROCESS_DEBUG_EVENT) {
+      exit_code = event.u.ExitProcess.dwExitCode;
+      running = false;
     }
     ContinueDebugEvent(event.dwProcessId, event.dwThreadId, status);
   }

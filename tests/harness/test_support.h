@@ -1,6 +1,5 @@
-// Helpers for the test programs that run under Wine: temporary folders that
-// hold copies of the built files, the module loaded from such a folder,
-// registry set-up and read-back, files and child processes.
+// Helpers for the test programs under Wine: folders of built files, the
+// registry, files, child processes, trace logs and dialogs.
 #pragma once
 
 #include <windows.h>
@@ -32,14 +31,13 @@ class TempFolder {
 
   const std::string& path() const { return path_; }
   std::string File(const std::string& name) const { return path_ + "\\" + name; }
-  // Copies a built file from beside the program into the folder, under `as` if given.
+  // Copies a built file into the folder, under `as` if given.
   void CopyFromBin(const std::string& name, const std::string& as = "") const;
 
  private:
   std::string path_;
 };
 
-// Files.
 bool FileExists(const std::string& path);
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
@@ -47,7 +45,6 @@ void WriteFileBytes(const std::string& path, const std::string& bytes);
 std::vector<std::string> ReadLines(const std::string& path);
 void DeleteTree(const std::string& path);
 
-// Registry.
 void DeleteKeyTree(HKEY root, const std::string& path);
 bool KeyExists(HKEY root, const std::string& path);
 bool ValueExists(HKEY root, const std::string& path, const std::string& name);
@@ -62,12 +59,10 @@ bool ReadRawValue(HKEY root, const std::string& path, const std::string& name, D
 // A REG_SZ value without its terminating zero; "<missing>" when absent.
 std::string ReadStringValue(HKEY root, const std::string& path, const std::string& name);
 std::vector<std::string> SubKeyNames(HKEY root, const std::string& path);
-// The whole tree below `path`, one line per key and value, sorted, for
-// comparing key trees: "Key\\Sub" and "Key\\Sub|Name=REG_SZ:text".
+// The tree below `path`, sorted: "Key\\Sub" and "Key\\Sub|Name=REG_SZ:text".
 std::vector<std::string> DumpTree(HKEY root, const std::string& path);
 
-// The trace switch for a module file name such as "Korvat"; cleared by the
-// destructor.
+// The trace switch for a module file name such as "Korvat", while it lives.
 class ScopedTraceSwitch {
  public:
   ScopedTraceSwitch(const std::string& module_name, DWORD value);
@@ -77,11 +72,9 @@ class ScopedTraceSwitch {
   std::string name_;
 };
 
-// A key that the user may read but not write, as the machine hive's keys are
-// for a user without administrator rights: created with a sub-key and a
-// read-only DACL (Wine checks the DACL when a key is opened, and deletes a
-// protected key anyway while it has no sub-key). The destructor gives the
-// access back and removes the key.
+// A key the user may read but not write, as the machine hive's are without
+// administrator rights (a sub-key keeps Wine from deleting it anyway); removed
+// by the destructor.
 class ScopedReadOnlyKey {
  public:
   ScopedReadOnlyKey(HKEY root, const std::string& path);
@@ -96,17 +89,16 @@ class ScopedReadOnlyKey {
   bool active_ = false;
 };
 
-// Runs a program and waits for it; its exit code, or -1 when it did not start.
-// With `output`, what the program writes to its standard output is collected.
+// Runs a program and waits for it: its exit code (-1: not started), and with
+// `output` what it writes.
 int RunProcess(const std::string& command_line, std::string* output = nullptr,
                DWORD timeout_ms = 60000);
-// Runs a program under this process as its debugger; every debug string it
-// sends goes to `on_string` while the program waits. Its exit code, or -1.
+// Runs a program under this process as its debugger, handing each debug
+// string to `on_string`: its exit code, or -1.
 int RunUnderDebugger(const std::string& command_line,
                      const std::function<void(const std::string&)>& on_string);
 
-// One record of a browser cookie file: nine lines, the times as decimal
-// halves of file times.
+// One record of a browser cookie file (nine lines).
 std::string CookieRecord(const std::string& name, const std::string& value, const std::string& host,
                          ULONGLONG created, ULONGLONG expires = 0x7FFFFFFF00000000ull);
 // The desktop shortcut under its standard name.
@@ -114,13 +106,11 @@ std::string StandardShortcut();
 // The current user's cookies folder, created when missing.
 std::string CookiesFolder();
 
-// The messages (after the time) of a trace log's lines from line `from` on;
-// banners are left out.
+// The messages of a trace log's lines from line `from` on, without banners.
 std::vector<std::string> TraceMessages(const std::string& log, size_t from = 0);
 
-// Turns on the module-wide trace log of a test program that links the
-// module's code, writing to "<name>.log" beside the program (one per
-// program), and hands back the messages written since the last look.
+// The trace log of a program that links the module's code, to "<name>.log"
+// beside it; TakeMessages gives those written since the last look.
 class TraceCapture {
  public:
   explicit TraceCapture(const std::string& name);
@@ -131,9 +121,8 @@ class TraceCapture {
   size_t seen_ = 0;
 };
 
-// Points the module state at a loaded copy of the built module in a temporary
-// folder, so that the module directory, the siblings and the module's own
-// file are the copy's, as if the code ran inside it.
+// The module state pointed at a loaded copy of Korvat.dll in a temporary
+// folder, as if the linked code ran inside it.
 class ModuleCopy {
  public:
   ModuleCopy();
@@ -147,8 +136,8 @@ class ModuleCopy {
   ScopedLibrary module_;
 };
 
-// Records this thread's dialog boxes while it lives (caption, static text and
-// owner, once each is set up) and closes each with IDOK.
+// Records this thread's dialog boxes (caption, text, owner) and closes each
+// with IDOK.
 class DialogWatcher {
  public:
   DialogWatcher();
