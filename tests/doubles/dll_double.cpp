@@ -14,15 +14,15 @@
 
 extern "C" {
 #ifdef BARE
-BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-  if (reason == DLL_PROCESS_ATTACH) RecordCall(instance, "companion_bare loaded");
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+  if (reason == DLL_PROCESS_ATTACH) RecordCall("companion_bare loaded");
   return TRUE;
 }
 #elif defined(COMPANION)
 static HRESULT Record(const char* export_name) {
   char path[MAX_PATH] = {};
   GetModuleFileNameA(CurrentModule(), path, MAX_PATH);
-  RecordCall(CurrentModule(), "%s %s", std::strrchr(path, '\\') + 1, export_name);
+  RecordCall("%s %s", std::strrchr(path, '\\') + 1, export_name);
   return S_OK;
 }
 __declspec(dllexport) HRESULT WINAPI DllRegisterServer() { return Record("DllRegisterServer"); }
@@ -30,24 +30,23 @@ __declspec(dllexport) HRESULT WINAPI DllUnregisterServer() { return Record("DllU
 #else
 #ifdef PD_NEW
 __declspec(dllexport) INT_PTR WINAPI PDNewInstance(HWND parent, INT_PTR reserved) {
-  RecordCall(CurrentModule(), "PDNewInstance %lld %lld", (long long)(INT_PTR)parent,
-             (long long)reserved);
+  RecordCall("PDNewInstance %lld %lld", (long long)(INT_PTR)parent, (long long)reserved);
   return 4201;
 }
 #endif
 #ifdef ZR_NEW
 __declspec(dllexport) INT_PTR WINAPI ZRNewInstance(HWND parent) {
-  RecordCall(CurrentModule(), "ZRNewInstance %lld", (long long)(INT_PTR)parent);
+  RecordCall("ZRNewInstance %lld", (long long)(INT_PTR)parent);
   return 4202;
 }
 #endif
 #ifdef ZR_DELETE
 __declspec(dllexport) void WINAPI ZRDeleteInstance(INT_PTR instance) {
-  RecordCall(CurrentModule(), "ZRDeleteInstance %lld", (long long)instance);
+  RecordCall("ZRDeleteInstance %lld", (long long)instance);
 }
 #endif
 __declspec(dllexport) HRESULT WINAPI DllRegisterServer() {
-  RecordCall(CurrentModule(), "DllRegisterServer");
+  RecordCall("DllRegisterServer");
   return S_OK;
 }
 #endif

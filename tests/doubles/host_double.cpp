@@ -22,71 +22,42 @@
 namespace {
 
 int HostModule(int argc, char** argv) {
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: module_host <module path> [<export> [<number>]]\n");
-    return 2;
-  }
-  HMODULE module = LoadLibraryA(argv[1]);
+  HMODULE module = argc > 1 ? LoadLibraryA(argv[1]) : nullptr;
   if (module == nullptr) return 2;
-  int result = 0;
-  if (argc >= 3) {
-    FARPROC proc = GetProcAddress(module, argv[2]);
-    if (proc == nullptr) {
-      FreeLibrary(module);
-      return 2;
-    }
-    if (argc >= 4) {
-      auto call = reinterpret_cast<LONG(WINAPI*)(DWORD)>(reinterpret_cast<void*>(proc));
-      result = call(static_cast<DWORD>(std::strtoul(argv[3], nullptr, 0)));
-    } else {
-      auto call = reinterpret_cast<LONG(WINAPI*)()>(reinterpret_cast<void*>(proc));
-      result = call();
-    }
+  FARPROC proc = argc > 2 ? GetProcAddress(module, argv[2]) : nullptr;
+  int result = argc > 2 && proc == nullptr ? 2 : 0;
+  if (proc != nullptr && argc > 3) {
+    auto call = reinterpret_cast<LONG(WINAPI*)(DWORD)>(reinterpret_cast<void*>(proc));
+    result = call(static_cast<DWORD>(std::strtoul(argv[3], nullptr, 0)));
+  } else if (proc != nullptr) {
+    result = reinterpret_cast<LONG(WINAPI*)()>(reinterpret_cast<void*>(proc))();
   }
   FreeLibrary(module);
   return result;
 }
 
-constexpr UINT_PTR kLifetimeTimer = 1;
-constexpr DWORD kMaxRecordedBytes = 1900;
-
-void RecordCopyData(const COPYDATASTRUCT* data) {
-  std::string hex;
-  const unsigned char* bytes = static_cast<const unsigned char*>(data->lpData);
-  DWORD shown = data->cbData < kMaxRecordedBytes ? data->cbData : kMaxRecordedBytes;
-  for (DWORD i = 0; bytes != nullptr && i < shown; ++i) {
-    char pair[3];
-    std::snprintf(pair, sizeof(pair), "%02X", bytes[i]);
-    hex += pair;
-  }
-  if (shown < data->cbData) hex += "...";
-  RecordCall(CurrentModule(), "WM_COPYDATA dwData=%lu cbData=%lu bytes=%s",
-             static_cast<unsigned long>(data->dwData), static_cast<unsigned long>(data->cbData),
-             hex.c_str());
-}
-
 LRESULT CALLBACK FrameProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  switch (message) {
-    case WM_COPYDATA:
-      RecordCopyData(reinterpret_cast<const COPYDATASTRUCT*>(lparam));
-      return TRUE;
-    case WM_TIMER:
-      if (wparam == kLifetimeTimer) DestroyWindow(window);
-      return 0;
-    case WM_CLOSE:
-      DestroyWindow(window);
-      return 0;
-    case WM_DESTROY:
-      PostQuitMessage(0);
-      return 0;
-    default:
-      return DefWindowProcA(window, message, wparam, lparam);
+  if (message == WM_COPYDATA) {
+    const COPYDATASTRUCT* data = reinterpret_cast<const COPYDATASTRUCT*>(lparam);
+    const unsigned char* bytes = static_cast<const unsigned char*>(data->lpData);
+    std::string hex;
+    for (DWORD i = 0; bytes != nullptr && i < data->cbData && i < 1900; ++i) {
+      hex += {"0123456789ABCDEF"[bytes[i] >> 4], "0123456789ABCDEF"[bytes[i] & 15]};
+    }
+    RecordCall("WM_COPYDATA dwData=%lu cbData=%lu bytes=%s%s",
+               static_cast<unsigned long>(data->dwData), static_cast<unsigned long>(data->cbData),
+               hex.c_str(), data->cbData > 1900 ? "..." : "");
+    return TRUE;
   }
+  if (message == WM_CLOSE || message == WM_TIMER) DestroyWindow(window);
+  if (message == WM_DESTROY) PostQuitMessage(0);
+  return message == WM_CLOSE || message == WM_TIMER
+             ? 0
+             : DefWindowProcA(window, message, wparam, lparam);
 }
 
 int RunFrame(int argc, char** argv) {
-  int seconds = argc > 1 ? std::atoi(argv[1]) : 60;
-  if (seconds <= 0) seconds = 60;
+  const int seconds = argc > 1 && std::atoi(argv[1]) > 0 ? std::atoi(argv[1]) : 60;
   WNDCLASSA window_class = {};
   window_class.lpfnWndProc = FrameProc;
   window_class.hInstance = GetModuleHandleA(nullptr);
@@ -95,12 +66,9 @@ int RunFrame(int argc, char** argv) {
   HWND window = CreateWindowExA(0, kClientFrameWindowClass, "Tapvo Meeting", WS_OVERLAPPEDWINDOW, 0,
                                 0, 200, 100, nullptr, nullptr, window_class.hInstance, nullptr);
   if (window == nullptr) return 2;
-  SetTimer(window, kLifetimeTimer, static_cast<UINT>(seconds) * 1000, nullptr);
+  SetTimer(window, 1, static_cast<UINT>(seconds) * 1000, nullptr);
   MSG message;
-  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-    TranslateMessage(&message);
-    DispatchMessageA(&message);
-  }
+  while (GetMessageA(&message, nullptr, 0, 0) > 0) DispatchMessageA(&message);
   return 0;
 }
 
@@ -112,6 +80,6 @@ int main(int argc, char** argv) {
   const char* name = std::strrchr(path, '\\') + 1;
   if (_stricmp(name, "module_host.exe") == 0) return HostModule(argc, argv);
   if (_stricmp(name, "client_frame.exe") == 0) return RunFrame(argc, argv);
-  RecordCall(CurrentModule(), "tpvoun %s", GetCommandLineA());
+  RecordCall("tpvoun %s", GetCommandLineA());
   return 0;
 }

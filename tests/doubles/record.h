@@ -9,9 +9,18 @@
 #include <cstdio>
 #include <cstring>
 
-inline void RecordCall(HMODULE self, const char* format, ...) {
+// The module handle of the code that calls this (a DLL double or a program).
+inline HMODULE CurrentModule() {
+  HMODULE module = nullptr;
+  GetModuleHandleExA(
+      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+      reinterpret_cast<LPCSTR>(&CurrentModule), &module);
+  return module;
+}
+
+inline void RecordCall(const char* format, ...) {
   char path[MAX_PATH] = {};
-  GetModuleFileNameA(self, path, MAX_PATH);
+  GetModuleFileNameA(CurrentModule(), path, MAX_PATH);
   char* slash = std::strrchr(path, '\\');
   if (slash == nullptr) return;
   std::strcpy(slash + 1, "doubles.log");
@@ -20,17 +29,8 @@ inline void RecordCall(HMODULE self, const char* format, ...) {
   va_start(args, format);
   std::vsnprintf(line, sizeof(line), format, args);
   va_end(args);
-  if (FILE* file = std::fopen(path, "ab")) {
+  if (FILE* file = std::fopen(path, "ab")) {  // one write per line: callers may race
     std::fprintf(file, "%s\n", line);
     std::fclose(file);
   }
-}
-
-// The module handle of the code that calls this (a DLL double or a program).
-inline HMODULE CurrentModule() {
-  HMODULE module = nullptr;
-  GetModuleHandleExA(
-      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-      reinterpret_cast<LPCSTR>(&CurrentModule), &module);
-  return module;
 }
