@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <sstream>
 
 namespace korvat_test {
@@ -54,11 +55,7 @@ std::string ReadFileBytes(const std::string& path) {
 }
 
 void WriteFileBytes(const std::string& path, const std::string& bytes) {
-  ScopedHandle file(
-      CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-  if (!file) return;
-  DWORD written = 0;
-  WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  std::ofstream(path, std::ios::binary) << bytes;
 }
 
 std::vector<std::string> ReadLines(const std::string& path) {
