@@ -1,6 +1,6 @@
-// The toolbar button's site as the browser gives it: a service provider that
-// hands out a browser whose Navigate records the address and, for each of
-// the four optional arguments, its type and whether it points anywhere.
+// The toolbar button's site as the browser gives it: a service provider whose
+// browser records each Navigate: the address and, for each of the four
+// optional arguments, its type and whether it points anywhere.
 #pragma once
 
 #include <windows.h>
@@ -30,15 +30,12 @@ class RecordingBrowser : public IWebBrowser {
     calls.push_back(call);
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-    *object = IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IWebBrowser) ? this : nullptr;
-    return *object != nullptr ? S_OK : E_NOINTERFACE;
-  }
   ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
   ULONG STDMETHODCALLTYPE Release() override { return 1; }
-// clang-format off
+  // clang-format off
 #define NOT_USED(method, ...) \
   HRESULT STDMETHODCALLTYPE method(__VA_ARGS__) override { return E_NOTIMPL; }
+  NOT_USED(QueryInterface, REFIID, void**)  // the module asks the browser for nothing
   NOT_USED(GetTypeInfoCount, UINT*) NOT_USED(GetTypeInfo, UINT, LCID, ITypeInfo**)
   NOT_USED(GetIDsOfNames, REFIID, LPOLESTR*, UINT, LCID, DISPID*)
   NOT_USED(Invoke, DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*)
@@ -59,26 +56,23 @@ class RecordingBrowser : public IWebBrowser {
 // browser application service, {0002DF05-0000-0000-C000-000000000046}.
 class TestSite : public IServiceProvider {
  public:
-  explicit TestSite(bool offers_provider = true) : offers_provider_(offers_provider) {}
+  explicit TestSite(bool offers_provider = true) : offers_provider(offers_provider) {}
+  const bool offers_provider;
   RecordingBrowser browser;
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-    const bool mine = IsEqualIID(iid, IID_IUnknown) ||
-                      (offers_provider_ && IsEqualIID(iid, IID_IServiceProvider));
-    *object = mine ? this : nullptr;
-    return mine ? S_OK : E_NOINTERFACE;
+    *object =
+        iid == IID_IUnknown || (offers_provider && iid == IID_IServiceProvider) ? this : nullptr;
+    return *object != nullptr ? S_OK : E_NOINTERFACE;
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
   ULONG STDMETHODCALLTYPE Release() override { return 1; }
   HRESULT STDMETHODCALLTYPE QueryService(REFGUID service, REFIID iid, void** object) override {
     static const GUID kBrowserApp = {0x0002df05, 0, 0, {0xc0, 0, 0, 0, 0, 0, 0, 0x46}};
-    const bool asked = IsEqualGUID(service, kBrowserApp) && IsEqualIID(iid, IID_IWebBrowser);
+    const bool asked = service == kBrowserApp && iid == IID_IWebBrowser;
     *object = asked ? static_cast<IWebBrowser*>(&browser) : nullptr;
     return asked ? S_OK : E_NOINTERFACE;
   }
-
- private:
-  bool offers_provider_;
 };
 
 }  // namespace korvat_test
