@@ -35,9 +35,17 @@ ScriptResult RunScript(const std::string& text, bool do_register = true) {
 std::string Under(const std::string& body) {
   return "HKCU\r\n{\r\n\tSoftware { KorvatTests {\r\n" + body + "\r\n} }\r\n}\r\n";
 }
-Names Tree(const std::string& below = "") { return DumpTree(HKEY_CURRENT_USER, kBase + below); }
+Names Tree(const std::string& below) { return DumpTree(HKEY_CURRENT_USER, kBase + below); }
 Names SubKeys(const std::string& below = "") {
   return SubKeyNames(HKEY_CURRENT_USER, kBase + below);
+}
+
+void Clean() {
+  for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) DeleteKeyTree(root, kBase);
+  DeleteKeyTree(HKEY_CURRENT_USER, kButtonKey);
+  for (std::string key : {"Korvat.KorvatExec.1", "Korvat.KorvatExec", kClassKey.c_str()}) {
+    DeleteKeyTree(HKEY_CLASSES_ROOT, key);
+  }
 }
 
 class RegistryScriptTest : public ::testing::Test {
@@ -47,28 +55,30 @@ class RegistryScriptTest : public ::testing::Test {
     ModuleInstance = nullptr;
     Clean();
   }
-  static void Clean() {
-    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) DeleteKeyTree(root, kBase);
-    DeleteKeyTree(HKEY_CURRENT_USER, kButtonKey);
-    for (std::string key : {"Korvat.KorvatExec.1", "Korvat.KorvatExec", kClassKey.c_str()}) {
-      DeleteKeyTree(HKEY_CLASSES_ROOT, key);
-    }
-  }
-  TempFolder folder_;
 };
 
-TEST_F(RegistryScriptTest, WritesEveryTypeQuotingAndPlaceholder) {
+// ForceRemove empties a key first; Delete takes a key; neither touches a
+// CLSID or TypeLib key.
+TEST_F(RegistryScriptTest, WritesEveryTypeQuotingAndPlaceholderAndReplacesKeys) {
+  for (const char* key : {"\\Fresh\\Old", "\\Gone\\Old", "\\CLSID\\Other", "\\TypeLib\\Other"}) {
+    SetStringValue(HKEY_CURRENT_USER, kBase + key, "", "");
+  }
   ASSERT_EQ(
       RunScript(Under("'It''s' = s 'a %% b' { Val 'Path' = S '%module%' Val Bytes = b 0aFF\r\n"
-                      "Val Empty = B '' val Number = d 4294967295 val Word = D 12x }") +
+                      "Val Empty = B '' val Number = d 4294967295 val Word = D 12x }\r\n"
+                      "ForceRemove Fresh { New } Delete Gone = s 'x'\r\n"
+                      "ForceRemove CLSID { Mine } Delete TYPELIB") +
                 "HKEY_LOCAL_MACHINE { Software { KorvatTests = s 'machine' } }"),
       kScriptOk);
   const std::string key = kBase + "\\It's";
-  EXPECT_EQ(Tree(),
-            (Names{kBase, key, key + "|(default)=REG_SZ:a % b", key + "|Bytes=REG_BINARY:0AFF",
+  EXPECT_EQ(Tree("\\It's"),
+            (Names{key, key + "|(default)=REG_SZ:a % b", key + "|Bytes=REG_BINARY:0AFF",
                    key + "|Empty=REG_BINARY:", key + "|Number=REG_DWORD:4294967295",
                    key + "|Path=REG_SZ:C:\\It's\\Korvat.dll", key + "|Word=REG_DWORD:0"}));
   EXPECT_EQ(ReadStringValue(HKEY_LOCAL_MACHINE, kBase, ""), "machine");
+  EXPECT_EQ(SubKeys(), (Names{"CLSID", "Fresh", "It's", "TypeLib"}));
+  EXPECT_EQ(SubKeys("\\Fresh"), Names{"New"});
+  EXPECT_EQ(SubKeys("\\CLSID"), (Names{"Mine", "Other"}));
 }
 
 TEST_F(RegistryScriptTest, EveryFailureIsReported) {
@@ -76,25 +86,26 @@ TEST_F(RegistryScriptTest, EveryFailureIsReported) {
   std::string deep = "A";
   for (int i = 0; i < RegistryScript::kMaxNesting; ++i) deep += " { A";
   deep += std::string(RegistryScript::kMaxNesting, '}');
-  auto run = [](const std::string& script, ScriptResult expected) {
-    EXPECT_EQ(RunScript(script), expected) << script.substr(0, 200);
-    Clean();
+  const std::pair<std::string, ScriptResult> cases[] = {
+      {"HKXX { }", kSyntax},
+      {"HKCU Software { }", kSyntax},
+      {"HKCU { Software { KorvatTests { K", kSyntax},
+      {Under(deep), kSyntax},
+      {Under("K = s '" + long_text + "'"), kSyntax},
+      {Under("K = s '%" + std::string(31, 'p') + "%'"), kSyntax},  // no replacement's name
+      {Under("K = s '%" + std::string(32, 'p') + "%'"), kScriptFail},
+      {Under("K = b 0a1"), kScriptFail},
+      {Under("K = s 'x'") + std::string(RegistryScript::kMaxText, ' '), kScriptOutOfMemory},
+      {Under("K = s '" + long_text.substr(1) + "'"), kScriptOk},  // the longest token
   };
-  for (std::string script :
-       {"HKXX { }", "HKCU Software { }", "HKCU { Software { KorvatTests { K"}) {
-    run(script, kSyntax);
+  for (const auto& c : cases) {
+    EXPECT_EQ(RunScript(c.first), c.second) << c.first.substr(0, 200);
+    Clean();
   }
   for (std::string body : {"K = q 'x'", "K { Val V s 'x' }", "K = s 'x", "K = s '%MODULE", "K\\Sub",
                            "''", "K { Val V = s 'x' { Sub } }", "Delete K { Sub }"}) {
-    run(Under(body), kSyntax);
+    EXPECT_EQ(RunScript(Under(body)), kSyntax) << body;
   }
-  run(Under(deep), kSyntax);
-  run(Under("K = s '" + long_text + "'"), kSyntax);
-  run(Under("K = s '%" + std::string(31, 'p') + "%'"), kSyntax);  // no replacement's name
-  run(Under("K = s '%" + std::string(32, 'p') + "%'"), kScriptFail);
-  run(Under("K = b 0a1"), kScriptFail);
-  run(Under("K = s 'x'") + std::string(RegistryScript::kMaxText, ' '), kScriptOutOfMemory);
-  run(Under("K = s '" + long_text.substr(1) + "'"), kScriptOk);  // the longest token
   // Removal walks keys that are there no deeper than registering would.
   std::string keys = kBase;
   for (int i = 0; i < RegistryScript::kMaxNesting; ++i) keys += "\\A";
@@ -102,32 +113,17 @@ TEST_F(RegistryScriptTest, EveryFailureIsReported) {
   EXPECT_EQ(RunScript(Under(deep), false), kSyntax);
 }
 
-TEST_F(RegistryScriptTest, ReadOnlyKeyIsUsedAsItIs) {
+TEST_F(RegistryScriptTest, ReadOnlyKeyIsUsedAsItIsAndAFailingBlockIsRolledBack) {
   ScopedReadOnlyKey locked(HKEY_CURRENT_USER, kBase + "\\Locked");
   ASSERT_TRUE(locked.active());
   const Names before = Tree("\\Locked");
   EXPECT_EQ(RunScript(Under("Locked = s 'no' { Val V = s 'no' ReadOnlyKeep }")), kScriptOk);
   EXPECT_EQ(Tree("\\Locked"), before);
-}
-
-TEST_F(RegistryScriptTest, KeyThatCannotBeCreatedRollsItsBlockBack) {
   // The registry refuses key names longer than 255 characters.
   EXPECT_EQ(RunScript(Under("Before = s 'kept'") +
                       Under("Made = s 'x' { Val V = s 'x' } '" + std::string(300, 'n') + "'")),
             kSyntax);
-  EXPECT_EQ(SubKeys(), Names{"Before"});
-}
-
-TEST_F(RegistryScriptTest, ForceRemoveAndDeleteSpareClsidAndTypeLib) {
-  for (const char* key : {"\\Fresh\\Old", "\\Gone\\Old", "\\CLSID\\Other", "\\TypeLib\\Other"}) {
-    SetStringValue(HKEY_CURRENT_USER, kBase + key, "", "");
-  }
-  ASSERT_EQ(RunScript(Under("ForceRemove Fresh { New } Delete Gone = s 'x'\r\n"
-                            "ForceRemove CLSID { Mine } Delete TYPELIB")),
-            kScriptOk);
-  EXPECT_EQ(SubKeys(), (Names{"CLSID", "Fresh", "TypeLib"}));
-  EXPECT_EQ(SubKeys("\\Fresh"), Names{"New"});
-  EXPECT_EQ(SubKeys("\\CLSID"), (Names{"Mine", "Other"}));
+  EXPECT_EQ(SubKeys(), (Names{"Before", "Locked"}));
 }
 
 TEST_F(RegistryScriptTest, UnregisterKeepsProtectedAndSharedKeys) {
@@ -151,27 +147,28 @@ TEST_F(RegistryScriptTest, UnregisterKeepsProtectedAndSharedKeys) {
 
 TEST_F(RegistryScriptTest, ModuleScriptsRegisterTwiceAndUnregisterTwiceKeepingSharedKeys) {
   // From a copy of the module in a folder whose name holds a single quote.
-  CreateDirectoryA(folder_.File("it's").c_str(), nullptr);
-  folder_.CopyFromBin("Korvat.dll", "it's\\Korvat.dll");
-  ScopedLibrary module(LoadLibraryA(folder_.File("it's\\Korvat.dll").c_str()));
+  TempFolder folder;
+  CreateDirectoryA(folder.File("it's").c_str(), nullptr);
+  const std::string path = folder.File("it's\\Korvat.dll");
+  folder.CopyFromBin("Korvat.dll", "it's\\Korvat.dll");
+  ScopedLibrary module(LoadLibraryA(path.c_str()));
   ASSERT_TRUE(module);
   ModuleInstance = module.Get();
-  const std::string path = folder_.File("it's\\Korvat.dll");
   // A stale sub-key of the class key goes: the class key is written afresh.
   SetStringValue(HKEY_CLASSES_ROOT, kClassKey + "\\Stale", "", "");
   for (int run = 0; run < 4; ++run) {
     const bool on = run < 2;
-    for (UINT id : {IDR_KORVATEXEC, IDR_TOOLBAR_BUTTON})
+    for (UINT id : {IDR_KORVATEXEC, IDR_TOOLBAR_BUTTON}) {
       ASSERT_EQ(RunRegistryResource(id, on), S_OK);
+    }
     size_t lines = DumpTree(HKEY_CURRENT_USER, kButtonKey).size();  // keys and values
     for (std::string key : {"Korvat.KorvatExec.1", "Korvat.KorvatExec", kClassKey.c_str()}) {
       lines += DumpTree(HKEY_CLASSES_ROOT, key).size();
     }
     EXPECT_EQ(lines, on ? 30u : 0u) << run;
-    EXPECT_EQ(ReadStringValue(HKEY_CLASSES_ROOT, kClassKey + "\\InprocServer32", ""),
-              on ? path : "<missing>");
-    EXPECT_EQ(ReadStringValue(HKEY_CURRENT_USER, kButtonKey, "HotIcon"),
-              on ? path + ",203" : "<missing>");
+    EXPECT_EQ(ReadStringValue(HKEY_CLASSES_ROOT, kClassKey + "\\InprocServer32", "") + "|" +
+                  ReadStringValue(HKEY_CURRENT_USER, kButtonKey, "HotIcon"),
+              on ? path + "|" + path + ",203" : "<missing>|<missing>");
     EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "CLSID") && KeyExists(HKEY_CURRENT_USER, kExtensions));
   }
   EXPECT_EQ(RunRegistryResource(999, true), HRESULT_FROM_WIN32(ERROR_RESOURCE_NAME_NOT_FOUND));

@@ -39,7 +39,6 @@ class SetupStepsTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(module_.loaded());
     LoadResourceModule();
-    desktop_ = StandardShortcut().substr(0, StandardShortcut().rfind('\\'));
     Clean();
     Trace().TakeMessages();
   }
@@ -51,7 +50,6 @@ class SetupStepsTest : public ::testing::Test {
   }
   std::string Desktop(const std::string& name) { return desktop_ + "\\" + name; }
   void Set(const char* option, const char* page, const char* has_brand, const char* title) {
-    SetStringValue(HKEY_CURRENT_USER, kSettingsKey, kRightClick, "false");
     const char* const values[][2] = {
         {kOption, option}, {kMeetingPage, page}, {kHasBrand, has_brand}, {kBrandTitle, title}};
     for (auto& v : values) {
@@ -80,110 +78,72 @@ class SetupStepsTest : public ::testing::Test {
     return std::to_string(result) + ":" + records;
   }
   ModuleCopy module_;
-  std::string desktop_;
+  const std::string desktop_ = StandardShortcut().substr(0, StandardShortcut().rfind('\\'));
 };
 
-TEST_F(SetupStepsTest, SettingsChooseWhetherAndHowTheShortcutIsMade) {
+// Whether and where the shortcut is made: the user's own files keep their
+// names and contents, and removal deletes just the file it made.
+TEST_F(SetupStepsTest, SettingsChooseTheShortcutAndTheUsersFilesAreLeftAlone) {
+  const std::string theirs = "[InternetShortcut]\r\nURL=http://theirs/\r\n";
   const std::string icon = module_.folder().File("Korvat.dll");
+  const std::string standard = kStandardFile;
   struct Case {
-    const char *option, *page, *has_brand, *title;  // null: missing
-    const char* file;                               // null: no shortcut
-    std::string entries;
+    const char *option, *has_brand, *title;  // null: missing
+    std::vector<std::string> taken;          // the user's files
+    const char* remembered;                  // an earlier setup's file SHORTCUT_PATH names
+    std::string file;                        // empty: no shortcut
+    int icon;
   } cases[] = {
-      {"ie", kPage, "false", nullptr, nullptr, ""},
-      {nullptr, kPage, "false", nullptr, nullptr, ""},
-      {"Desktop", kPage, "false", nullptr, kStandardFile, kPage + ("|" + icon + "|2")},
-      {"iedesktop", kPage, "TRUE", "MyBrand", "MyBrand.url", kPage + ("|" + icon + "|3")},
-      {"desktop", kPage, "true", "", kStandardFile, kPage + ("|" + icon + "|2")},
-      // A title is never a path: the file stays on the desktop.
-      {"desktop", kPage, "true", "..\\x/y:", ".._x_y_.url", kPage + ("|" + icon + "|3")},
-      {"desktop", kPage, nullptr, "MyBrand", nullptr, ""},
-      {"desktop", kPage, "true", nullptr, nullptr, ""},
-      {"desktop", nullptr, "false", nullptr, kStandardFile, "|" + icon + "|2"},
+      {"ie", "false", nullptr, {standard}, nullptr, "", 0},
+      {nullptr, "false", nullptr, {}, nullptr, "", 0},
+      {"desktop", nullptr, "MyBrand", {}, nullptr, "", 0},
+      {"desktop", "true", nullptr, {}, nullptr, "", 0},
+      {"Desktop", "false", nullptr, {}, nullptr, standard, 2},
+      {"iedesktop", "TRUE", "MyBrand", {}, nullptr, "MyBrand.url", 3},
+      {"desktop", "true", "", {}, nullptr, standard, 2},
+      {"desktop", "true", "..\\x/y:", {}, nullptr, ".._x_y_.url", 3},  // never a path
+      {"desktop", "true", "B", {"B.url"}, nullptr, "B (2).url", 3},
+      {"desktop", "false", nullptr, {standard}, nullptr, "Start Nuvix Tapvo Meeting (2).url", 2},
+      {"desktop", "true", "B", {"B.url", "B (2).url"}, "Gone.url", "B (3).url", 3},
+      {"desktop", "true", "B", {"B (2).url"}, "B.url", "B.url", 3},  // its own file
+      // Names that Windows cannot give a file.
+      {"desktop", "true", "con", {}, nullptr, "con_.url", 3},
+      {"desktop", "true", "LpT9.txt", {}, nullptr, "LpT9_.txt.url", 3},
+      {"desktop", "true", "Nul . ", {}, nullptr, "Nul_.url", 3},
+      {"desktop", "true", "My Bank. .", {}, nullptr, "My Bank.url", 3},
+      {"desktop", "true", " . ", {}, nullptr, "_.url", 3},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(&c - cases);
-    Set(c.option, c.page, c.has_brand, c.title);
-    EXPECT_EQ(AddShortcut(), c.file != nullptr ? 1 : 0);
-    if (c.file == nullptr) {
-      EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, kSettingsKey, kShortcutPath));
-      EXPECT_FALSE(FileExists(Desktop(kStandardFile)) || FileExists(Desktop("MyBrand.url")));
-    } else {
-      EXPECT_EQ(ReadStringValue(HKEY_CURRENT_USER, kSettingsKey, kShortcutPath), Desktop(c.file));
-      EXPECT_EQ(Entries(Desktop(c.file)), c.entries);
+    Set(c.option, kPage, c.has_brand, c.title);
+    for (const std::string& file : c.taken) WriteFileBytes(Desktop(file), theirs);
+    if (c.remembered) {
+      WriteFileBytes(Desktop(c.remembered), theirs);
+      SetStringValue(HKEY_CURRENT_USER, kSettingsKey, kShortcutPath, Desktop(c.remembered));
     }
+    AddShortcut();
+    const std::string path = c.file.empty() ? "<missing>" : Desktop(c.file);
+    EXPECT_EQ(ReadStringValue(HKEY_CURRENT_USER, kSettingsKey, kShortcutPath), path);
+    EXPECT_EQ(Entries(path),
+              c.file.empty() ? "-|-|-" : kPage + ("|" + icon + "|") + char('0' + c.icon));
+    RemoveShortcut();
+    EXPECT_FALSE(FileExists(path));
+    for (const std::string& file : c.taken) EXPECT_EQ(ReadFileBytes(Desktop(file)), theirs);
     Clean();
   }
-  // A title too long for the desktop is cut to fill the longest path there is.
+  // No page: a shortcut to nowhere. A title too long for the desktop is cut to
+  // fill the longest path there is.
+  Set("desktop", nullptr, "false", nullptr);
+  AddShortcut();
+  EXPECT_EQ(Entries(StandardShortcut()), "|" + icon + "|2");
   const std::string title(kFlagBufferSize - 1, 'b');
   Set("desktop", kPage, "true", title.c_str());
-  EXPECT_EQ(AddShortcut(), 1);
+  AddShortcut();
   EXPECT_EQ(ReadStringValue(HKEY_CURRENT_USER, kSettingsKey, kShortcutPath),
             Desktop(std::string(MAX_PATH - 7 - desktop_.size(), 'b') + ".url"));
 }
 
-// The user's own files keep their names and their contents: the shortcut
-// takes the first free name (or the one it had), removal deletes just it.
-TEST_F(SetupStepsTest, FilesOfTheUsersOwnAreLeftAlone) {
-  const std::string theirs = "[InternetShortcut]\r\nURL=http://theirs/\r\n";
-  struct Case {
-    const char* title;               // null: the standard name
-    std::vector<std::string> taken;  // the user's files
-    const char* remembered;          // the file SHORTCUT_PATH names, or null
-    const char* file;                // the shortcut
-  } cases[] = {
-      {"MyBrand", {"MyBrand.url"}, nullptr, "MyBrand (2).url"},
-      {nullptr, {kStandardFile}, nullptr, "Start Nuvix Tapvo Meeting (2).url"},
-      {"MyBrand", {"MyBrand.url", "MyBrand (2).url"}, "Gone.url", "MyBrand (3).url"},
-      {"MyBrand", {"MyBrand (2).url"}, "MyBrand.url", "MyBrand.url"},
-      // Names that Windows cannot give a file.
-      {"con", {}, nullptr, "con_.url"},
-      {"LpT9.txt", {}, nullptr, "LpT9_.txt.url"},
-      {"Nul . ", {}, nullptr, "Nul_.url"},
-      {"My Bank. .", {}, nullptr, "My Bank.url"},
-      {" . ", {}, nullptr, "_.url"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.file);
-    for (const std::string& file : c.taken) WriteFileBytes(Desktop(file), theirs);
-    Set("desktop", kPage, c.title ? "true" : "false", c.title);
-    if (c.remembered) {
-      WriteFileBytes(Desktop(c.remembered), theirs);  // an earlier setup's shortcut
-      SetStringValue(HKEY_CURRENT_USER, kSettingsKey, kShortcutPath, Desktop(c.remembered));
-    }
-    EXPECT_EQ(AddShortcut(), 1);
-    EXPECT_EQ(ReadStringValue(HKEY_CURRENT_USER, kSettingsKey, kShortcutPath), Desktop(c.file));
-    EXPECT_EQ(Entries(Desktop(c.file)).find(std::string(kPage) + "|"), 0u);
-    EXPECT_EQ(RemoveShortcut(), 1);
-    EXPECT_FALSE(FileExists(Desktop(c.file)));
-    // The value stays for the removal flow, which drops the whole key.
-    EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, kSettingsKey, kShortcutPath));
-    for (const std::string& file : c.taken) EXPECT_EQ(ReadFileBytes(Desktop(file)), theirs);
-    Clean();
-  }
-  // No SHORTCUT_PATH: nothing is deleted.
-  WriteFileBytes(Desktop(kStandardFile), theirs);
-  EXPECT_EQ(RemoveShortcut(), 0);
-  EXPECT_EQ(ReadFileBytes(Desktop(kStandardFile)), theirs);
-}
-
-TEST_F(SetupStepsTest, NoFileWrittenIsNoSuccess) {
-  // Its own file of an earlier setup, held by a program that shares it with
-  // no one.
-  Set("desktop", kPage, "true", "MyBrand");
-  WriteFileBytes(Desktop("MyBrand.url"), "");
-  SetStringValue(HKEY_CURRENT_USER, kSettingsKey, kShortcutPath, Desktop("MyBrand.url"));
-  ScopedHandle held(CreateFileA(Desktop("MyBrand.url").c_str(), GENERIC_READ, 0, nullptr,
-                                OPEN_EXISTING, 0, nullptr));
-  ASSERT_NE(held.Get(), INVALID_HANDLE_VALUE);
-  EXPECT_EQ(AddShortcut(), 0);
-  held.Reset();
-  EXPECT_EQ(ReadFileBytes(Desktop("MyBrand.url")), "");
-}
-
-TEST_F(SetupStepsTest, AddRegistersWhenTheSwitchIsTrueAndAPageIsThereRemoveAlways) {
-  module_.folder().CopyFromBin("nvxMSAI.dll");
-  module_.folder().CopyFromBin("nvxrmenu.dll");
+TEST_F(SetupStepsTest, CompanionsRegisterWhenTheSwitchIsTrueAndAPageIsThereUnregisterAlways) {
   const struct {
     const char* flag;  // null: missing
     bool page, in_user_hive, registers;
@@ -192,6 +152,20 @@ TEST_F(SetupStepsTest, AddRegistersWhenTheSwitchIsTrueAndAPageIsThereRemoveAlway
       {"FALSE", true, true, false}, {"T", true, true, false},     {"", true, true, false},
       {nullptr, true, true, false}, {"TRUE", false, true, false}, {"TRUE", true, false, false},
   };
+  // Missing libraries do nothing; ones without the export are freed too.
+  Set(nullptr, "http://h/p", nullptr, nullptr);
+  for (const char* name : {kOfficeMenu, kRightClick}) {
+    SetStringValue(HKEY_CURRENT_USER, kSettingsKey, name, "TRUE");
+  }
+  for (bool present : {false, true}) {
+    for (const Operation& op : kOperations) {
+      if (present) module_.folder().CopyFromBin("companion_bare.dll", op.file);
+      EXPECT_EQ(Call(op), present ? "1:companion_bare loaded\n" : "0:") << op.record;
+    }
+  }
+  Clean();
+  module_.folder().CopyFromBin("nvxMSAI.dll");
+  module_.folder().CopyFromBin("nvxrmenu.dll");
   for (const Operation& op : {kOperations[0], kOperations[1]}) {
     for (const auto& c : cases) {
       HKEY root = c.in_user_hive ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
@@ -206,22 +180,6 @@ TEST_F(SetupStepsTest, AddRegistersWhenTheSwitchIsTrueAndAPageIsThereRemoveAlway
   // Removal asks whatever the settings say, here with no settings key at all.
   for (const Operation& op : {kOperations[2], kOperations[3]}) {
     EXPECT_EQ(Call(op), "1:" + std::string(op.record) + "\n");
-  }
-}
-
-TEST_F(SetupStepsTest, MissingLibrariesDoNothingAndOnesWithoutExportsAreFreed) {
-  for (const char* name : {kOfficeMenu, kRightClick}) {
-    SetStringValue(HKEY_CURRENT_USER, kSettingsKey, name, "TRUE");
-  }
-  SetStringValue(HKEY_CURRENT_USER, kSettingsKey, kMeetingPage, "http://h/p");
-  for (bool present : {false, true}) {
-    if (present) {
-      module_.folder().CopyFromBin("companion_bare.dll", "nvxMSAI.dll");
-      module_.folder().CopyFromBin("companion_bare.dll", "nvxrmenu.dll");
-    }
-    for (const Operation& op : kOperations) {
-      EXPECT_EQ(Call(op), present ? "1:companion_bare loaded\n" : "0:") << op.record;
-    }
   }
 }
 
