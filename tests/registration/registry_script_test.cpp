@@ -1,17 +1,14 @@
-// The registry script interpreter against the real registry: the module's
-// two scripts, both passes, the rollback and every failure.
+// The registry script interpreter against the real registry: both passes, the
+// rollback and every failure. The module's own scripts run in setup_flow_test.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "core/module_state.h"
 #include "harness/test_support.h"
 #include "platform/last_error.h"
-#include "registration/registry_resource.h"
 #include "registration/registry_script.h"
 #include "registration/win32_key_store.h"
-#include "resources/resource_ids.h"
 
 using namespace korvat_test;
 
@@ -19,9 +16,6 @@ namespace {
 
 using Names = std::vector<std::string>;
 const std::string kBase = "Software\\KorvatTests";
-const std::string kClassKey = "CLSID\\{80947ADC-151D-490B-87F1-7C8CE1B46220}";
-const std::string kExtensions = "SOFTWARE\\Microsoft\\Internet Explorer\\Extensions";
-const std::string kButtonKey = kExtensions + "\\{80947ADC-151D-490B-87F1-7C8CE1B46220}";
 constexpr ScriptResult kSyntax = kScriptSyntaxError;
 
 ScriptResult RunScript(const std::string& text, bool do_register = true) {
@@ -42,19 +36,12 @@ Names SubKeys(const std::string& below = "") {
 
 void Clean() {
   for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) DeleteKeyTree(root, kBase);
-  DeleteKeyTree(HKEY_CURRENT_USER, kButtonKey);
-  for (std::string key : {"Korvat.KorvatExec.1", "Korvat.KorvatExec", kClassKey.c_str()}) {
-    DeleteKeyTree(HKEY_CLASSES_ROOT, key);
-  }
 }
 
 class RegistryScriptTest : public ::testing::Test {
  protected:
   void SetUp() override { Clean(); }
-  void TearDown() override {
-    ModuleInstance = nullptr;
-    Clean();
-  }
+  void TearDown() override { Clean(); }
 };
 
 // ForceRemove empties a key first; Delete takes a key; neither touches a
@@ -111,6 +98,8 @@ TEST_F(RegistryScriptTest, EveryFailureIsReported) {
   for (int i = 0; i < RegistryScript::kMaxNesting; ++i) keys += "\\A";
   SetStringValue(HKEY_CURRENT_USER, keys, "", "");
   EXPECT_EQ(RunScript(Under(deep), false), kSyntax);
+  SetLastError(ERROR_SUCCESS);
+  EXPECT_EQ(LastErrorAsHResult(), E_FAIL);  // never success for a failure
 }
 
 TEST_F(RegistryScriptTest, ReadOnlyKeyIsUsedAsItIsAndAFailingBlockIsRolledBack) {
@@ -143,37 +132,6 @@ TEST_F(RegistryScriptTest, UnregisterKeepsProtectedAndSharedKeys) {
   EXPECT_EQ(Tree("\\Shared"), (Names{kBase + "\\Shared", kBase + "\\Shared\\Other",
                                      kBase + "\\Shared\\Other|(default)=REG_SZ:"}));
   EXPECT_EQ(Tree("\\Kept"), Names{kBase + "\\Kept"});
-}
-
-TEST_F(RegistryScriptTest, ModuleScriptsRegisterTwiceAndUnregisterTwiceKeepingSharedKeys) {
-  // From a copy of the module in a folder whose name holds a single quote.
-  TempFolder folder;
-  CreateDirectoryA(folder.File("it's").c_str(), nullptr);
-  const std::string path = folder.File("it's\\Korvat.dll");
-  folder.CopyFromBin("Korvat.dll", "it's\\Korvat.dll");
-  ScopedLibrary module(LoadLibraryA(path.c_str()));
-  ASSERT_TRUE(module);
-  ModuleInstance = module.Get();
-  // A stale sub-key of the class key goes: the class key is written afresh.
-  SetStringValue(HKEY_CLASSES_ROOT, kClassKey + "\\Stale", "", "");
-  for (int run = 0; run < 4; ++run) {
-    const bool on = run < 2;
-    for (UINT id : {IDR_KORVATEXEC, IDR_TOOLBAR_BUTTON}) {
-      ASSERT_EQ(RunRegistryResource(id, on), S_OK);
-    }
-    size_t lines = DumpTree(HKEY_CURRENT_USER, kButtonKey).size();  // keys and values
-    for (std::string key : {"Korvat.KorvatExec.1", "Korvat.KorvatExec", kClassKey.c_str()}) {
-      lines += DumpTree(HKEY_CLASSES_ROOT, key).size();
-    }
-    EXPECT_EQ(lines, on ? 30u : 0u) << run;
-    EXPECT_EQ(ReadStringValue(HKEY_CLASSES_ROOT, kClassKey + "\\InprocServer32", "") + "|" +
-                  ReadStringValue(HKEY_CURRENT_USER, kButtonKey, "HotIcon"),
-              on ? path + "|" + path + ",203" : "<missing>|<missing>");
-    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "CLSID") && KeyExists(HKEY_CURRENT_USER, kExtensions));
-  }
-  EXPECT_EQ(RunRegistryResource(999, true), HRESULT_FROM_WIN32(ERROR_RESOURCE_NAME_NOT_FOUND));
-  SetLastError(ERROR_SUCCESS);
-  EXPECT_EQ(LastErrorAsHResult(), E_FAIL);  // never success for a failure
 }
 
 }  // namespace

@@ -41,7 +41,11 @@ class SetupFlowTest : public ::testing::Test {
  protected:
   void SetUp() override {
     Clean();
-    for (auto file : {"Korvat.dll", "nvxMSAI.dll", "nvxrmenu.dll"}) folder_.CopyFromBin(file);
+    // A folder whose name holds a single quote, which the scripts' texts escape.
+    CreateDirectoryA(folder_.File("it's").c_str(), nullptr);
+    for (std::string file : {"Korvat.dll", "nvxMSAI.dll", "nvxrmenu.dll", "module_host.exe"}) {
+      folder_.CopyFromBin(file, "it's\\" + file);
+    }
   }
   void TearDown() override { Clean(); }
   void Clean() {
@@ -65,7 +69,7 @@ class SetupFlowTest : public ::testing::Test {
     WriteFileBytes(cookie_files_.back(), text);
     return cookie_files_.back();
   }
-  std::string Module() const { return folder_.File("Korvat.dll"); }
+  std::string File(const std::string& name) const { return folder_.File("it's\\" + name); }
   // The pieces there are, then what the companion doubles were asked (taken).
   std::string State() const {
     std::string state;
@@ -73,8 +77,8 @@ class SetupFlowTest : public ::testing::Test {
       if (KeyExists(piece.root, piece.key)) state += piece.name + std::string(" ");
     }
     state += FileExists(StandardShortcut()) ? "shortcut|" : "|";
-    for (const std::string& line : ReadLines(folder_.File("doubles.log"))) state += line + ",";
-    DeleteFileA(folder_.File("doubles.log").c_str());
+    for (const std::string& line : ReadLines(File("doubles.log"))) state += line + ",";
+    DeleteFileA(File("doubles.log").c_str());
     return state;
   }
   static std::string Setting(HKEY r, const char* n) { return ReadStringValue(r, kSettings, n); }
@@ -83,18 +87,24 @@ class SetupFlowTest : public ::testing::Test {
   std::vector<std::string> cookie_files_;
 };
 
+// Twice, alike; the class key is written afresh, without a stale sub-key.
 TEST_F(SetupFlowTest, Regsvr32RegistersAndUnregistersTheModule) {
   WriteCookies(true, kInstall);
-  ASSERT_EQ(RunProcess("regsvr32 /s \"" + Module() + "\""), 0);
-  EXPECT_EQ(State(), "user machine button class progid progid.1 typelib shortcut|" +
-                         std::string(kCompanions));
+  SetStringValue(HKEY_CLASSES_ROOT, kClassKey + "\\Stale", "", "");
+  for (int run = 0; run < 2; ++run) {
+    DeleteFileA(StandardShortcut().c_str());
+    ASSERT_EQ(RunProcess("regsvr32 /s \"" + File("Korvat.dll") + "\""), 0);
+    EXPECT_EQ(State(), "user machine button class progid progid.1 typelib shortcut|" +
+                           std::string(kCompanions));
+  }
+  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kClassKey + "\\Stale"));
   EXPECT_EQ(Setting(HKEY_CURRENT_USER, "MeetingPage") + " " +
                 Setting(HKEY_LOCAL_MACHINE, "Option") + " " +
                 Setting(HKEY_CURRENT_USER, "SHORTCUT_PATH"),
             "https://meet.example/site/start/ann iedesktop " + StandardShortcut());
-  EXPECT_EQ(ReadStringValue(HKEY_CLASSES_ROOT, kClassKey + "\\InprocServer32", ""), Module());
-  EXPECT_EQ(ReadStringValue(HKEY_CURRENT_USER, kButton, "Icon"),
-            folder_.File("zrtpres.dll") + ",204");
+  EXPECT_EQ(ReadStringValue(HKEY_CLASSES_ROOT, kClassKey + "\\InprocServer32", ""),
+            File("Korvat.dll"));
+  EXPECT_EQ(ReadStringValue(HKEY_CURRENT_USER, kButton, "Icon"), File("zrtpres.dll") + ",204");
   // The browser creates the button's object through COM, which finds only the
   // machine's classes.
   ScopedCoInitialize com;
@@ -103,13 +113,13 @@ TEST_F(SetupFlowTest, Regsvr32RegistersAndUnregistersTheModule) {
       CoCreateInstance(kKorvatExec, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, object.PutVoid()),
       S_OK);
   // Unregistration keeps the settings, the type library and the companions.
-  ASSERT_EQ(RunProcess("regsvr32 /u /s \"" + Module() + "\""), 0);
+  ASSERT_EQ(RunProcess("regsvr32 /u /s \"" + File("Korvat.dll") + "\""), 0);
   EXPECT_EQ(State(), "user machine typelib |");
 }
 
 TEST_F(SetupFlowTest, TheInstallerSetsUpAndRemovesTheFeature) {
   WriteCookies(true, "iedesktop@true@false@http://x.example/@false@");
-  ScopedLibrary module(LoadLibraryA(Module().c_str()));
+  ScopedLibrary module(LoadLibraryA(File("Korvat.dll").c_str()));
   auto entry = [&](const char* name) {
     return GetProcAs<UINT(WINAPI*)(DWORD)>(module.Get(), name);
   };
@@ -125,12 +135,13 @@ TEST_F(SetupFlowTest, TheInstallerSetsUpAndRemovesTheFeature) {
   EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, kSettings, "ShortcutName"));  // rebuilt
   EXPECT_EQ(State(), "user machine button class progid progid.1 typelib shortcut|" +
                          std::string("nvxMSAI.dll DllRegisterServer,"));
-  // Twice: only the type library registration stays; each removal asks both
-  // companions.
+  // Twice: only the type library registration and the browser's own key stay;
+  // each removal asks both companions.
   for (int run = 0; run < 2; ++run) {
     EXPECT_EQ(entry("TapvoUninstall")(7), 0u);
     EXPECT_EQ(State(),
               "typelib |nvxMSAI.dll DllUnregisterServer,nvxrmenu.dll DllUnregisterServer,");
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software\\Microsoft\\Internet Explorer\\Extensions"));
   }
 }
 
@@ -140,7 +151,7 @@ TEST_F(SetupFlowTest, AMachineHiveTheUserMayNotWriteKeepsTheButtonOut) {
   WriteCookies(true, kInstall);
   ScopedReadOnlyKey read_only(HKEY_LOCAL_MACHINE, kSettings);
   ASSERT_TRUE(read_only.active());
-  ScopedLibrary module(LoadLibraryA(Module().c_str()));
+  ScopedLibrary module(LoadLibraryA(File("Korvat.dll").c_str()));
   auto setup = GetProcAs<UINT(WINAPI*)(DWORD)>(module.Get(), "TapvoSetup");
   auto register_server = GetProcAs<HRESULT(WINAPI*)()>(module.Get(), "DllRegisterServer");
   ASSERT_TRUE(setup && register_server);
@@ -168,11 +179,10 @@ TEST_F(SetupFlowTest, SetupWhoseCookieFileVanishedInstallsNoIntegration) {
   const std::map<std::string, std::string> files = {
       {"FindCookieFile(),szCookieName=MeetingPage", WriteCookies(true, "")},
       {"FindCookieFile(),szCookieName=CK_TP_tapvomtginstall", WriteCookies(false, kInstall)}};
-  folder_.CopyFromBin("module_host.exe");
   ScopedTraceSwitch trace("Korvat", 3);
   int searches = 0;
   const int result = RunUnderDebugger(
-      "\"" + folder_.File("module_host.exe") + "\" \"" + Module() + "\" TapvoSetup 0",
+      "\"" + File("module_host.exe") + "\" \"" + File("Korvat.dll") + "\" TapvoSetup 0",
       [&](const std::string& line) {
         for (const auto& file : files) {
           if (line.find(file.first) != std::string::npos && DeleteFileA(file.second.c_str())) {
