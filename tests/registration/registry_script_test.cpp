@@ -30,9 +30,7 @@ std::string Under(const std::string& body) {
   return "HKCU\r\n{\r\n\tSoftware { KorvatTests {\r\n" + body + "\r\n} }\r\n}\r\n";
 }
 Names Tree(const std::string& below) { return DumpTree(HKEY_CURRENT_USER, kBase + below); }
-Names SubKeys(const std::string& below = "") {
-  return SubKeyNames(HKEY_CURRENT_USER, kBase + below);
-}
+Names SubKeys(const std::string& at = "") { return SubKeyNames(HKEY_CURRENT_USER, kBase + at); }
 
 void Clean() {
   for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) DeleteKeyTree(root, kBase);
@@ -73,26 +71,21 @@ TEST_F(RegistryScriptTest, EveryFailureIsReported) {
   std::string deep = "A";
   for (int i = 0; i < RegistryScript::kMaxNesting; ++i) deep += " { A";
   deep += std::string(RegistryScript::kMaxNesting, '}');
-  const std::pair<std::string, ScriptResult> cases[] = {
-      {"HKXX { }", kSyntax},
-      {"HKCU Software { }", kSyntax},
-      {"HKCU { Software { KorvatTests { K", kSyntax},
-      {Under(deep), kSyntax},
-      {Under("K = s '" + long_text + "'"), kSyntax},
-      {Under("K = s '%" + std::string(31, 'p') + "%'"), kSyntax},  // no replacement's name
-      {Under("K = s '%" + std::string(32, 'p') + "%'"), kScriptFail},
-      {Under("K = b 0a1"), kScriptFail},
-      {Under("K = s 'x'") + std::string(RegistryScript::kMaxText, ' '), kScriptOutOfMemory},
-      {Under("K = s '" + long_text.substr(1) + "'"), kScriptOk},  // the longest token
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(RunScript(c.first), c.second) << c.first.substr(0, 200);
-    Clean();
+  for (std::string script :
+       {std::string("HKXX { }"), std::string("HKCU Software { }"),
+        std::string("HKCU { Software { KorvatTests { K"), Under(deep),
+        Under("K = s '" + long_text + "'"), Under("K = s '%" + std::string(31, 'p') + "%'"),
+        Under("K = q 'x'"), Under("K { Val V s 'x' }"), Under("K = s 'x"), Under("K = s '%MODULE"),
+        Under("K\\Sub"), Under("''"), Under("K { Val V = s 'x' { Sub } }"),
+        Under("Delete K { Sub }")}) {
+    EXPECT_EQ(RunScript(script), kSyntax) << script.substr(0, 200);
   }
-  for (std::string body : {"K = q 'x'", "K { Val V s 'x' }", "K = s 'x", "K = s '%MODULE", "K\\Sub",
-                           "''", "K { Val V = s 'x' { Sub } }", "Delete K { Sub }"}) {
-    EXPECT_EQ(RunScript(Under(body)), kSyntax) << body;
-  }
+  // A name too long for any replacement; odd binary text; the longest token.
+  EXPECT_EQ(RunScript(Under("K = s '%" + std::string(32, 'p') + "%'")), kScriptFail);
+  EXPECT_EQ(RunScript(Under("K = b 0a1")), kScriptFail);
+  EXPECT_EQ(RunScript(Under("K = s '" + long_text.substr(1) + "'")), kScriptOk);
+  EXPECT_EQ(RunScript(Under("K = s 'x'") + std::string(RegistryScript::kMaxText, ' ')),
+            kScriptOutOfMemory);
   // Removal walks keys that are there no deeper than registering would.
   std::string keys = kBase;
   for (int i = 0; i < RegistryScript::kMaxNesting; ++i) keys += "\\A";

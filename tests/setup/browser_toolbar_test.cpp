@@ -1,5 +1,5 @@
-// The browser toolbar button: its key, the notice, and the cycling of the open
-// browser windows against a scripted shell.
+// The browser toolbar button: its key, its notice, and the open browser
+// windows cycled against a scripted shell.
 #include "setup/browser_toolbar.h"
 
 #include <gtest/gtest.h>
@@ -34,8 +34,7 @@ HWND Frame(const RECT& r, int show) {
   return window;
 }
 
-// A window of the script, a real one so that placement works as on the
-// platform; its handle is null once it quit.
+// A real window, so that placement works as on the platform; null once quit.
 struct Window {
   std::string url;
   Kind kind;
@@ -84,19 +83,13 @@ struct Shell : BrowserShell {
   explicit Shell(std::vector<Window> open = {}) : windows(open.begin(), open.end()) {
     SetBrowserShellForTesting(this);
   }
-  ~Shell() override {
-    SetBrowserShellForTesting(nullptr);
-    for (auto* list : {&windows, &opened}) {
-      for (Window& w : *list) DestroyWindow(w.window);
-    }
-  }
+  ~Shell() override { SetBrowserShellForTesting(nullptr); }  // windows go with the process
   std::unique_ptr<ShellWindowList> OpenWindowList() override {
     // As on the platform, the collection needs COM on the calling thread.
     APTTYPE type;
     APTTYPEQUALIFIER qualifier;
     if (CoGetApartmentType(&type, &qualifier) != S_OK || qualifier == APTTYPEQUALIFIER_IMPLICIT_MTA)
       return nullptr;
-    ++lists;
     return std::make_unique<List>(windows);
   }
   std::unique_ptr<BrowserWindow> OpenNewBrowser() override {
@@ -104,7 +97,6 @@ struct Shell : BrowserShell {
     return std::make_unique<Browser>(opened.back());
   }
   std::deque<Window> windows, opened;  // references to them stay valid
-  int lists = 0;
 };
 
 void Set(const char* name, const char* value) {
@@ -112,13 +104,11 @@ void Set(const char* name, const char* value) {
 }
 
 void Clean() {
-  DeleteKeyTree(HKEY_CURRENT_USER, kSettingsKey);
-  DeleteKeyTree(HKEY_CURRENT_USER, kButtonKey);
+  for (const char* key : {kSettingsKey, kButtonKey}) DeleteKeyTree(HKEY_CURRENT_USER, key);
 }
 
-// Each notice shown, once placed: its caption, owner, place and style are
-// noted, and the next of the ways a user closes it is posted; should that
-// fail, a timer ends it.
+// Each notice, once placed: its caption, owner, place and style are noted and
+// the next way a user closes it is posted; should that fail, a timer ends it.
 std::string g_notices;
 void CALLBACK EndNotice(HWND notice, UINT, UINT_PTR, DWORD) {
   g_notices += "unclosed;";
@@ -188,7 +178,7 @@ TEST_F(BrowserToolbarTest, ButtonKeyIsWrittenByScriptAndBrandedWhenTheOptionAsks
   for (const auto& c : cases) {
     SCOPED_TRACE(&c - cases);
     Clean();
-    Shell shell;
+    Shell shell({Ie("http://a.example/")});
     Set(kOption, c.option), Set(kHasBrand, c.has_brand), Set(kBrandTitle, c.brand_title);
     AddIEToolBar();
     std::string read;
@@ -196,12 +186,11 @@ TEST_F(BrowserToolbarTest, ButtonKeyIsWrittenByScriptAndBrandedWhenTheOptionAsks
       read += ReadStringValue(HKEY_CURRENT_USER, kButtonKey, name) + "|";
     }
     EXPECT_EQ(read, c.button);
-    EXPECT_EQ(shell.lists > 0, c.button != none);  // no button: the windows are left alone
+    EXPECT_EQ(shell.windows[0].quits > 0, c.button != none);  // no button: windows left alone
   }
 }
 
-// A window opened afresh: its page, then how it is shown and where, unless it
-// stands where new windows open.
+// A reopened window: its page, how it is shown, and where unless at kPlace.
 std::string Reopened(const Window& w) {
   RECT r;
   GetWindowRect(w.window, &r);
@@ -213,9 +202,8 @@ std::string Reopened(const Window& w) {
   return page + at;
 }
 
-// The open windows, the return page (for the window holding the plug-in,
-// which shows `own`), the notice (away from the host window) and what is
-// reopened.
+// The open windows, the return page (for the plug-in's window, showing `own`),
+// the notice (the host window is off centre) and what is reopened.
 TEST_F(BrowserToolbarTest, BrowsersAreClosedAndReopened) {
   const std::string a = "http://a.example/", b = "http://b.example/", own = "http://own.example/";
   const std::string back = "http://return.example/", sm = "http://same.example/";
@@ -234,8 +222,7 @@ TEST_F(BrowserToolbarTest, BrowsersAreClosedAndReopened) {
       {{Ie(own)}, "ab", false, {own}},
       {{Ie(a), Ie(b), Ie(own)}, back.c_str(), true, {a, b, back}},
       {{Ie(a, kBrowser, kPlace, SW_SHOWMAXIMIZED)}, nullptr, false, {a + " maximised"}},
-      // The same page once, where the window closed last stood; pages equal
-      // but for case once, with the first page met and its place.
+      // A page once, placed as the last closed; pages equal but for case as the first.
       {{Ie(sm, kBrowser, p1), Ie(sm, kBrowser, p2)}, nullptr, true, {sm + " at 5,6 300x400"}},
       {{Ie(F, kBrowser, p3), Ie(f, kBrowser, p4)}, nullptr, true, {F + " at 7,8 100x200"}},
       {{Ie("ab"), Ie(a)}, nullptr, true, {a}},
@@ -260,25 +247,19 @@ TEST_F(BrowserToolbarTest, BrowsersAreClosedAndReopened) {
     std::vector<std::string> reopened;
     for (const Window& w : shell.opened) reopened.push_back(Reopened(w));
     EXPECT_EQ(reopened, c.reopened);
-    // Folders and other items are left alone; one that never closes is asked
-    // again. Lists left over would show in the next row's reopened windows.
+    // Folders and others are left alone; one that never closes is asked again.
     for (const Window& w : shell.windows) {
       EXPECT_EQ(w.quits > (w.kind == kNeverCloses ? 2 : 0),
                 w.kind != kFolder && w.kind != kNotABrowser);
     }
   }
-  DestroyWindow(g_hHostWnd);
 }
 
 TEST_F(BrowserToolbarTest, RemovalCyclesOnlyWithTheCallersCom) {
-  Set(kOption, "ie");
-  ASSERT_EQ(AddToolbarKey(1), 1);
   Shell shell({Ie("http://a.example/")});
-  // Without COM on the thread the scans find nothing: only the key goes.
-  // (A thread of its own: Wine gives COM to a thread that made windows.)
+  // No COM on the thread: nothing is found. (Wine gives COM to window threads.)
   std::thread([] { RemoveIEToolBar(); }).join();
-  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kButtonKey));
-  EXPECT_EQ(shell.lists, 0);
+  EXPECT_EQ(shell.windows[0].quits, 0);
   ScopedCoInitialize com;
   RemoveIEToolBar();
   EXPECT_EQ(g_notices, "");

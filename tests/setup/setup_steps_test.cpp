@@ -1,6 +1,5 @@
-// The setup steps one by one, against a copy of the module: the desktop
-// Internet shortcut, read back from the file the shell wrote, and the
-// companion modules' self-registration, with recording doubles beside it.
+// The setup steps one by one against a copy of the module: the desktop shortcut,
+// read back from its file, and the companions' self-registration, with doubles.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -56,15 +55,15 @@ class SetupStepsTest : public ::testing::Test {
       if (v[1] != nullptr) SetStringValue(HKEY_CURRENT_USER, kSettingsKey, v[0], v[1]);
     }
   }
-  // "URL|IconFile|IconIndex" as the file holds them.
+  // "URL|IconFile|IconIndex|" as the file holds them.
   static std::string Entries(const std::string& path) {
     std::string entries;
     for (const char* name : {"URL", "IconFile", "IconIndex"}) {
       char text[1024] = {};
       GetPrivateProfileStringA("InternetShortcut", name, "-", text, sizeof(text), path.c_str());
-      entries += std::string("|") + text;
+      entries += std::string(text) + "|";
     }
-    return entries.substr(1);
+    return entries;
   }
   // Runs one operation: what the doubles recorded (taken).
   std::string Call(const Operation& op) {
@@ -124,17 +123,16 @@ TEST_F(SetupStepsTest, SettingsChooseTheShortcutAndTheUsersFilesAreLeftAlone) {
     const std::string path = c.file.empty() ? "<missing>" : Desktop(c.file);
     EXPECT_EQ(ReadStringValue(HKEY_CURRENT_USER, kSettingsKey, kShortcutPath), path);
     EXPECT_EQ(Entries(path),
-              c.file.empty() ? "-|-|-" : kPage + ("|" + icon + "|") + char('0' + c.icon));
+              c.file.empty() ? "-|-|-|" : kPage + ("|" + icon + "|") + char('0' + c.icon) + "|");
     RemoveShortcut();
     EXPECT_FALSE(FileExists(path));
     for (const std::string& file : c.taken) EXPECT_EQ(ReadFileBytes(Desktop(file)), theirs);
     Clean();
   }
-  // No page: a shortcut to nowhere. A title too long for the desktop is cut to
-  // fill the longest path there is.
+  // No page: a shortcut to nowhere. Too long a title is cut to the longest path.
   Set("desktop", nullptr, "false", nullptr);
   AddShortcut();
-  EXPECT_EQ(Entries(StandardShortcut()), "|" + icon + "|2");
+  EXPECT_EQ(Entries(StandardShortcut()), "|" + icon + "|2|");
   const std::string title(kFlagBufferSize - 1, 'b');
   Set("desktop", kPage, "true", title.c_str());
   AddShortcut();
@@ -166,7 +164,6 @@ TEST_F(SetupStepsTest, CompanionsRegisterWhenTheSwitchIsTrueAndAPageIsThereUnreg
   for (const Operation& op : {kOperations[0], kOperations[1]}) {
     for (const auto& c : cases) {
       HKEY root = c.in_user_hive ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
-      SetStringValue(root, kSettingsKey, kBrandTitle, "x");
       if (c.flag != nullptr) SetStringValue(root, kSettingsKey, op.setting, c.flag);
       if (c.page) SetStringValue(root, kSettingsKey, kMeetingPage, "http://h/p");
       EXPECT_EQ(Call(op), c.registers ? op.record + std::string("\n") : "")
