@@ -1,6 +1,5 @@
-// The soak program (bench/export_soak.cpp), shorter: no figure may grow but
-// the resource library's loads, one per install of the browser button, whose
-// registration loads it and leaves it loaded.
+// The soak program (bench/export_soak.cpp), shorter: no figure may grow but the resource library's
+// loads, one per install of the browser button, whose registration loads it and leaves it loaded.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -27,11 +26,9 @@ TEST(SoakTest, NoFigureGrowsButTheResourceLibraryLoadsOfTheButtonInstalls) {
       if (std::sscanf(line.c_str(), "%15s %31s %llu %llu", family, figure, &before, &after) != 4)
         continue;
       ++seen;
-      // The resource library's loads left equal the button installs. Private
-      // bytes may end a few pages up after the warm-up (a leak of 16 bytes over
-      // 5,000 loads is five times as much); two setup cycles cannot tell a leak
-      // from the 32-bit heap's next 4 MiB segment: the soak program's long runs
-      // judge that family's memory.
+      // Private bytes may end a few pages up after the warm-up (a leak of 16
+      // bytes over 5,000 loads is five times as much); two setup cycles cannot
+      // tell a leak from the 32-bit heap's next 4 MiB segment.
       const std::string name = figure;
       const bool judged = name != "private-kib" || std::string(family) != "setup";
       EXPECT_TRUE(name == "zrtpres-loads"

@@ -1,6 +1,5 @@
 // The toolbar button's site as the browser gives it: a service provider whose
-// browser records each Navigate: the address and, for each of the four
-// optional arguments, its type and whether it points anywhere.
+// browser records each Navigate (address; each argument's type, set or null).
 #pragma once
 
 #include <windows.h>
@@ -52,8 +51,7 @@ class RecordingBrowser : public IWebBrowser {
   // clang-format on
 };
 
-// Offers IServiceProvider only when asked to, and the browser only as the
-// browser application service, {0002DF05-0000-0000-C000-000000000046}.
+// Offers IServiceProvider if asked to, and the browser as the browser application service only.
 class TestSite : public IServiceProvider {
  public:
   explicit TestSite(bool offers_provider = true) : offers_provider(offers_provider) {}

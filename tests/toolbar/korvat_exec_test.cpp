@@ -1,6 +1,5 @@
-// KorvatExec, the toolbar button's command object: the page goes to the
-// client's frame window (the client_frame double) when the client is logged
-// on, else the browser of the site navigates to it.
+// KorvatExec, the toolbar button's command object: the page goes to the client's frame window (the
+// client_frame double) when the client is logged on, else the browser of the site navigates to it.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -18,7 +17,6 @@ namespace {
 
 using Strings = std::vector<std::string>;
 const char kSettings[] = "Software\\Nuvix\\TapvoMeeting";
-const char kLogon[] = "Software\\Nuvix\\TapvoMeeting\\Logon";
 const char kEmpty[] = " 400C:null 400C:null 400C:null 400C:null";  // the four optional arguments
 
 void Clean() {
@@ -42,7 +40,7 @@ TEST(KorvatExecTest, CommandChecksComeFirstThenThePageGoesToALoggedOnClientOrThe
 
   // Logged on, but no client window and no site: nobody opens the page.
   SetStringValue(HKEY_CURRENT_USER, kSettings, "MeetingPage", "http://kept/");
-  SetDwordValue(HKEY_CURRENT_USER, kLogon, "LogonState", 1);
+  SetDwordValue(HKEY_CURRENT_USER, kSettings + std::string("\\Logon"), "LogonState", 1);
   EXPECT_EQ(press(), E_POINTER);
   ComPtr<IObjectWithSite> object;
   ASSERT_EQ(target.As(IID_IObjectWithSite, &object), S_OK);
