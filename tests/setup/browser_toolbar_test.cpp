@@ -27,11 +27,9 @@ const RECT kPlace = {10, 20, 410, 320};
 enum Kind { kBrowser, kFolder, kNotABrowser, kNeverCloses };
 
 // Popups: the window manager leaves their size as given.
-HWND Frame(const RECT& r, int show) {
-  HWND window = CreateWindowA("STATIC", "browser", WS_POPUP, r.left, r.top, r.right - r.left,
-                              r.bottom - r.top, nullptr, nullptr, nullptr, nullptr);
-  ShowWindow(window, show);
-  return window;
+HWND Frame(const RECT& r, DWORD style) {
+  return CreateWindowA("STATIC", "browser", WS_POPUP | style, r.left, r.top, r.right - r.left,
+                       r.bottom - r.top, nullptr, nullptr, nullptr, nullptr);
 }
 
 // A real window, so that placement works as on the platform; null once quit.
@@ -41,8 +39,8 @@ struct Window {
   HWND window;
   int quits;
 };
-Window Ie(const std::string& url, Kind kind = kBrowser, RECT place = kPlace, int show = SW_SHOW) {
-  return {url, kind, Frame(place, show), 0};
+Window Ie(const std::string& url, Kind kind = kBrowser, RECT at = kPlace, DWORD s = WS_VISIBLE) {
+  return {url, kind, Frame(at, s), 0};
 }
 
 struct Browser : BrowserWindow {
@@ -93,7 +91,7 @@ struct Shell : BrowserShell {
     return std::make_unique<List>(windows);
   }
   std::unique_ptr<BrowserWindow> OpenNewBrowser() override {
-    opened.push_back({"", kBrowser, Frame(kPlace, SW_HIDE), 0});
+    opened.push_back({"", kBrowser, Frame(kPlace, 0), 0});
     return std::make_unique<Browser>(opened.back());
   }
   std::deque<Window> windows, opened;  // references to them stay valid
@@ -221,7 +219,7 @@ TEST_F(BrowserToolbarTest, BrowsersAreClosedAndReopened) {
       {{Ie(own)}, back.c_str(), false, {back}},
       {{Ie(own)}, "ab", false, {own}},
       {{Ie(a), Ie(b), Ie(own)}, back.c_str(), true, {a, b, back}},
-      {{Ie(a, kBrowser, kPlace, SW_SHOWMAXIMIZED)}, nullptr, false, {a + " maximised"}},
+      {{Ie(a, kBrowser, kPlace, WS_VISIBLE | WS_MAXIMIZE)}, nullptr, false, {a + " maximised"}},
       // A page once, placed as the last closed; pages equal but for case as the first.
       {{Ie(sm, kBrowser, p1), Ie(sm, kBrowser, p2)}, nullptr, true, {sm + " at 5,6 300x400"}},
       {{Ie(F, kBrowser, p3), Ie(f, kBrowser, p4)}, nullptr, true, {F + " at 7,8 100x200"}},
@@ -231,7 +229,7 @@ TEST_F(BrowserToolbarTest, BrowsersAreClosedAndReopened) {
       // Two, so that the closing loop could run for ever.
       {{Ie(a, kNeverCloses), Ie(b, kNeverCloses)}, nullptr, true, {a, b}},
   };
-  g_hHostWnd = Frame(kPlace, SW_HIDE);
+  g_hHostWnd = Frame(kPlace, 0);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.windows[0].url.substr(0, 30));
     Clean();

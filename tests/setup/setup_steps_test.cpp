@@ -21,11 +21,12 @@ struct Operation {
   int (*call)();
   const char *setting, *file, *record, *trace;  // setting, trace: null for removals
 } const kOperations[] = {
-    {AddOfficeMenu, kOfficeMenu, "nvxMSAI.dll", "nvxMSAI.dll DllRegisterServer", "AddOfficeMenu()"},
-    {AddRightClick, kRightClick, "nvxrmenu.dll", "nvxrmenu.dll DllRegisterServer",
+    {AddOfficeMenu, kOfficeMenu, "nvxMSAI.dll", "nvxMSAI.dll DllRegisterServer\n",
+     "AddOfficeMenu()"},
+    {AddRightClick, kRightClick, "nvxrmenu.dll", "nvxrmenu.dll DllRegisterServer\n",
      "AddRightClick()"},
-    {RemoveOfficeMenu, nullptr, "nvxMSAI.dll", "nvxMSAI.dll DllUnregisterServer", nullptr},
-    {RemoveRightClick, nullptr, "nvxrmenu.dll", "nvxrmenu.dll DllUnregisterServer", nullptr},
+    {RemoveOfficeMenu, nullptr, "nvxMSAI.dll", "nvxMSAI.dll DllUnregisterServer\n", nullptr},
+    {RemoveRightClick, nullptr, "nvxrmenu.dll", "nvxrmenu.dll DllUnregisterServer\n", nullptr},
 };
 
 TraceCapture& Trace() {
@@ -166,14 +167,13 @@ TEST_F(SetupStepsTest, CompanionsRegisterWhenTheSwitchIsTrueAndAPageIsThereUnreg
       HKEY root = c.in_user_hive ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
       if (c.flag != nullptr) SetStringValue(root, kSettingsKey, op.setting, c.flag);
       if (c.page) SetStringValue(root, kSettingsKey, kMeetingPage, "http://h/p");
-      EXPECT_EQ(Call(op), c.registers ? op.record + std::string("\n") : "")
-          << (c.flag ? c.flag : "(missing)") << c.page << c.in_user_hive;
+      EXPECT_EQ(Call(op), c.registers ? op.record : "") << op.record << (&c - cases);
       Clean();
     }
   }
   // Removal asks whatever the settings say, here with no settings key at all.
   for (const Operation& op : {kOperations[2], kOperations[3]}) {
-    EXPECT_EQ(Call(op), op.record + std::string("\n"));
+    EXPECT_EQ(Call(op), op.record);
   }
 }
 
