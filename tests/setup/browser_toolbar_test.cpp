@@ -26,7 +26,7 @@ const char kButtonKey[] =
 const RECT kPlace = {10, 20, 410, 320};
 enum Kind { kBrowser, kFolder, kNotABrowser, kNeverCloses };
 
-// Popups: the window manager leaves their size as given.
+// Popups: no minimum size is forced on them.
 HWND Frame(const RECT& r, DWORD style) {
   return CreateWindowA("STATIC", "browser", WS_POPUP | style, r.left, r.top, r.right - r.left,
                        r.bottom - r.top, nullptr, nullptr, nullptr, nullptr);
