@@ -165,7 +165,9 @@ TEST_F(PluginExportsTest, HostValuesControlModulesAndPluginWindows) {
     // A delete from another thread has the window's own thread destroy it.
     void* instance = Call<void*>("ZRNewInstance", row.parent);
     EXPECT_NE(instance, nullptr);
-    EXPECT_EQ(GetWindow(host_, GW_CHILD) != nullptr, is_host);
+    RECT client = {}, child = {};  // the window covers the parent's client area
+    GetClientRect(host_, &client), GetClientRect(GetWindow(host_, GW_CHILD), &child);
+    EXPECT_EQ(EqualRect(&client, &child) != FALSE, is_host);
     std::atomic<bool> done{false};
     std::thread other([&] {
       for (void* value : std::initializer_list<void*>{nullptr, unrelated, instance, instance})
