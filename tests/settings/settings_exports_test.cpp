@@ -84,14 +84,14 @@ class SettingsExportsTest : public ::testing::Test {
     for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) DeleteKeyTree(root, kSettingsKey);
     RemoveAddIn(0);
   }
-  // TapvoGetLoginInfo into outputs of 1024 '#': "site|name" ("#": the name
-  // output untouched), or the result when it is not 0.
-  std::string Login(std::string* site_buffer = nullptr) {
+  // TapvoGetLoginInfo into outputs of 1024 '#': "site|name" (the name output
+  // untouched: "#" and where the site's '#' begin), or the result when not 0.
+  std::string Login() {
     std::string site(1024, '#'), name(1024, '#');
     const int result = GetLogin(&site[0], &name[0]);
-    if (site_buffer != nullptr) *site_buffer = site;
     if (result != 0) return std::to_string(result);
-    return site.c_str() + std::string("|") + (name[0] == '#' ? "#" : name.c_str());
+    const std::string rest = name[0] == '#' ? "#" + std::to_string(site.find('#')) : name.c_str();
+    return site.c_str() + ("|" + rest);
   }
   ScopedTraceSwitch trace_switch_{"Korvat", 1};
   TempFolder folder_;
@@ -134,39 +134,6 @@ TEST_F(SettingsExportsTest, EachOptionFollowsItsTable) {
   }
 }
 
-// A page stored by TapvoSetLoginInfo (the site, "/" unless present, "start/",
-// the name unencoded) or directly, split at its last two "/" and decoded.
-TEST_F(SettingsExportsTest, StoredPagesSplitAtTheirLastTwoSlashes) {
-  const std::string long_page = "https://host/" + std::string(200, 'p');
-  const std::string sites(1100, 's'), names(1100, 'n');
-  const std::tuple<const char*, std::string, std::string> rows[] = {
-      // set_site: stored by TapvoSetLoginInfo with the name in the page
-      {"https://h/site", "https://h/site/start/ann", "https://h/site|ann"},
-      {"x/site", "x/site/start/", "x/site|"},
-      {"", "/start/ann", "|ann"},              // an empty site still gets its "/"
-      {"x/", "x/start/A%41+b c", "x|AA b c"},  // no second "/", the name unencoded
-      {nullptr, "x/site/start/Ann+Lee", "x/site|Ann Lee"},
-      {nullptr, "x/start/a/b", "x/start|b"},
-      {nullptr, "x/start/ann/", "x|ann"},  // a final "/" behind the name is dropped
-      {nullptr, "x/site/start/%41%4a%zz%4", "x/site|AJ%zz%4"},
-      {nullptr, "x/" + sites + "/start/ann", "x/" + sites.substr(0, 1021) + "|ann"},
-      {nullptr, "x/start/" + names, "x|" + names.substr(0, 1023)},
-      {nullptr, "no-start-here", "no-start-here|#"},
-      {nullptr, long_page, long_page.substr(0, 128) + "|#"},
-      {nullptr, "", "|#"},
-  };
-  for (const auto& [set_site, page, login] : rows) {
-    SCOPED_TRACE(page.substr(0, 30));
-    StoreUserSetting("MeetingPage", set_site ? "old" : page);
-    EXPECT_TRUE(!set_site || SetLogin(set_site, page.substr(page.find("start/") + 6).c_str()) == 0);
-    EXPECT_EQ(UserSetting("MeetingPage"), page);
-    std::string site;
-    EXPECT_EQ(Login(&site), login);
-    // 128 bytes of text and zeros, and a zero after a text of 128 characters.
-    EXPECT_TRUE(login.back() != '#' || site.find('#') == 129u);
-  }
-}
-
 // A new key gets every integration on; an existing one keeps its options and
 // fills in missing ones as on. The registrations follow.
 TEST_F(SettingsExportsTest, SetLoginInfoFillsInTheOptionsAndAppliesThem) {
@@ -203,7 +170,7 @@ TEST_F(SettingsExportsTest, SetLoginInfoFillsInTheOptionsAndAppliesThem) {
 // seed a user who has no page of his own under the privilege. The user's key
 // changes only where a row shows a value ("="), or by seeding, which copies
 // six values (not SiteName).
-TEST_F(SettingsExportsTest, TextsFlagsAndStoredValues) {
+TEST_F(SettingsExportsTest, TextsFlagsPagesAndStoredValues) {
   // The export's result; only a call that succeeds traces its end line.
   auto traced = [&](int result) {
     const std::string last = TraceMessages(folder_.File("Korvat.log")).back();
@@ -219,6 +186,15 @@ TEST_F(SettingsExportsTest, TextsFlagsAndStoredValues) {
     return result + " " + std::to_string(flags);
   };
   auto login = [&] { return Login(); };
+  // The page TapvoSetLoginInfo stores (the site, "/" unless present, "start/",
+  // the name unencoded), and the login read back.
+  auto set = [&](const char* site, const char* name) -> std::function<std::string()> {
+    return [=] {
+      const std::string stored = then(traced(SetLogin(site, name)), "MeetingPage");
+      return stored + " " + Login();
+    };
+  };
+
   auto press = [&]() -> std::string {  // the button's result and the page the browser opened
     TestSite site;
     CLSID id;
@@ -238,12 +214,15 @@ TEST_F(SettingsExportsTest, TextsFlagsAndStoredValues) {
   };
   using Value = std::tuple<HKEY, const char*, std::string, DWORD>;  // bytes as stored
   const HKEY u = HKEY_CURRENT_USER, m = HKEY_LOCAL_MACHINE;
+  auto page = [&](const std::string& text) {
+    return std::vector<Value>{{u, "MeetingPage", text + '\0', REG_SZ}};
+  };
   const std::string long_page = "x/start/" + std::string(2039, 'n'), n1023(1023, 'n');
   const std::string more_data = std::to_string(HRESULT_FROM_WIN32(ERROR_MORE_DATA));
-  const std::string sites(2040, 's');
+  const std::string sites(2040, 's'), s1100(1100, 's'), url = "https://h/" + std::string(200, 'p');
   char out[1024];
   const Value granted = {m, "UserPrivilege", Padded("1", 2), REG_SZ},
-              page = {m, "MeetingPage", Padded("m/start/bob", 12), REG_SZ};
+              bob = {m, "MeetingPage", Padded("m/start/bob", 12), REG_SZ};
   const std::vector<Value> key = {{u, "MeetingPage", Padded("x/start/seed", 13), REG_SZ},
                                   {u, "Option", Padded("ie", 3), REG_SZ}};
   const std::tuple<std::vector<Value>, std::function<std::string()>, std::string> rows[] = {
@@ -261,24 +240,36 @@ TEST_F(SettingsExportsTest, TextsFlagsAndStoredValues) {
       // Bits without a meaning are ignored: 0xFFFFFFF0 switches everything off.
       {key, [&] { return then(traced(SetOption(0xFFFFFFF0)), "Option"); }, "0 = "},
       {key, [&] { return traced(RemoveAddIn(0xFFFFFFF0)); }, "0"},
+      // Pages split at their last two "/" and decoded; a login without a name
+      // leaves the name output and fills 128 bytes of the site's and a zero.
+      {key, set("https://h/site", "ann"), "0 =https://h/site/start/ann https://h/site|ann"},
+      {key, set("x/site", ""), "0 =x/site/start/ x/site|"},
+      {key, set("", "ann"), "0 =/start/ann |ann"},
+      {key, set("x/", "A%41+b c"), "0 =x/start/A%41+b c x|AA b c"},
+      {page("x/start/a/b"), login, "x/start|b"},
+      {page("x/start/ann/"), login, "x|ann"},
+      {page("x/site/start/%41%4a%zz%4"), login, "x/site|AJ%zz%4"},
+      {page("x/" + s1100 + "/start/ann"), login, "x/" + s1100.substr(0, 1021) + "|ann"},
+      {page("x/start/" + s1100), login, "x|" + s1100.substr(0, 1023)},
+      {page("no-start-here"), login, "no-start-here|#129"},
+      {page(url), login, url.substr(0, 128) + "|#129"},
+      {page(""), login, "|#129"},
       {{{u, "RightClick", "TRUE", REG_BINARY}}, flags, "0 73"},
       {{{u, "Option", Padded("ie", 260), REG_SZ}}, flags, "0 69"},
-      {{{u, "Option", "iedesktop", REG_SZ}}, flags, "0 69"},
       {{{u, "MeetingPage", "x/start/ann", REG_SZ}}, login, "x|ann"},
       {{{u, "MeetingPage", Padded(long_page, 2048), REG_SZ}}, login, "x|" + n1023},
       {{{u, "MeetingPage", long_page + "n", REG_SZ}}, login, "-1"},
-      {{{u, "SiteName", std::string("A\0\0\0", 4), REG_DWORD}}, login, "A|#"},
+      {{{u, "SiteName", std::string("A\0\0\0", 4), REG_DWORD}}, login, "A|#129"},
       // The button's page buffer holds 1024 bytes.
       {{{u, "MeetingPage", Padded("http://h/", 1024), REG_SZ}}, press, "0 http://h/"},
       {{{u, "MeetingPage", std::string(1024, 'p'), REG_SZ}}, press, more_data},
-      {{granted, page}, login, "m|bob"},
-      {{{m, "UserPrivilege", Padded("1", 256), REG_SZ}, page}, login, "m|bob"},
-      {{granted, page, {u, "Option", Padded("desktop", 8), REG_SZ}}, login, "m|bob"},
-      {{granted, {m, "SiteName", Padded("s/start/sue", 12), REG_SZ}, page}, login, "s|sue"},
-      {{granted, page, {u, "MeetingPage", std::string(2048, 'u'), REG_SZ}}, login, "m|bob"},
+      {{granted, bob}, login, "m|bob"},
+      {{{m, "UserPrivilege", Padded("1", 256), REG_SZ}, bob}, login, "m|bob"},
+      {{granted, bob, {u, "Option", Padded("desktop", 8), REG_SZ}}, login, "m|bob"},
+      {{granted, {m, "SiteName", Padded("s/start/sue", 12), REG_SZ}, bob}, login, "s|sue"},
       {{granted, {m, "MeetingPage", Padded("m", 2), REG_SZ}}, login, "-1"},
-      {{{m, "UserPrivilege", Padded("0", 2), REG_SZ}, page}, login, "|#"},
-      {{page, {u, "UserPrivilege", Padded("1", 2), REG_SZ}}, login, "|#"},
+      {{{m, "UserPrivilege", Padded("0", 2), REG_SZ}, bob}, login, "|#129"},
+      {{bob, {u, "UserPrivilege", Padded("1", 2), REG_SZ}}, login, "|#129"},
       {{}, login, "-1"},
   };
   const char* const copied[] = {"MeetingPage", "Option",   "RightClick",
