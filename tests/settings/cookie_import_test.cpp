@@ -16,8 +16,6 @@ using namespace korvat_test;
 
 namespace {
 
-using Lines = std::vector<std::string>;
-
 std::string Page(const std::string& value = "/site/start/ann", ULONGLONG created = 500) {
   return CookieRecord(kMeetingPageCookie, value, "h/p/", created);
 }
@@ -32,7 +30,6 @@ std::string Values(HKEY root, std::initializer_list<const char*> names) {
   for (const char* name : names) joined += "|" + ReadStringValue(root, kSettingsKey, name);
   return joined.substr(1);
 }
-std::string User(const char* name) { return Values(HKEY_CURRENT_USER, {name}); }
 
 class CookieImportTest : public ::testing::Test {
  protected:
@@ -71,7 +68,7 @@ TEST_F(CookieImportTest, InstallCookieFieldsBecomeTheSettings) {
     // The machine seed has the same values but the brand.
     EXPECT_EQ(Values(HKEY_LOCAL_MACHINE, names),
               Values(HKEY_CURRENT_USER, {kOption, kOfficeMenu, kRightClick}) +
-                  "|<missing>|<missing>|" + User(kMeetingPage));
+                  "|<missing>|<missing>|" + Values(HKEY_CURRENT_USER, {kMeetingPage}));
     for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) DeleteKeyTree(root, kSettingsKey);
     ScopedReadOnlyKey machine(HKEY_LOCAL_MACHINE, kSettingsKey);
     EXPECT_EQ(ImportCookieSettings(), without_machine) << install;
@@ -94,13 +91,14 @@ TEST_F(CookieImportTest, TheNewestCookieWinsAndItsFileAnswersTheNextImport) {
   Write(6, Page("/late", 200));
   EXPECT_EQ(ImportCookieSettings(), 1);
   EXPECT_EQ(std::string(LastCookieFile), File(2));
-  EXPECT_EQ(trace.TakeMessages(), Lines{"FindCookieFile(),szCookieName=MeetingPage, "
-                                        "szCookieValue=/first, szCookieURL=h/p/"});
+  EXPECT_EQ(trace.TakeMessages(),
+            std::vector<std::string>{"FindCookieFile(),szCookieName=MeetingPage, "
+                                     "szCookieValue=/first, szCookieURL=h/p/"});
   // A newer cookie elsewhere is not looked at, and nothing is traced.
   Write(1, Page("/newer", 900) + Install("ie"));
   EXPECT_EQ(ImportCookieSettings(), 1);
   EXPECT_EQ(Values(HKEY_CURRENT_USER, {kMeetingPage, kOption}), "http://h/first|desktop");
-  EXPECT_EQ(trace.TakeMessages(), Lines{});
+  EXPECT_EQ(trace.TakeMessages(), std::vector<std::string>{});
   // The last file alone answers, even when it no longer holds the cookie.
   Write(2, Install("ie"));
   EXPECT_EQ(ImportCookieSettings(), 0);

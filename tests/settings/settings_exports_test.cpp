@@ -55,8 +55,7 @@ std::string Padded(const std::string& text, size_t size) {
 class SettingsExportsTest : public ::testing::Test {
  protected:
   SettingsExportsTest() {
-    folder_.CopyFromBin("Korvat.dll");
-    folder_.CopyFromBin("zrtpres.dll");
+    for (auto file : {"Korvat.dll", "zrtpres.dll"}) folder_.CopyFromBin(file);
     dll_.Reset(LoadLibraryA(folder_.File("Korvat.dll").c_str()));
     Clean();
   }
@@ -126,7 +125,6 @@ TEST_F(SettingsExportsTest, EachOptionFollowsItsTable) {
       ASSERT_EQ(SetOption(on ? flag : 0), 0);
       EXPECT_EQ(UserSetting(name), after);
       EXPECT_EQ(KeyExists(HKEY_CURRENT_USER, registration), on);
-      // TapvoGetOption reads the value back as switched, adding to the caller's bits.
       DWORD flags = 0x40;
       ASSERT_EQ(GetOption(&flags), 0);
       EXPECT_EQ(flags & (flag | 0x41), (on ? flag : 0) | 0x41);
@@ -134,51 +132,19 @@ TEST_F(SettingsExportsTest, EachOptionFollowsItsTable) {
   }
 }
 
-// A new key gets every integration on; an existing one keeps its options and
-// fills in missing ones as on. The registrations follow.
-TEST_F(SettingsExportsTest, SetLoginInfoFillsInTheOptionsAndAppliesThem) {
-  const char* const names[] = {"INSTALLED", "RightClick", "OfficeMenu", "Option"};
-  const std::pair<Strings, std::string> rows[] = {
-      // before (none: no key, and nothing registered), and after: the values
-      // and whether the right-click, office and button registrations exist
-      {{}, "1|true|true|ie|111"},
-      {{kMissing, kMissing, kMissing, kMissing}, "true|true|true|ie|111"},
-      {{"TRUE", "no", "TRUE", "desktop"}, "TRUE|no|TRUE|desktop|010"},
-      {{"1", "true", "false", "IEDesktop"}, "true|true|false|IEDesktop|101"},
-  };
-  for (const auto& [before, after] : rows) {
-    Clean();
-    if (!before.empty()) RemoveAddIn(kOffice | kButton | kMenu);
-    for (size_t i = 0; i < before.size(); ++i) StoreUserSetting(names[i], before[i]);
-    EXPECT_EQ(SetLogin("x", "ann"), 0);
-    std::string state = UserSetting("MeetingPage") + "|";
-    for (const char* name : names) state += UserSetting(name) + "|";
-    for (const char* key : {kMenuKey, kWordKey, kButtonKey}) {
-      state += KeyExists(HKEY_CURRENT_USER, key) ? "1" : "0";
-    }
-    EXPECT_EQ(state, "x/start/ann|" + after);
-    // A new key holds these five values and no other.
-    EXPECT_TRUE(!before.empty() || DumpTree(HKEY_CURRENT_USER, kSettingsKey).size() == 6u);
-  }
-}
-
-// Texts and flags handed to the exports, and values as other programs leave
-// them: of the wrong type, without their zero, exactly a reader's buffer in
-// size and one byte past it (the readers do not look at the type; a value
-// without room for a zero counts as missing); and the machine's values,
-// readable but not writable as for a user without administrator rights, which
-// seed a user who has no page of his own under the privilege. The user's key
-// changes only where a row shows a value ("="), or by seeding, which copies
-// six values (not SiteName).
+// Texts and flags handed to the exports, and values others leave: of the wrong
+// type, without their zero, a reader's buffer in size and one byte past it (a
+// value without room for a zero counts as missing); the machine's, read-only
+// as for a user without administrator rights, seed a user without a page under
+// the privilege. The user's key changes only where a row shows a value ("="),
+// or by seeding, which copies six values (not SiteName).
 TEST_F(SettingsExportsTest, TextsFlagsPagesAndStoredValues) {
-  // The export's result; only a call that succeeds traces its end line.
-  auto traced = [&](int result) {
+  // The export's result, and " =" and the value it changed when named; only a
+  // call that succeeds traces its end line.
+  auto traced = [&](int result, const char* name = nullptr) {
     const std::string last = TraceMessages(folder_.File("Korvat.log")).back();
     EXPECT_EQ(last.size() > 4 && last.substr(last.size() - 4) == " end", result == 0) << last;
-    return std::to_string(result);
-  };
-  auto then = [&](const std::string& result, const char* name) {
-    return result + " =" + UserSetting(name);
+    return std::to_string(result) + (name ? " =" + UserSetting(name) : "");
   };
   auto flags = [&] {  // TapvoGetOption adds to the caller's bits
     DWORD flags = 0x40;
@@ -186,15 +152,25 @@ TEST_F(SettingsExportsTest, TextsFlagsPagesAndStoredValues) {
     return result + " " + std::to_string(flags);
   };
   auto login = [&] { return Login(); };
+  // The options and registrations (right-click, office, button) after
+  // TapvoSetLoginInfo, and how many values the key holds.
+  auto fills = [&] {
+    if (KeyExists(HKEY_CURRENT_USER, kSettingsKey)) RemoveAddIn(kOffice | kButton | kMenu);
+    std::string state = traced(SetLogin("x", "ann"), "MeetingPage");
+    for (auto name : {"INSTALLED", kRightClick, kOfficeMenu, kOption})
+      state += " " + UserSetting(name);
+    for (auto key : {kMenuKey, kWordKey, kButtonKey})
+      state += "01"[KeyExists(HKEY_CURRENT_USER, key)];
+    return state + " " + std::to_string(DumpTree(HKEY_CURRENT_USER, kSettingsKey).size() - 1);
+  };
   // The page TapvoSetLoginInfo stores (the site, "/" unless present, "start/",
   // the name unencoded), and the login read back.
   auto set = [&](const char* site, const char* name) -> std::function<std::string()> {
     return [=] {
-      const std::string stored = then(traced(SetLogin(site, name)), "MeetingPage");
+      const std::string stored = traced(SetLogin(site, name), "MeetingPage");
       return stored + " " + Login();
     };
   };
-
   auto press = [&]() -> std::string {  // the button's result and the page the browser opened
     TestSite site;
     CLSID id;
@@ -217,12 +193,17 @@ TEST_F(SettingsExportsTest, TextsFlagsPagesAndStoredValues) {
   auto page = [&](const std::string& text) {
     return std::vector<Value>{{u, "MeetingPage", text + '\0', REG_SZ}};
   };
-  const std::string long_page = "x/start/" + std::string(2039, 'n'), n1023(1023, 'n');
-  const std::string more_data = std::to_string(HRESULT_FROM_WIN32(ERROR_MORE_DATA));
-  const std::string sites(2040, 's'), s1100(1100, 's'), url = "https://h/" + std::string(200, 'p');
+  const std::string long_page = "x/start/" + std::string(2039, 'n'), n1023(1023, 'n'),
+                    sites(2040, 's'), s1100(1100, 's'), url = "https://h/" + std::string(200, 'p');
   char out[1024];
   const Value granted = {m, "UserPrivilege", Padded("1", 2), REG_SZ},
               bob = {m, "MeetingPage", Padded("m/start/bob", 12), REG_SZ};
+  auto options = [&](std::string a, std::string b, std::string c, std::string d) {
+    return std::vector<Value>{{u, "INSTALLED", a + '\0', REG_SZ},
+                              {u, kRightClick, b + '\0', REG_SZ},
+                              {u, kOfficeMenu, c + '\0', REG_SZ},
+                              {u, kOption, d + '\0', REG_SZ}};
+  };
   const std::vector<Value> key = {{u, "MeetingPage", Padded("x/start/seed", 13), REG_SZ},
                                   {u, "Option", Padded("ie", 3), REG_SZ}};
   const std::tuple<std::vector<Value>, std::function<std::string()>, std::string> rows[] = {
@@ -232,14 +213,21 @@ TEST_F(SettingsExportsTest, TextsFlagsPagesAndStoredValues) {
       {key, [&] { return traced(SetLogin(nullptr, "ann")); }, "-1"},
       {key, [&] { return traced(SetLogin("x", nullptr)); }, "-1"},
       {key, [&] { return traced(SetLogin(sites.c_str(), "n")); }, "-1"},  // 2041 characters
-      {key, [&] { return then(traced(SetLogin(sites.c_str(), "")), "MeetingPage"); },
+      {key, [&] { return traced(SetLogin(sites.c_str(), ""), "MeetingPage"); },
        "0 =" + sites + "/start/"},
       {key, [&] { return traced(GetLogin(nullptr, out)); }, "-1"},
       {key, [&] { return traced(GetLogin(out, nullptr)); }, "-1"},
       {key, [&] { return traced(GetOption(nullptr)); }, "-1"},
       // Bits without a meaning are ignored: 0xFFFFFFF0 switches everything off.
-      {key, [&] { return then(traced(SetOption(0xFFFFFFF0)), "Option"); }, "0 = "},
+      {key, [&] { return traced(SetOption(0xFFFFFFF0), "Option"); }, "0 = "},
       {key, [&] { return traced(RemoveAddIn(0xFFFFFFF0)); }, "0"},
+      // A new key gets every integration on; an existing one keeps its options
+      // and fills in missing ones as on.
+      {{}, fills, "0 =x/start/ann 1 true true ie111 5"},
+      {{{u, "Other", "", REG_SZ}}, fills, "0 =x/start/ann true true true ie111 6"},
+      {options("TRUE", "no", "TRUE", "desktop"), fills, "0 =x/start/ann TRUE no TRUE desktop010 5"},
+      {options("1", "true", "false", "IEDesktop"), fills,
+       "0 =x/start/ann true true false IEDesktop101 5"},
       // Pages split at their last two "/" and decoded; a login without a name
       // leaves the name output and fills 128 bytes of the site's and a zero.
       {key, set("https://h/site", "ann"), "0 =https://h/site/start/ann https://h/site|ann"},
@@ -262,7 +250,9 @@ TEST_F(SettingsExportsTest, TextsFlagsPagesAndStoredValues) {
       {{{u, "SiteName", std::string("A\0\0\0", 4), REG_DWORD}}, login, "A|#129"},
       // The button's page buffer holds 1024 bytes.
       {{{u, "MeetingPage", Padded("http://h/", 1024), REG_SZ}}, press, "0 http://h/"},
-      {{{u, "MeetingPage", std::string(1024, 'p'), REG_SZ}}, press, more_data},
+      {{{u, "MeetingPage", std::string(1024, 'p'), REG_SZ}},
+       press,
+       std::to_string(HRESULT_FROM_WIN32(ERROR_MORE_DATA))},
       {{granted, bob}, login, "m|bob"},
       {{{m, "UserPrivilege", Padded("1", 256), REG_SZ}, bob}, login, "m|bob"},
       {{granted, bob, {u, "Option", Padded("desktop", 8), REG_SZ}}, login, "m|bob"},
@@ -272,17 +262,14 @@ TEST_F(SettingsExportsTest, TextsFlagsPagesAndStoredValues) {
       {{bob, {u, "UserPrivilege", Padded("1", 2), REG_SZ}}, login, "|#129"},
       {{}, login, "-1"},
   };
-  const char* const copied[] = {"MeetingPage", "Option",   "RightClick",
-                                "OfficeMenu",  "HasBrand", "BrandTitle"};
+  const char* const copied[] = {kMeetingPage, kOption,   kRightClick,
+                                kOfficeMenu,  kHasBrand, kBrandTitle};
   for (size_t i = 0; i < std::size(rows); ++i) {
     const auto& [values, probe, outcome] = rows[i];
     SCOPED_TRACE(i);
     Clean();
-    bool machine = false;
-    for (const auto& [hive, name, bytes, type] : values) {
-      StoreRaw(hive, name, type, bytes);
-      machine = machine || hive == m;
-    }
+    for (const auto& [hive, name, bytes, type] : values) StoreRaw(hive, name, type, bytes);
+    const bool machine = KeyExists(m, kSettingsKey);
     for (int c = 1; c < 6 && machine; ++c) StoreRaw(m, copied[c], REG_SZ, Padded("seed", 5));
     std::unique_ptr<ScopedReadOnlyKey> read_only(machine ? new ScopedReadOnlyKey(m, kSettingsKey)
                                                          : nullptr);
