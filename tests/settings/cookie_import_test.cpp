@@ -44,8 +44,7 @@ class CookieImportTest : public ::testing::Test {
   void Write(int i, const std::string& text) { WriteFileBytes(File(i), text); }
 };
 
-// The last column: the result when the machine's key cannot be written, which
-// fails only a wanted toolbar button.
+// Last column: the result when the machine's key is read-only (a wanted button fails).
 TEST_F(CookieImportTest, InstallCookieFieldsBecomeTheSettings) {
   const std::string ann = "://h/site/start/ann", v(3000, 'v');
   const std::tuple<std::string, std::string, int> cases[] = {

@@ -97,8 +97,7 @@ class SettingsExportsTest : public ::testing::Test {
   ScopedLibrary dll_;
 };
 
-// One value switched by its flag: the value afterwards, the registration, and
-// the flag as TapvoGetOption reports it.
+// One value switched by its flag: the value after, the registration, TapvoGetOption's flag.
 TEST_F(SettingsExportsTest, EachOptionFollowsItsTable) {
   using Rows = std::vector<std::tuple<std::string, bool, std::string>>;  // stored, on, after
   const Rows boolean = {
@@ -133,11 +132,10 @@ TEST_F(SettingsExportsTest, EachOptionFollowsItsTable) {
 }
 
 // Texts and flags handed to the exports, and values others leave: of the wrong
-// type, without their zero, a reader's buffer in size and one byte past it (a
-// value without room for a zero counts as missing); the machine's, read-only
-// as for a user without administrator rights, seed a user without a page under
-// the privilege. The user's key changes only where a row shows a value ("="),
-// or by seeding, which copies six values (not SiteName).
+// type, without their zero, a reader's buffer in size and one past (no room for
+// a zero: missing); the machine's, read-only as for a user, seed a user without
+// a page under the privilege. The user's key changes only where a row shows a
+// value ("="), or by seeding, which copies six values (not SiteName).
 TEST_F(SettingsExportsTest, TextsFlagsPagesAndStoredValues) {
   // The export's result, and " =" and the value it changed when named; only a
   // call that succeeds traces its end line.
@@ -260,7 +258,6 @@ TEST_F(SettingsExportsTest, TextsFlagsPagesAndStoredValues) {
       {{granted, {m, "MeetingPage", Padded("m", 2), REG_SZ}}, login, "-1"},
       {{{m, "UserPrivilege", Padded("0", 2), REG_SZ}, bob}, login, "|#129"},
       {{bob, {u, "UserPrivilege", Padded("1", 2), REG_SZ}}, login, "|#129"},
-      {{}, login, "-1"},
   };
   const char* const copied[] = {kMeetingPage, kOption,   kRightClick,
                                 kOfficeMenu,  kHasBrand, kBrandTitle};
@@ -286,10 +283,9 @@ TEST_F(SettingsExportsTest, TextsFlagsPagesAndStoredValues) {
   }
 }
 
-// Each writer, installed twice through TapvoRemoveAddIn by a copy of this
-// program run as the given Windows, writes its own keys with the module's
-// folder in them, and none of the others'. The status text comes from
-// zrtpres.dll alone; Windows XP (5.1) alone gets hot and normal icons.
+// Each writer, installed twice by a copy of this program run as the given
+// Windows, writes its own keys naming the module's folder, and none of the
+// others'; the status text comes from zrtpres.dll, XP's hot and normal icons.
 TEST_F(SettingsExportsTest, EachWriterWritesItsOwnKeysNamingTheFolder) {
   const std::string inproc = "\\InprocServer32", status = "This will start Nuvix Tapvo Meeting",
                     icons = "F\\zrtpres.dll,206|F\\zrtpres.dll,206|";

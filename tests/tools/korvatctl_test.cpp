@@ -24,8 +24,7 @@ void Clean() {
   DeleteFileA((CookiesFolder() + "\\korvatctl@meet.example.com.txt").c_str());
 }
 
-// The steps run in order on one copy of the module, named with a second "."
-// (the trace switch and log take the name up to the first one).
+// In order, on one copy of the module named with a second "." (the trace takes the name before).
 TEST(Korvatctl, CommandLinesGiveTheirExitCodesAndOutput) {
   Clean();
   TempFolder folder;
@@ -77,8 +76,7 @@ TEST(Korvatctl, CommandLinesGiveTheirExitCodesAndOutput) {
     EXPECT_NE(output.find(part), std::string::npos) << line << "\n" << output;
   }
   EXPECT_EQ(RunProcess(exe + "get-option"), 1);  // no Korvat.dll beside it
-  // The press put back what it found: a Logon key left behind would keep a
-  // removal from deleting the settings key.
+  // The press put back what it found (a Logon key left would keep the key).
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kSettings + std::string("\\Logon")));
   Clean();
 }
