@@ -13,7 +13,6 @@
 #include "fuzz_support.h"
 #include "settings/cookie_file.h"
 
-// The tests use the module's names as its own code does.
 using namespace korvat;
 
 namespace {

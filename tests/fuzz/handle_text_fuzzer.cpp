@@ -9,7 +9,6 @@
 #include "fuzz_support.h"
 #include "plugin/handle_text.h"
 
-// The tests use the module's names as its own code does.
 using namespace korvat;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

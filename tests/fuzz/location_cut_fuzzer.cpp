@@ -5,7 +5,6 @@
 #include "fuzz_support.h"
 #include "platform/ansi_text.h"
 
-// The tests use the module's names as its own code does.
 using namespace korvat;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -12,7 +12,6 @@
 #include "fuzz_support.h"
 #include "settings/meeting_page.h"
 
-// The tests use the module's names as its own code does.
 using namespace korvat;
 
 namespace {

@@ -1,7 +1,6 @@
-// An in-memory registry for the registry script interpreter's native build:
-// keys named without regard to case, handles that must all be closed again,
-// read-only keys, handles opened for reading that refuse every change, keys
-// deleted under an open handle, and a double-byte code page.
+// An in-memory registry for the script interpreter: case-blind names, handles
+// that must all be closed, read-only keys and handles, keys deleted under an
+// open handle, and a double-byte code page.
 #pragma once
 
 #include <algorithm>
@@ -14,12 +13,10 @@
 #include "fuzz_support.h"
 #include "registration/registry_script.h"
 
-// The tests use the module's names as its own code does.
 using namespace korvat;
 
 class MemoryKeyStore final : public RegistryKeyStore {
  public:
-  // The Windows status codes the store answers with.
   static constexpr long kNotFound = 2, kAccessDenied = 5, kInvalidHandle = 6, kKeyDeleted = 1018;
 
   MemoryKeyStore() {
@@ -95,12 +92,9 @@ class MemoryKeyStore final : public RegistryKeyStore {
   bool IsLeadByte(unsigned char c) override { return IsShiftJisLeadByte(c); }
   // Decimal digits that fit in 32 bits; anything else is 0.
   uint32_t ParseDword(const char* text) override {
-    uint64_t number = 0;
-    for (; *text != '\0'; ++text) {
-      if (*text < '0' || *text > '9') return 0;
-      if ((number = number * 10 + static_cast<uint64_t>(*text - '0')) > 0xFFFFFFFFu) return 0;
-    }
-    return static_cast<uint32_t>(number);
+    char* end = nullptr;
+    const unsigned long long number = std::strtoull(text, &end, 10);
+    return *text >= '0' && *text <= '9' && *end == '\0' && number <= 0xFFFFFFFFu ? number : 0;
   }
 
  private:

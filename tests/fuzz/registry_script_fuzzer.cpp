@@ -1,10 +1,7 @@
-// Whole registry scripts through both passes of the interpreter, over an
-// in-memory registry that already holds a class key and a read-only key:
-// every key the interpreter opens must be closed again. Then the invariant of
-// the two passes, over an empty registry: after a register pass and an
-// unregister pass of a script, no value the script set remains, only the
-// default values of keys that stay; and a script without NoRemove leaves
-// nothing at all.
+// Registry scripts through both passes, over a store holding a class key and
+// a read-only key: every key opened is closed again. Over an empty store, a
+// register and an unregister pass leave no named value (only default values
+// of keys that stay), and nothing at all without NoRemove.
 #include <algorithm>
 #include <string>
 
@@ -12,7 +9,6 @@
 #include "memory_key_store.h"
 #include "registration/registry_script.h"
 
-// The tests use the module's names as its own code does.
 using namespace korvat;
 
 namespace {

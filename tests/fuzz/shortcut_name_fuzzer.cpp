@@ -9,7 +9,6 @@
 #include "fuzz_support.h"
 #include "setup/shortcut_name.h"
 
-// The tests use the module's names as its own code does.
 using namespace korvat;
 
 namespace {
@@ -20,11 +19,9 @@ bool NamesDevice(const std::string& name, size_t dot) {
   base.erase(0, base.find_first_not_of(' '));
   base.erase(base.find_last_not_of(' ') + 1);
   for (char& c : base) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
-  for (const char* device : {"CON", "PRN", "AUX", "NUL"}) {
-    if (base == device) return true;
-  }
-  return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
-         base[3] >= '1' && base[3] <= '9';
+  const std::string head = base.substr(0, 3);
+  return base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" ||
+         (base.size() == 4 && (head == "COM" || head == "LPT") && base[3] >= '1' && base[3] <= '9');
 }
 
 // Whole characters that a file name may hold, not ending in a dot or a space
@@ -34,13 +31,11 @@ bool IsUsable(const std::string& name) {
   bool last_plain = false;
   for (size_t at = 0; at < name.size();) {
     const unsigned char c = static_cast<unsigned char>(name[at]);
-    if (IsShiftJisLeadByte(c)) {
-      if (at + 1 == name.size()) return false;
-      at += 2;
+    if (IsShiftJisLeadByte(c) && (at += 2) <= name.size()) {
       last_plain = true;
       continue;
     }
-    if (c < 0x20 || std::strchr("\\/:*?\"<>|", c) != nullptr) return false;
+    if (IsShiftJisLeadByte(c) || c < 0x20 || std::strchr("\\/:*?\"<>|", c) != nullptr) return false;
     if (c == '.' && dot == std::string::npos) dot = at;
     last_plain = c != '.' && c != ' ';
     ++at;
