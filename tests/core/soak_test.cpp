@@ -2,7 +2,6 @@
 // loads, one per install of the browser button, whose registration loads it and leaves it loaded.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <sstream>
 #include <string>
 #include <utility>

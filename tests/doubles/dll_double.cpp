@@ -1,11 +1,7 @@
-// Stand-in for the DLLs beside the module, recording each call. The builds
-// differ in their export set, which GetProcAddress sees and no run-time switch
-// could change: the companions nvxMSAI.dll and nvxrmenu.dll (COMPANION: the
-// self-registration pair, recorded as "<file name> <export>"); a companion
-// without them (BARE: its load is recorded); zrtpctl.dll with
-// "PDNewInstance" (PD_NEW), "ZRNewInstance" (ZR_NEW), "ZRDeleteInstance"
-// (ZR_DELETE) and always "DllRegisterServer". An instance value tells which
-// function made it.
+// Stand-in for the DLLs beside the module, recording each call; the builds
+// differ in their export sets: the companions (COMPANION, "<file> <export>"),
+// one without exports (BARE, its load), and zrtpctl.dll with PD_NEW, ZR_NEW,
+// ZR_DELETE and always DllRegisterServer. Instance values name their maker.
 #include <windows.h>
 
 #include <cstring>

@@ -1,17 +1,12 @@
 // Stand-in for the programs around the module, acting by the name it runs as:
-//   module_host.exe <module path> [<export> [<number>]]
-//     loads the module as its host processes do, optionally calls one export
-//     (given a number, with it as its one 32-bit argument) and unloads it;
-//     exits with the export's result, 0 when only loading was asked for, and
-//     2 when the module or the export could not be found.
-//   client_frame.exe [seconds]
-//     the client's frame window: records each WM_COPYDATA it gets as
-//     "WM_COPYDATA dwData=<n> cbData=<n> bytes=<hex>" (cut after 1900 bytes
-//     with "..."), until WM_CLOSE or the seconds (default 60) run out.
-//   any other name (tpvoun.exe): records the command line it was started with.
+//   module_host.exe <module> [<export> [<number>]]: loads the module, calls the
+//     export (with the number as its argument) and exits with its result; 2
+//     when the module or the export is missing.
+//   client_frame.exe [seconds]: the client's frame window; records each
+//     WM_COPYDATA (bytes in hex, cut after 1900) until closed or timed out.
+//   any other name (tpvoun.exe): records its command line.
 #include <windows.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>

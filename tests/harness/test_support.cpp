@@ -105,17 +105,6 @@ bool ValueExists(HKEY root, const std::string& path, const std::string& name) {
 
 namespace {
 
-void SetValue(HKEY root, const std::string& path, const std::string& name, DWORD type,
-              const void* data, DWORD size) {
-  ScopedRegKey key;
-  if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Put(),
-                      nullptr) != ERROR_SUCCESS) {
-    return;
-  }
-  RegSetValueExA(key.Get(), name.empty() ? nullptr : name.c_str(), 0, type,
-                 static_cast<const BYTE*>(data), size);
-}
-
 const char* TypeName(DWORD type) {
   static const char* const kNames[] = {"REG_NONE",  "REG_SZ",    "REG_EXPAND_SZ", "REG_BINARY",
                                        "REG_DWORD", "REG_OTHER", "REG_OTHER",     "REG_MULTI_SZ"};
@@ -163,18 +152,16 @@ void DumpInto(HKEY key, const std::string& prefix, std::vector<std::string>* out
 
 }  // namespace
 
+// RegSetKeyValue creates the key when it is missing.
 void SetDwordValue(HKEY root, const std::string& path, const std::string& name, DWORD value) {
-  SetValue(root, path, name, REG_DWORD, &value, sizeof(value));
+  RegSetKeyValueA(root, path.c_str(), name.empty() ? nullptr : name.c_str(), REG_DWORD, &value,
+                  sizeof(value));
 }
 
 void SetStringValue(HKEY root, const std::string& path, const std::string& name,
                     const std::string& value) {
-  SetValue(root, path, name, REG_SZ, value.c_str(), static_cast<DWORD>(value.size() + 1));
-}
-
-void SetBinaryValue(HKEY root, const std::string& path, const std::string& name,
-                    const std::string& bytes) {
-  SetValue(root, path, name, REG_BINARY, bytes.data(), static_cast<DWORD>(bytes.size()));
+  RegSetKeyValueA(root, path.c_str(), name.empty() ? nullptr : name.c_str(), REG_SZ, value.c_str(),
+                  static_cast<DWORD>(value.size() + 1));
 }
 
 bool ReadRawValue(HKEY root, const std::string& path, const std::string& name, DWORD* type,

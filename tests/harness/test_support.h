@@ -51,8 +51,6 @@ bool ValueExists(HKEY root, const std::string& path, const std::string& name);
 void SetDwordValue(HKEY root, const std::string& path, const std::string& name, DWORD value);
 void SetStringValue(HKEY root, const std::string& path, const std::string& name,
                     const std::string& value);
-void SetBinaryValue(HKEY root, const std::string& path, const std::string& name,
-                    const std::string& bytes);
 // The value's type and bytes as stored; false when missing.
 bool ReadRawValue(HKEY root, const std::string& path, const std::string& name, DWORD* type,
                   std::string* bytes);

@@ -6,7 +6,6 @@
 #include <atomic>
 #include <cstring>
 #include <thread>
-#include <utility>
 
 #include "harness/test_support.h"
 

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <io.h>
 
-#include <cstdio>
 #include <string>
 #include <tuple>
 
