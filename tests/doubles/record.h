@@ -1,6 +1,5 @@
-// How the test doubles tell the tests what they were given: each call appends
-// one line to "doubles.log" in the folder of the double's own file, which is
-// the temporary folder that the test copied it into beside the module.
+// How the doubles tell the tests what they were given: each call appends a line to "doubles.log"
+// beside the double's own file, in the folder the test copied it into.
 #pragma once
 
 #include <windows.h>

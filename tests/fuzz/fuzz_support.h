@@ -1,6 +1,5 @@
-// What the fuzz targets share: a check that ends the run with a crash that
-// libFuzzer reports, and the lead bytes of a double-byte code page
-// (Shift-JIS-like), so that the double-byte paths run natively too.
+// A check whose failure libFuzzer reports as a crash, and the lead bytes of a Shift-JIS-like
+// code page, so that the double-byte paths run natively too.
 #pragma once
 
 #include <cstdlib>

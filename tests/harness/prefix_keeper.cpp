@@ -1,8 +1,6 @@
-// Keeps the test prefix's wine server and its system processes alive for the
-// whole test run. It is started detached from the test output, so that the
-// system processes that the server starts for it do not hold the output of
-// the test that happens to run first. It announces itself with a file in the
-// prefix's C: drive and runs until the cleanup ends the server.
+// Keeps the test prefix's wine server and system processes alive for the whole run, started
+// detached so that they hold no test's output. It announces itself with a file on C: and runs
+// until the cleanup ends the server.
 #include <windows.h>
 
 int main() {

@@ -4,7 +4,6 @@
 #include <shlobj.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -18,14 +17,12 @@ std::string BinFile(const std::string& name) {
 }
 
 TempFolder::TempFolder() {
-  static LONG counter = 0;
-  char temp[MAX_PATH] = {};
+  char temp[MAX_PATH] = {}, name[MAX_PATH] = {};
   GetTempPathA(MAX_PATH, temp);
-  char name[64];
-  std::snprintf(name, sizeof(name), "korvat-%lu-%ld-%lu", GetCurrentProcessId(),
-                InterlockedIncrement(&counter), GetTickCount());
-  path_ = std::string(temp) + name;
-  CreateDirectoryA(path_.c_str(), nullptr);
+  GetTempFileNameA(temp, "kvt", 0, name);  // a unique name, held by an empty file
+  DeleteFileA(name);
+  CreateDirectoryA(name, nullptr);
+  path_ = name;
 }
 
 TempFolder::~TempFolder() { DeleteTree(path_); }
@@ -98,9 +95,8 @@ bool KeyExists(HKEY root, const std::string& path) {
 }
 
 bool ValueExists(HKEY root, const std::string& path, const std::string& name) {
-  DWORD type = 0;
-  std::string bytes;
-  return ReadRawValue(root, path, name, &type, &bytes);
+  return RegGetValueA(root, path.c_str(), name.empty() ? nullptr : name.c_str(), RRF_RT_ANY,
+                      nullptr, nullptr, nullptr) == ERROR_SUCCESS;
 }
 
 namespace {
@@ -220,11 +216,7 @@ ScopedTraceSwitch::ScopedTraceSwitch(const std::string& module_name, DWORD value
 }
 
 ScopedTraceSwitch::~ScopedTraceSwitch() {
-  ScopedRegKey key;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Nuvix\\Config", 0, KEY_ALL_ACCESS, key.Put()) ==
-      ERROR_SUCCESS) {
-    RegDeleteValueA(key.Get(), name_.c_str());
-  }
+  RegDeleteKeyValueA(HKEY_CURRENT_USER, "Software\\Nuvix\\Config", name_.c_str());
 }
 
 namespace {

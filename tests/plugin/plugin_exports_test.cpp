@@ -1,6 +1,5 @@
-// The plug-in exports as a download host drives them: the module and its
-// siblings in a folder whose path holds a space, and a host window on the
-// test's thread that records the notifications and what was posted.
+// The plug-in exports as a download host drives them: the module in a folder whose path holds a
+// space, and a host window on the test's thread recording notifications and posts.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -67,8 +66,7 @@ class PluginExportsTest : public ::testing::Test {
   }
   void ExitControl(const std::string& text) { Call<void>("ExitControl", text.c_str()); }
 
-  // Notifications are sent, so they reach the window procedure at once; a
-  // notification after the control module registered itself says so.
+  // Notifications are sent; one after the control module registered itself says so.
   static LRESULT CALLBACK HostProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     static const UINT notify = RegisterWindowMessageA("WM_ZR_NOTIFY_MSG");
     if (message != notify) return DefWindowProcA(hwnd, message, wParam, lParam);
@@ -105,9 +103,8 @@ class PluginExportsTest : public ::testing::Test {
   size_t trace_seen_ = 0;
 };
 
-// Host windows and loaders travel as decimal text. Only a real window (not
-// 65535, HWND_BROADCAST) gets the WM_SIZE, the notification and the plug-in
-// window. Each value doubles as the return page, kept when longer than 2.
+// Host windows and loaders travel as decimal text. Only a real window (not HWND_BROADCAST) gets the
+// WM_SIZE, the notification and the plug-in window. Each value is also a return page (kept if > 2).
 TEST_F(PluginExportsTest, HostValuesControlModulesAndPluginWindows) {
   Load("");
   HWND gone = Parent();
@@ -178,17 +175,15 @@ TEST_F(PluginExportsTest, HostValuesControlModulesAndPluginWindows) {
     other.join();
     EXPECT_EQ(GetWindow(host_, GW_CHILD), nullptr);
     Strings lines;  // four ExitControl, a ZRNewInstance, four ZRDeleteInstance
-    for (int i = 0; i < 9; ++i)
-      for (const char* end : {"() begin", "() end"})
-        lines.push_back(std::string(i < 4    ? "ExitControl"
-                                    : i == 4 ? "ZRNewInstance"
-                                             : "ZRDeleteInstance") +
-                        end);
+    for (int i = 0; i < 18; ++i)
+      lines.push_back(std::string(i < 8    ? "ExitControl"
+                                  : i < 10 ? "ZRNewInstance"
+                                           : "ZRDeleteInstance") +
+                      (i % 2 ? "() end" : "() begin"));
     EXPECT_EQ(Trace(), lines);
   }
 
-  // A window that went with its parent leaves only the instance to release;
-  // a module loaded again registers the class that its unloading took.
+  // A window gone with its parent leaves the instance to release; a reload registers the class.
   HWND parent = Parent();
   void* instance = Call<void*>("ZRNewInstance", parent);
   DestroyWindow(parent);
@@ -199,8 +194,7 @@ TEST_F(PluginExportsTest, HostValuesControlModulesAndPluginWindows) {
   Call<void>("ZRDeleteInstance", instance);
 }
 
-// Setup: the settings anew without a return page, the uninstaller started,
-// the control module registered, then the host told.
+// Setup: settings anew without a return page, the uninstaller started, the control registered.
 TEST_F(PluginExportsTest, SetupRebuildsTheSettingsStartsTheUninstallerAndRegistersTheControl) {
   // A program named by the path up to its space must not be the one started.
   folder_.CopyFromBin("tpvoun.exe", "plug.exe");
@@ -239,8 +233,7 @@ TEST_F(PluginExportsTest, SetupRebuildsTheSettingsStartsTheUninstallerAndRegiste
   ExitControl(AsText(loader));
   EXPECT_FALSE(ControlLoaded());
 
-  // The settings key goes only while it has no sub-key; a machine key the
-  // user may not write is passed over.
+  // The settings key goes only without sub-keys; a machine key the user may not write is skipped.
   const std::string logon = std::string(kSettings) + "\\Logon";
   SetStringValue(HKEY_CURRENT_USER, logon, "LogonState", "1");
   ScopedReadOnlyKey read_only(HKEY_LOCAL_MACHINE, kSettings);
@@ -251,9 +244,8 @@ TEST_F(PluginExportsTest, SetupRebuildsTheSettingsStartsTheUninstallerAndRegiste
   EXPECT_EQ(Setting(HKEY_LOCAL_MACHINE, "ReturnPage"), "<missing>");
 }
 
-// A module path of MAX_PATH characters or more leaves no module directory:
-// nothing may be started or loaded from the current drive's root ("\" and
-// the sibling's name), and each step goes on as without its sibling.
+// A module path of MAX_PATH or more has no directory: nothing is started or loaded from the drive's
+// root ("\" and the sibling's name); each step goes on as without its sibling.
 TEST_F(PluginExportsTest, AModulePathTooLongForSiblingsStartsAndLoadsNone) {
   auto wide = [](const std::string& text) { return std::wstring(text.begin(), text.end()); };
   const std::wstring dir = wide(folder_.path()) + L"\\" + std::wstring(220, L'd'),

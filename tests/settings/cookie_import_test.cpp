@@ -1,5 +1,4 @@
-// The install cookie import, from cookie files in the user's real cookies
-// folder to the settings key in both hives.
+// The install cookie import, from the user's real cookies folder to the settings key in both hives.
 #include "settings/cookie_import.h"
 
 #include <gtest/gtest.h>
@@ -76,9 +75,8 @@ TEST_F(CookieImportTest, InstallCookieFieldsBecomeTheSettings) {
   }
 }
 
-// The newest unexpired cookie wins (expired, local and undated ones never do;
-// of equal times the file listed first), and the file it came from alone
-// answers the next import while it exists.
+// The newest unexpired cookie wins (never expired, local or undated ones; of equal times the file
+// listed first); its file alone answers the next import while it exists.
 TEST_F(CookieImportTest, TheNewestCookieWinsAndItsFileAnswersTheNextImport) {
   TraceCapture trace("cookie_import_trace");
   trace.TakeMessages();
@@ -101,8 +99,7 @@ TEST_F(CookieImportTest, TheNewestCookieWinsAndItsFileAnswersTheNextImport) {
   // The last file alone answers, even when it no longer holds the cookie.
   Write(2, Install("ie"));
   EXPECT_EQ(ImportCookieSettings(), 0);
-  // Once it is gone, even for a folder of its name, the folder is searched
-  // again, and the newest cookie, listed first this time, wins.
+  // Once it is gone, even for a folder of its name, the newest cookie, listed first, wins again.
   DeleteFileA(File(2).c_str());
   CreateDirectoryA(File(2).c_str(), nullptr);
   EXPECT_EQ(ImportCookieSettings(), 1);

@@ -131,14 +131,11 @@ TEST_F(SettingsExportsTest, EachOptionFollowsItsTable) {
   }
 }
 
-// Texts and flags handed to the exports, and values others leave: of the wrong
-// type, without their zero, a reader's buffer in size and one past (no room for
-// a zero: missing); the machine's, read-only as for a user, seed a user without
-// a page under the privilege. The user's key changes only where a row shows a
-// value ("="), or by seeding, which copies six values (not SiteName).
+// Texts and flags from callers, and stored values of the wrong type, size or without a zero; a
+// read-only machine key seeds a user without a page under the privilege. The user's key changes
+// only where a row shows "=", or by seeding, which copies six values (not SiteName).
 TEST_F(SettingsExportsTest, TextsFlagsPagesAndStoredValues) {
-  // The export's result, and " =" and the value it changed when named; only a
-  // call that succeeds traces its end line.
+  // The result, " =" and the named value after; only a success traces its end line.
   auto traced = [&](int result, const char* name = nullptr) {
     const std::string last = TraceMessages(folder_.File("Korvat.log")).back();
     EXPECT_EQ(last.size() > 4 && last.substr(last.size() - 4) == " end", result == 0) << last;
@@ -150,8 +147,7 @@ TEST_F(SettingsExportsTest, TextsFlagsPagesAndStoredValues) {
     return result + " " + std::to_string(flags);
   };
   auto login = [&] { return Login(); };
-  // The options and registrations (right-click, office, button) after
-  // TapvoSetLoginInfo, and how many values the key holds.
+  // Options and registrations after TapvoSetLoginInfo, and how many values the key holds.
   auto fills = [&] {
     if (KeyExists(HKEY_CURRENT_USER, kSettingsKey)) RemoveAddIn(kOffice | kButton | kMenu);
     std::string state = traced(SetLogin("x", "ann"), "MeetingPage");
@@ -161,8 +157,7 @@ TEST_F(SettingsExportsTest, TextsFlagsPagesAndStoredValues) {
       state += "01"[KeyExists(HKEY_CURRENT_USER, key)];
     return state + " " + std::to_string(DumpTree(HKEY_CURRENT_USER, kSettingsKey).size() - 1);
   };
-  // The page TapvoSetLoginInfo stores (the site, "/" unless present, "start/",
-  // the name unencoded), and the login read back.
+  // The page TapvoSetLoginInfo stores (site, "/" unless present, "start/", name), read back.
   auto set = [&](const char* site, const char* name) -> std::function<std::string()> {
     return [=] {
       const std::string stored = traced(SetLogin(site, name), "MeetingPage");
@@ -283,9 +278,8 @@ TEST_F(SettingsExportsTest, TextsFlagsPagesAndStoredValues) {
   }
 }
 
-// Each writer, installed twice by a copy of this program run as the given
-// Windows, writes its own keys naming the module's folder, and none of the
-// others'; the status text comes from zrtpres.dll, XP's hot and normal icons.
+// Each writer, installed twice by a copy of this program run as the given Windows, writes its own
+// keys naming the module's folder, and none of the others'; XP has hot and normal icons.
 TEST_F(SettingsExportsTest, EachWriterWritesItsOwnKeysNamingTheFolder) {
   const std::string inproc = "\\InprocServer32", status = "This will start Nuvix Tapvo Meeting",
                     icons = "F\\zrtpres.dll,206|F\\zrtpres.dll,206|";
@@ -324,9 +318,8 @@ TEST_F(SettingsExportsTest, EachWriterWritesItsOwnKeysNamingTheFolder) {
   }
 }
 
-// Install then removal leaves only the shared parents the writers created
-// (every delete met an empty key, children first), and a key that gained a
-// foreign sub-key, with its parents. Only the user's keys are removed.
+// Removal leaves only the shared parents the writers created, and a key that gained a foreign
+// sub-key, with its parents. Only the user's keys are removed.
 TEST_F(SettingsExportsTest, RemovalLeavesExactlyTheSharedParentsAndForeignKeys) {
   auto snapshot = []() {
     std::set<std::string> lines;

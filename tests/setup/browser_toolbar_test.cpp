@@ -1,5 +1,4 @@
-// The browser toolbar button: its key, its notice, and the open browser
-// windows cycled against a scripted shell.
+// The browser toolbar button: its key, its notice, and the browser windows cycled in a script.
 #include "setup/browser_toolbar.h"
 
 #include <gtest/gtest.h>
@@ -105,8 +104,7 @@ void Clean() {
   for (const char* key : {kSettingsKey, kButtonKey}) DeleteKeyTree(HKEY_CURRENT_USER, key);
 }
 
-// Each notice, once placed: its caption, owner, place and style are noted and
-// the next way a user closes it is posted; should that fail, a timer ends it.
+// Each notice: caption, owner, place and style noted, then the next way a user closes it posted.
 std::string g_notices;
 void CALLBACK EndNotice(HWND notice, UINT, UINT_PTR, DWORD) {
   g_notices += "unclosed;";
@@ -200,8 +198,8 @@ std::string Reopened(const Window& w) {
   return page + at;
 }
 
-// The open windows, the return page (for the plug-in's window, showing `own`),
-// the notice (the host window is off centre) and what is reopened.
+// The open windows, the return page (for the plug-in's window, showing `own`), the notice, and
+// what is reopened.
 TEST_F(BrowserToolbarTest, BrowsersAreClosedAndReopened) {
   const std::string a = "http://a.example/", b = "http://b.example/", own = "http://own.example/";
   const std::string back = "http://return.example/", sm = "http://same.example/";

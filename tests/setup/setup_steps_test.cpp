@@ -146,9 +146,9 @@ TEST_F(SetupStepsTest, CompanionsRegisterWhenTheSwitchIsTrueAndAPageIsThereUnreg
     const char* flag;  // null: missing
     bool page, in_user_hive, registers;
   } cases[] = {
-      {"TRUE", true, true, true},   {"true", true, true, true},   {"True", true, true, true},
-      {"FALSE", true, true, false}, {"T", true, true, false},     {"", true, true, false},
-      {nullptr, true, true, false}, {"TRUE", false, true, false}, {"TRUE", true, false, false},
+      {"TRUE", true, true, true},   {"True", true, true, true},   {"FALSE", true, true, false},
+      {"T", true, true, false},     {"", true, true, false},      {nullptr, true, true, false},
+      {"TRUE", false, true, false}, {"TRUE", true, false, false},
   };
   // A library without the export is freed too.
   Set(nullptr, "http://h/p", nullptr, nullptr);
