@@ -42,8 +42,7 @@ class RegistryScriptTest : public ::testing::Test {
   void TearDown() override { Clean(); }
 };
 
-// ForceRemove empties a key first; Delete takes a key; neither touches a
-// CLSID or TypeLib key.
+// ForceRemove empties a key first; Delete takes a key; neither touches a CLSID or TypeLib key.
 TEST_F(RegistryScriptTest, WritesEveryTypeQuotingAndPlaceholderAndReplacesKeys) {
   for (const char* key : {"\\Fresh\\Old", "\\Gone\\Old", "\\CLSID\\Other", "\\TypeLib\\Other"}) {
     SetStringValue(HKEY_CURRENT_USER, kBase + key, "", "");
@@ -119,8 +118,7 @@ TEST_F(RegistryScriptTest, UnregisterKeepsProtectedAndSharedKeys) {
   DeleteKeyTree(HKEY_CURRENT_USER, kBase + "\\Missing");
 
   ASSERT_EQ(RunScript(script, false), kScriptOk);
-  // NoRemove protects only the key it stands before; the script's values go
-  // from the keys that stay, a protected one too.
+  // NoRemove protects only the key it names; the script's values go from keys that stay, too.
   EXPECT_EQ(SubKeys(), (Names{"Kept", "Shared"}));
   EXPECT_EQ(Tree("\\Shared"), (Names{kBase + "\\Shared", kBase + "\\Shared\\Other",
                                      kBase + "\\Shared\\Other|(default)=REG_SZ:"}));

@@ -55,7 +55,8 @@ struct Browser : BrowserWindow {
     *left = r.left, *top = r.top, *width = r.right - r.left, *height = r.bottom - r.top;
   }
   void Quit() override {
-    if (++w.quits, w.kind != kNeverCloses) DestroyWindow(w.window), w.window = nullptr;
+    ++w.quits;
+    if (w.kind != kNeverCloses && DestroyWindow(w.window)) w.window = nullptr;
   }
   void Navigate(const wchar_t* url) override { w.url.assign(url, url + lstrlenW(url)); }
   void MakeVisible() override { ShowWindow(w.window, SW_SHOW); }
@@ -80,7 +81,11 @@ struct Shell : BrowserShell {
   explicit Shell(std::vector<Window> open = {}) : windows(open.begin(), open.end()) {
     SetBrowserShellForTesting(this);
   }
-  ~Shell() override { SetBrowserShellForTesting(nullptr); }  // windows go with the process
+  ~Shell() override {
+    SetBrowserShellForTesting(nullptr);
+    for (const Window& w : windows) DestroyWindow(w.window);
+    for (const Window& w : opened) DestroyWindow(w.window);
+  }
   std::unique_ptr<ShellWindowList> OpenWindowList() override {
     // As on the platform, the collection needs COM on the calling thread.
     APTTYPE type;

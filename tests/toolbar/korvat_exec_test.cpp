@@ -55,8 +55,7 @@ TEST(KorvatExecTest, CommandChecksComeFirstThenThePageGoesToALoggedOnClientOrThe
   EXPECT_EQ(press(), S_OK);
   EXPECT_EQ(site.browser.calls, Strings{std::string("http://kept/") + kEmpty});
 
-  // With the client running and logged on, the longest page that fits goes
-  // to it whole, its zero byte sent and counted.
+  // Logged on with the client running: the longest page goes whole, its zero sent and counted.
   TempFolder folder;
   folder.CopyFromBin("client_frame.exe");
   RunningClientFrame client(folder.File("client_frame.exe"));
@@ -70,8 +69,7 @@ TEST(KorvatExecTest, CommandChecksComeFirstThenThePageGoesToALoggedOnClientOrThe
     sent += {"0123456789ABCDEF"[b >> 4], "0123456789ABCDEF"[b & 15]};
   EXPECT_EQ(ReadLines(folder.File("doubles.log")), Strings{sent});
   EXPECT_EQ(site.browser.calls, Strings{});
-  // The Logon key lives in the user's settings key, so a page found only in
-  // the machine hive goes to the browser.
+  // The Logon key is the user's, so a page found only in the machine hive goes to the browser.
   Clean();
   SetStringValue(HKEY_LOCAL_MACHINE, kSettings, "MeetingPage", "http://m.example.com/");
   EXPECT_EQ(press(), S_OK);
