@@ -67,9 +67,9 @@ TEST_F(RegistryScriptTest, WritesEveryTypeQuotingAndPlaceholderAndReplacesKeys) 
 
 TEST_F(RegistryScriptTest, EveryFailureIsReported) {
   const std::string long_text(RegistryScript::kMaxToken + 1, 'x');
-  std::string deep = "A";
-  for (int i = 0; i < RegistryScript::kMaxNesting; ++i) deep += " { A";
-  deep += std::string(RegistryScript::kMaxNesting, '}');
+  std::string deep = "A", closing;  // tokens stand apart: "}}" would be one
+  for (int i = 0; i < RegistryScript::kMaxNesting; ++i) deep += " { A", closing += " }";
+  deep += closing;
   for (std::string script :
        {std::string("HKXX { }"), std::string("HKCU Software { }"),
         std::string("HKCU { Software { KorvatTests { K"), Under(deep),
