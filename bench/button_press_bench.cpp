@@ -45,7 +45,6 @@ const CLSID kKorvatExec = {
 // null_server.dll's class.
 const CLSID kNullClass = {
     0x5C2B8E41, 0x93A7, 0x4D0F, {0xB6, 0x1E, 0x27, 0xD4, 0x80, 0x3A, 0xC9, 0x5F}};
-const char kSettings[] = "Software\\Nuvix\\TapvoMeeting";
 const char kLogon[] = "Software\\Nuvix\\TapvoMeeting\\Logon";
 const char kClientClass[] = "Nvx_FrameWnd_Tapvo_13D821D2_807A_40C9_AA97_220F9D84041F";
 

@@ -41,7 +41,6 @@ using namespace korvat_test;
 namespace {
 
 constexpr int kWarmUp = 20;
-const char kSettings[] = "Software\\Nuvix\\TapvoMeeting";
 const char kClientClass[] = "Nvx_FrameWnd_Tapvo_13D821D2_807A_40C9_AA97_220F9D84041F";
 const CLSID kKorvatExec = {
     0x80947ADC, 0x151D, 0x490B, {0x87, 0xF1, 0x7C, 0x8C, 0xE1, 0xB4, 0x62, 0x20}};
@@ -330,7 +329,7 @@ class Soak {
 
   static void Clean() {
     DeleteFileA(CookieFile().c_str());
-    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) DeleteKeyTree(root, kSettings);
+    DeleteSettingsKeys();
     const char* const keys[] = {
         "Software\\Microsoft\\Internet Explorer\\Extensions\\"
         "{80947ADC-151D-490B-87F1-7C8CE1B46220}",

@@ -45,7 +45,6 @@ using namespace korvat_test;
 namespace {
 
 constexpr Plan kPlan = {5, 200, "pairs"};
-const char kSettings[] = "Software\\Nuvix\\TapvoMeeting";
 const char kClassKey[] = "CLSID\\{80947ADC-151D-490B-87F1-7C8CE1B46220}";
 const GUID kTypeLibrary = {
     0xE06D2368, 0xC03F, 0x41E9, {0x95, 0xA8, 0xEB, 0xB8, 0xF1, 0x42, 0xDB, 0xCC}};
@@ -359,7 +358,7 @@ int main() {
             (comparison.subject.median + pause) / comparison.floor.median);
 
   UnRegisterTypeLib(kTypeLibrary, 1, 0, 0x409, sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32);
-  for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) DeleteKeyTree(root, kSettings);
+  DeleteSettingsKeys();
   DeleteFileA(cookies.c_str());
   if (failed != 0 || differ != 0 || !dialogs.seen().empty()) {
     std::fprintf(stderr,

@@ -89,6 +89,10 @@ void DeleteKeyTree(HKEY root, const std::string& path) {
   RegDeleteKeyA(root, path.c_str());
 }
 
+void DeleteSettingsKeys() {
+  for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) DeleteKeyTree(root, kSettings);
+}
+
 bool KeyExists(HKEY root, const std::string& path) {
   ScopedRegKey key;
   return RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, key.Put()) == ERROR_SUCCESS;

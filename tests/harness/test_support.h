@@ -45,6 +45,9 @@ void WriteFileBytes(const std::string& path, const std::string& bytes);
 std::vector<std::string> ReadLines(const std::string& path);
 void DeleteTree(const std::string& path);
 
+// The settings key as callers know it; DeleteSettingsKeys removes it from both hives.
+inline constexpr char kSettings[] = "Software\\Nuvix\\TapvoMeeting";
+void DeleteSettingsKeys();
 void DeleteKeyTree(HKEY root, const std::string& path);
 bool KeyExists(HKEY root, const std::string& path);
 bool ValueExists(HKEY root, const std::string& path, const std::string& name);

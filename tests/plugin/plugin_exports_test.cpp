@@ -14,7 +14,6 @@ namespace {
 
 using Strings = std::vector<std::string>;
 const INT_PTR n = 0;  // an argument the module does not look at
-const char kSettings[] = "Software\\Nuvix\\TapvoMeeting";
 const char kShortcutText[] = "Start Nuvix Tapvo Meeting";
 const char kUnRegisterLine[] =
     "UnRegisterKey() parent_key = SOFTWARE\\Nuvix,section_key = TapvoMeeting";
@@ -31,7 +30,7 @@ HWND Parent() { return CreateWindowA("STATIC", "", WS_POPUP, 0, 0, 300, 200, 0, 
 class PluginExportsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) DeleteKeyTree(root, kSettings);
+    DeleteSettingsKeys();
     CreateDirectoryA(dir_.c_str(), nullptr);
     for (const char* file : {"Korvat.dll", "tpvoun.exe"}) Copy(file, file);
     static const WNDCLASSA host_class = {0,       &HostProc, 0,       0,       nullptr,
@@ -44,7 +43,7 @@ class PluginExportsTest : public ::testing::Test {
   }
   void TearDown() override {
     DestroyWindow(host_);
-    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) DeleteKeyTree(root, kSettings);
+    DeleteSettingsKeys();
   }
   void Copy(const std::string& built, const std::string& as) {
     CopyFileA(BinFile(built).c_str(), (dir_ + "\\" + as).c_str(), FALSE);

@@ -37,7 +37,7 @@ class CookieImportTest : public ::testing::Test {
   void Clean() {
     for (int i = 1; i <= 6; ++i) DeleteFileA(File(i).c_str()) || RemoveDirectoryA(File(i).c_str());
     LastCookieFile[0] = '\0';  // every case starts with a folder search
-    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) DeleteKeyTree(root, kSettingsKey);
+    DeleteSettingsKeys();
   }
   std::string File(int i) { return CookiesFolder() + "\\korvat" + std::to_string(i) + ".txt"; }
   void Write(int i, const std::string& text) { WriteFileBytes(File(i), text); }
@@ -67,7 +67,7 @@ TEST_F(CookieImportTest, InstallCookieFieldsBecomeTheSettings) {
     EXPECT_EQ(Values(HKEY_LOCAL_MACHINE, names),
               Values(HKEY_CURRENT_USER, {kOption, kOfficeMenu, kRightClick}) +
                   "|<missing>|<missing>|" + Values(HKEY_CURRENT_USER, {kMeetingPage}));
-    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) DeleteKeyTree(root, kSettingsKey);
+    DeleteSettingsKeys();
     ScopedReadOnlyKey machine(HKEY_LOCAL_MACHINE, kSettingsKey);
     EXPECT_EQ(ImportCookieSettings(), without_machine) << install;
     EXPECT_EQ(Values(HKEY_CURRENT_USER, names), user);

@@ -80,7 +80,7 @@ class SettingsExportsTest : public ::testing::Test {
     return Export<int(WINAPI*)(char*, char*)>("TapvoGetLoginInfo")(site, name);
   }
   void Clean() {
-    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) DeleteKeyTree(root, kSettingsKey);
+    DeleteSettingsKeys();
     RemoveAddIn(0);
   }
   // TapvoGetLoginInfo into outputs of 1024 '#': "site|name" (the name output

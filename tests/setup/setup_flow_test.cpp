@@ -14,7 +14,6 @@ using namespace korvat_test;
 
 namespace {
 
-const char kSettings[] = "Software\\Nuvix\\TapvoMeeting";
 const std::string kClassKey = "CLSID\\{80947ADC-151D-490B-87F1-7C8CE1B46220}";
 const std::string kButton =
     "Software\\Microsoft\\Internet Explorer\\Extensions\\{80947ADC-151D-490B-87F1-7C8CE1B46220}";

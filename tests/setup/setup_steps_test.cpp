@@ -46,7 +46,7 @@ class SetupStepsTest : public ::testing::Test {
   void Clean() {
     DeleteTree(desktop_);
     CreateDirectoryA(desktop_.c_str(), nullptr);
-    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) DeleteKeyTree(root, kSettingsKey);
+    DeleteSettingsKeys();
   }
   std::string Desktop(const std::string& name) { return desktop_ + "\\" + name; }
   void Set(const char* option, const char* page, const char* has_brand, const char* title) {

@@ -16,15 +16,10 @@ using namespace korvat_test;
 namespace {
 
 using Strings = std::vector<std::string>;
-const char kSettings[] = "Software\\Nuvix\\TapvoMeeting";
 const char kEmpty[] = " 400C:null 400C:null 400C:null 400C:null";  // the four optional arguments
 
-void Clean() {
-  for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) DeleteKeyTree(root, kSettings);
-}
-
 TEST(KorvatExecTest, CommandChecksComeFirstThenThePageGoesToALoggedOnClientOrTheBrowser) {
-  Clean();
+  DeleteSettingsKeys();
   ComPtr<IOleCommandTarget> target;
   ASSERT_EQ(CreateKorvatExec(nullptr, IID_IOleCommandTarget, target.PutVoid()), S_OK);
   auto press = [&] { return target->Exec(nullptr, 0, OLECMDEXECOPT_DODEFAULT, nullptr, nullptr); };
@@ -70,12 +65,12 @@ TEST(KorvatExecTest, CommandChecksComeFirstThenThePageGoesToALoggedOnClientOrThe
   EXPECT_EQ(ReadLines(folder.File("doubles.log")), Strings{sent});
   EXPECT_EQ(site.browser.calls, Strings{});
   // The Logon key is the user's, so a page found only in the machine hive goes to the browser.
-  Clean();
+  DeleteSettingsKeys();
   SetStringValue(HKEY_LOCAL_MACHINE, kSettings, "MeetingPage", "http://m.example.com/");
   EXPECT_EQ(press(), S_OK);
   EXPECT_EQ(site.browser.calls, Strings{std::string("http://m.example.com/") + kEmpty});
   EXPECT_EQ(ReadLines(folder.File("doubles.log")).size(), 1u);  // nothing more to the client
-  Clean();
+  DeleteSettingsKeys();
 }
 
 }  // namespace

@@ -14,11 +14,10 @@ using namespace korvat_test;
 
 namespace {
 
-const char kSettings[] = "Software\\Nuvix\\TapvoMeeting";
 const char kClass[] = "CLSID\\{80947ADC-151D-490B-87F1-7C8CE1B46220}";
 
 void Clean() {
-  for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) DeleteKeyTree(root, kSettings);
+  DeleteSettingsKeys();
   RegDeleteKeyValueA(HKEY_CURRENT_USER, "Software\\Nuvix\\Config", "TRACE_ENABLE_Korvat");
   DeleteFileA(StandardShortcut().c_str());
   DeleteFileA((CookiesFolder() + "\\korvatctl@meet.example.com.txt").c_str());
