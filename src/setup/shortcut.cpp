@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "core/module_state.h"
 #include "core/resource_module.h"
@@ -13,6 +14,7 @@
 #include "platform/com_ptr.h"
 #include "platform/last_error.h"
 #include "platform/reg_key_handle.h"
+#include "platform/scoped_handle.h"
 #include "resources/resource_ids.h"
 #include "settings/settings_key.h"
 #include "setup/shortcut_name.h"
@@ -29,6 +31,14 @@ constexpr int kBrandIconIndex = 3;
 constexpr char kShortcutSection[] = "InternetShortcut";
 constexpr char kIconFileEntry[] = "IconFile";
 constexpr char kIconIndexEntry[] = "IconIndex";
+
+// The mark of the shortcuts this module writes, in a section of its own that
+// the shell does not read. The file carries it, so it outlives the settings
+// key and SHORTCUT_PATH, which every setup deletes before the shortcut is
+// made again: the module knows its own shortcut without mistaking a user's.
+constexpr char kOwnerSection[] = "TapvoMeeting";
+constexpr char kOwnerEntry[] = "MadeBy";
+constexpr char kOwnerValue[] = "Korvat";
 
 bool OptionWantsShortcut(const char* option) {
   return _stricmp(option, "desktop") == 0 || _stricmp(option, "iedesktop") == 0;
@@ -48,22 +58,88 @@ bool FileIsThere(const char* path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-// The first of "<name>.url", "<name> (2).url", ... in `folder` (which ends
-// in a backslash) that is free or is the file this module wrote before
-// (`remembered`): a file of the user's own is never overwritten. False when
-// none is.
-bool ChooseShortcutPath(const char* folder, const char* name, const char* remembered, char* path) {
+// A shortcut this module wrote: it bears the module's mark.
+bool IsOwnShortcut(const char* path) {
+  if (!FileIsThere(path)) return false;
+  char owner[sizeof(kOwnerValue) + 1] = {};
+  GetPrivateProfileStringA(kOwnerSection, kOwnerEntry, "", owner, sizeof(owner), path);
+  return std::strcmp(owner, kOwnerValue) == 0;
+}
+
+// `folder` (ending in a backslash) and the file name made of `name` and
+// `number`, into `path` (MAX_PATH bytes).
+bool MakeShortcutPath(const char* folder, const char* name, unsigned number, char* path) {
   const size_t start = std::strlen(folder);
   std::memcpy(path, folder, start);
+  return MakeShortcutFileName(name, number, IsSystemLeadByte, path + start, MAX_PATH - start);
+}
+
+// The first of "<name>.url", "<name> (2).url", ... that is free or is the
+// module's own: the file under the standard name, or one that bears the
+// mark. A file of the user's own is never overwritten. False when none is.
+bool ChooseShortcutPath(const char* folder, const char* name, const char* standard, char* path) {
   for (unsigned number = 1; number <= kMaxShortcutNumber; ++number) {
-    if (!MakeShortcutFileName(name, number, IsSystemLeadByte, path + start, MAX_PATH - start)) {
-      return false;
-    }
-    if (!PathIsTaken(path) || (std::strcmp(path, remembered) == 0 && FileIsThere(path))) {
+    if (!MakeShortcutPath(folder, name, number, path)) return false;
+    if (!PathIsTaken(path) || IsOwnShortcut(path) ||
+        (_stricmp(path, standard) == 0 && FileIsThere(path))) {
       return true;
     }
   }
   return false;
+}
+
+// Deletes the file under the standard name and every shortcut on the desktop
+// that bears the mark, except `keep`.
+void DeleteOwnShortcuts(const char* folder, const char* standard, const char* keep) {
+  if (_stricmp(standard, keep) != 0) DeleteFileA(standard);
+  char path[MAX_PATH];
+  if (FormatText(path, sizeof(path), "%s*.url", folder) < 0) return;
+  // The names, each with its zero, are listed first and deleted after.
+  std::vector<char> own;
+  WIN32_FIND_DATAA entry;
+  ScopedFindHandle find(FindFirstFileA(path, &entry));
+  for (bool more = static_cast<bool>(find); more;
+       more = FindNextFileA(find.Get(), &entry) != FALSE) {
+    if (FormatText(path, sizeof(path), "%s%s", folder, entry.cFileName) >= 0 &&
+        _stricmp(path, keep) != 0 && IsOwnShortcut(path)) {
+      own.insert(own.end(), path, path + std::strlen(path) + 1);
+    }
+  }
+  for (size_t at = 0; at < own.size(); at += std::strlen(&own[at]) + 1) DeleteFileA(&own[at]);
+}
+
+// Writes the shortcut with its mark beside the shell's entries, then moves it
+// into place whole: a process ended half-way leaves no unmarked shortcut of
+// the module's on the desktop, which a later setup would take for the user's.
+HRESULT WriteOwnShortcut(const char* url, const char* path, const char* description,
+                         const char* icon_file, int icon_index) {
+  char folder[MAX_PATH], temporary[MAX_PATH];
+  const DWORD length = GetTempPathA(MAX_PATH, folder);
+  if (length == 0 || length >= MAX_PATH || GetTempFileNameA(folder, "kvt", 0, temporary) == 0) {
+    return LastErrorAsHResult();
+  }
+  HRESULT hr = CreateUrlShortcut(url, temporary, description, icon_file, icon_index);
+  if (SUCCEEDED(hr) &&
+      !WritePrivateProfileStringA(kOwnerSection, kOwnerEntry, kOwnerValue, temporary)) {
+    hr = LastErrorAsHResult();
+  }
+  // Flushes the profile cache to the file.
+  WritePrivateProfileStringA(nullptr, nullptr, nullptr, temporary);
+  if (SUCCEEDED(hr) &&
+      !MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
+    hr = LastErrorAsHResult();
+  }
+  DeleteFileA(temporary);  // already gone when it was moved
+  return hr;
+}
+
+// The desktop folder, ending in a backslash, and the path of the standard
+// name (string 104) in it.
+bool FindDesktopPaths(char* folder, char* standard) {
+  char name[MAX_PATH];
+  return LoadResourceString(IDS_SHORTCUT_NAME, name, sizeof(name)) != 0 &&
+         GetDesktopFolder(folder) && AppendBackslash(folder, MAX_PATH) &&
+         MakeShortcutPath(folder, name, 1, standard);
 }
 
 // Where the object offers no IShellLinkA, it saves the URL alone; the icon
@@ -141,7 +217,6 @@ int AddShortcut() {
   char page[kPageBufferSize];
   char has_brand[kFlagBufferSize];
   char brand_title[kFlagBufferSize] = {};
-  char remembered[kFlagBufferSize] = {};
   bool branded = false;
   {
     RegKeyHandle key;
@@ -158,10 +233,6 @@ int AddShortcut() {
       lookup = QuerySettingString(key.Get(), kBrandTitle, brand_title, sizeof(brand_title));
     }
     if (lookup != ERROR_SUCCESS) return 0;
-    if (QuerySettingString(key.Get(), kShortcutPath, remembered, sizeof(remembered)) !=
-        ERROR_SUCCESS) {
-      remembered[0] = '\0';
-    }
   }
 
   char standard_name[MAX_PATH];
@@ -173,34 +244,35 @@ int AddShortcut() {
 
   const bool use_brand = branded && brand_title[0] != '\0';
   const char* name = use_brand ? brand_title : standard_name;
-  char desktop[MAX_PATH];
-  if (!GetDesktopFolder(desktop) || !AppendBackslash(desktop, MAX_PATH)) return 0;
-  char path[MAX_PATH];
-  if (!ChooseShortcutPath(desktop, name, remembered, path)) return 0;
-
-  const HRESULT saved = CreateUrlShortcut(page, path, name, icon_file,
-                                          use_brand ? kBrandIconIndex : kStandardIconIndex);
-  // The path was free or held this module's own file, so whatever stands
-  // there now is the module's: remembered, so that removal finds it under a
-  // branded or translated name. Nothing there, nothing remembered.
-  if (!FileIsThere(path)) return 0;
+  char desktop[MAX_PATH], standard[MAX_PATH], path[MAX_PATH];
+  if (!FindDesktopPaths(desktop, standard) || !ChooseShortcutPath(desktop, name, standard, path)) {
+    return 0;
+  }
+  const HRESULT saved = WriteOwnShortcut(page, path, name, icon_file,
+                                         use_brand ? kBrandIconIndex : kStandardIconIndex);
   RegKeyHandle key;
   if (key.Open(HKEY_CURRENT_USER, kSettingsKey, kSettingsChange) == ERROR_SUCCESS) {
     key.SetString(path, kShortcutPath);
     RegFlushKey(key.Get());
   }
-  return SUCCEEDED(saved) ? 1 : 0;
+  if (FAILED(saved) || !FileIsThere(path)) return 0;
+  // One meeting shortcut: an earlier one under another name (the brand title
+  // changed, or branding was switched off) goes.
+  DeleteOwnShortcuts(desktop, standard, path);
+  return 1;
 }
 
 int RemoveShortcut() {
-  // Only the file this module wrote: one under the standard name may be the
-  // user's own.
+  char desktop[MAX_PATH], standard[MAX_PATH];
+  if (!FindDesktopPaths(desktop, standard)) return 0;
+  DeleteOwnShortcuts(desktop, standard, "");
+  // A file of the user's own may stand at the remembered path by now.
   char remembered[kFlagBufferSize];
   if (ReadSettingString(HKEY_CURRENT_USER, kShortcutPath, remembered, sizeof(remembered)) !=
       ERROR_SUCCESS) {
     return 0;
   }
-  DeleteFileA(remembered);
+  if (IsOwnShortcut(remembered)) DeleteFileA(remembered);
   return 1;
 }
 

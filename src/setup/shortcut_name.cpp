@@ -48,9 +48,9 @@ bool MakeShortcutFileName(const char* title, unsigned number, LeadByteTest is_le
   if (size < tail + 3) return false;
   const size_t room = size - tail - 2;
 
-  // `kept` ends the last character that is not a dot or a space; `dot` is
-  // the first dot, where an extension begins.
-  size_t length = 0, kept = 0, dot = room;
+  // `dot` is the first dot, where an extension begins. Dots and spaces at the
+  // title's end stay: ".url" follows them, and Windows trims only a name's end.
+  size_t length = 0, dot = room;
   for (const char* at = title; *at != '\0';) {
     const unsigned char c = static_cast<unsigned char>(*at);
     const size_t step = is_lead_byte(c) && at[1] != '\0' ? 2 : 1;
@@ -64,9 +64,7 @@ bool MakeShortcutFileName(const char* title, unsigned number, LeadByteTest is_le
     }
     length += step;
     at += step;
-    if (step == 2 || (c != '.' && c != ' ')) kept = length;
   }
-  length = kept;
   if (length == 0) name[length++] = '_';
 
   // The device test looks at the name before its first dot, spaces around it

@@ -31,10 +31,11 @@ TEST(ModuleTraceTest, OnlySwitchOneOrThreeWritesAndThreeAlsoTellsTheDebugger) {
   const std::regex told_line(R"((\+{57}|-{56}|.*--->Korvat\.log   .*|.*DllMain\(\)---.*)\n?)");
   auto run_host = [&](int runs, int told) {
     int seen = 0;
-    EXPECT_EQ(RunUnderDebugger(
-                  "\"" + BinFile("module_host.exe") + "\" \"" + folder.File("Korvat.dll") + "\"",
-                  [&](const std::string& s) { seen += std::regex_match(s, told_line); }),
-              0);
+    EXPECT_EQ(
+        RunUnderDebugger(
+            "\"" + BinFile("module_host.exe") + "\" \"" + folder.File("Korvat.dll") + "\"",
+            [&](const std::string& s) { return (seen += std::regex_match(s, told_line)) < 0; }),
+        0);
     EXPECT_EQ(seen, told);
     const std::string bytes = ReadFileBytes(log);
     EXPECT_TRUE(std::regex_match(bytes, std::regex("(" + run + "){" + std::to_string(runs) + "}")))

@@ -24,23 +24,18 @@ bool NamesDevice(const std::string& name, size_t dot) {
          (base.size() == 4 && (head == "COM" || head == "LPT") && base[3] >= '1' && base[3] <= '9');
 }
 
-// Whole characters that a file name may hold, not ending in a dot or a space
-// and naming no device.
+// One or more whole characters that a file name may hold, naming no device
+// (".url" follows, so a dot or a space may end it).
 bool IsUsable(const std::string& name) {
   size_t dot = std::string::npos;
-  bool last_plain = false;
   for (size_t at = 0; at < name.size();) {
     const unsigned char c = static_cast<unsigned char>(name[at]);
-    if (IsShiftJisLeadByte(c) && (at += 2) <= name.size()) {
-      last_plain = true;
-      continue;
-    }
+    if (IsShiftJisLeadByte(c) && (at += 2) <= name.size()) continue;
     if (IsShiftJisLeadByte(c) || c < 0x20 || std::strchr("\\/:*?\"<>|", c) != nullptr) return false;
     if (c == '.' && dot == std::string::npos) dot = at;
-    last_plain = c != '.' && c != ' ';
     ++at;
   }
-  return last_plain && !NamesDevice(name, dot);
+  return !name.empty() && !NamesDevice(name, dot);
 }
 
 }  // namespace

@@ -296,7 +296,7 @@ int RunProcess(const std::string& command_line, std::string* output, DWORD timeo
 }
 
 int RunUnderDebugger(const std::string& command_line,
-                     const std::function<void(const std::string&)>& on_string) {
+                     const std::function<bool(const std::string&)>& on_event) {
   STARTUPINFOA startup = {};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process = {};
@@ -315,12 +315,19 @@ int RunUnderDebugger(const std::string& command_line,
     }
     DWORD status = DBG_CONTINUE;
     const DWORD code = event.dwDebugEventCode;
+    std::string text;
     if (code == OUTPUT_DEBUG_STRING_EVENT) {
       const OUTPUT_DEBUG_STRING_INFO& info = event.u.DebugString;
-      std::string text(info.nDebugStringLength, '\0');
+      text.assign(info.nDebugStringLength, '\0');
       ReadProcessMemory(process.hProcess, info.lpDebugStringData, &text[0], text.size(), nullptr);
-      on_string(text.c_str());
-    } else if (code == EXCEPTION_DEBUG_EVENT) {
+      text = text.c_str();
+    } else if (code == LOAD_DLL_DEBUG_EVENT) {
+      char path[MAX_PATH] = {};
+      GetFinalPathNameByHandleA(event.u.LoadDll.hFile, path, MAX_PATH, 0);
+      text = std::string("load: ") + path;
+    }
+    if (!text.empty() && on_event(text)) TerminateProcess(process.hProcess, 1);
+    if (code == EXCEPTION_DEBUG_EVENT) {
       const bool breakpoint =
           event.u.Exception.ExceptionRecord.ExceptionCode == EXCEPTION_BREAKPOINT;
       status = breakpoint ? DBG_CONTINUE : DBG_EXCEPTION_NOT_HANDLED;

@@ -95,9 +95,10 @@ class ScopedReadOnlyKey {
 int RunProcess(const std::string& command_line, std::string* output = nullptr,
                DWORD timeout_ms = 60000);
 // Runs a program under this process as its debugger, handing each debug
-// string to `on_string`: its exit code, or -1.
+// string, and "load: <path>" for each library it loads, to `on_event`, which
+// ends the program there by answering true: its exit code, or -1.
 int RunUnderDebugger(const std::string& command_line,
-                     const std::function<void(const std::string&)>& on_string);
+                     const std::function<bool(const std::string&)>& on_event);
 
 // One record of a browser cookie file (nine lines).
 std::string CookieRecord(const std::string& name, const std::string& value, const std::string& host,

@@ -1,5 +1,5 @@
-// The feature installed and removed end to end through the module's exports,
-// as Wine's own regsvr32, its COM runtime and the client's installer drive them.
+// The setup flows in situations a sequence of calls does not make: a machine
+// hive the user may not write, and cookie files that vanish during the setup.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "harness/test_support.h"
-#include "platform/com_ptr.h"
 #include "platform/proc_address.h"
 
 using namespace korvat_test;
@@ -19,8 +18,6 @@ const std::string kButton =
     "Software\\Microsoft\\Internet Explorer\\Extensions\\{80947ADC-151D-490B-87F1-7C8CE1B46220}";
 const char kTypeLib[] = "TypeLib\\{E06D2368-C03F-41E9-95A8-EBB8F142DBCC}";
 const char kInstall[] = "iedesktop@true@true@https://x.example/@false@";
-const CLSID kKorvatExec = {
-    0x80947ADC, 0x151D, 0x490B, {0x87, 0xF1, 0x7C, 0x8C, 0xE1, 0xB4, 0x62, 0x20}};
 const struct {
   HKEY root;
   std::string key;
@@ -77,57 +74,10 @@ class SetupFlowTest : public ::testing::Test {
     DeleteFileA(File("doubles.log").c_str());
     return state;
   }
-  static std::string Setting(HKEY r, const char* n) { return ReadStringValue(r, kSettings, n); }
 
   TempFolder folder_;
   std::vector<std::string> cookie_files_;
 };
-
-// Twice, alike; the class key is written afresh, without a stale sub-key.
-TEST_F(SetupFlowTest, Regsvr32RegistersAndUnregistersTheModule) {
-  WriteCookies(true, kInstall);
-  SetStringValue(HKEY_CLASSES_ROOT, kClassKey + "\\Stale", "", "");
-  for (int run = 0; run < 2; ++run) {
-    DeleteFileA(StandardShortcut().c_str());
-    ASSERT_EQ(RunProcess("regsvr32 /s \"" + File("Korvat.dll") + "\""), 0);
-    EXPECT_EQ(State(), "user machine button class progid progid.1 typelib shortcut|" +
-                           std::string(kCompanions));
-  }
-  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kClassKey + "\\Stale"));
-  EXPECT_EQ(ReadStringValue(HKEY_CURRENT_USER, kButton, "Icon"), File("zrtpres.dll") + ",204");
-  // As the browser does: COM finds only the machine's classes, and loads their file.
-  ScopedCoInitialize com;
-  ComPtr<IUnknown> object;
-  EXPECT_EQ(
-      CoCreateInstance(kKorvatExec, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, object.PutVoid()),
-      S_OK);
-  // Unregistration keeps the settings, the type library and the companions.
-  ASSERT_EQ(RunProcess("regsvr32 /u /s \"" + File("Korvat.dll") + "\""), 0);
-  EXPECT_EQ(State(), "user machine typelib |");
-}
-
-TEST_F(SetupFlowTest, TheInstallerSetsUpAndRemovesTheFeature) {
-  WriteCookies(true, "iedesktop@true@false@http://x.example/@false@");
-  ScopedLibrary module(LoadLibraryA(File("Korvat.dll").c_str()));
-  auto entry = [&](const char* n) { return GetProcAs<UINT(WINAPI*)(DWORD)>(module.Get(), n); };
-  ASSERT_TRUE(entry("TapvoPreSetup") && entry("TapvoSetup") && entry("TapvoUninstall"));
-  EXPECT_EQ(entry("TapvoPreSetup")(7), 0u);
-  EXPECT_EQ(Setting(HKEY_LOCAL_MACHINE, "ShortcutName") + "|" +
-                Setting(HKEY_CURRENT_USER, "ShortcutDescribe"),
-            "Start Nuvix Tapvo Meeting|Start Nuvix Tapvo Meeting");
-  EXPECT_EQ(entry("TapvoSetup")(7), 0u);
-  EXPECT_EQ(Setting(HKEY_CURRENT_USER, "MeetingPage"), "http://meet.example/site/start/ann");
-  EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, kSettings, "ShortcutName"));  // rebuilt
-  EXPECT_EQ(State(), "user machine button class progid progid.1 typelib shortcut|" +
-                         std::string("nvxMSAI.dll DllRegisterServer,"));
-  // Twice: the type library and the browser's key stay; both companions are asked.
-  for (int run = 0; run < 2; ++run) {
-    EXPECT_EQ(entry("TapvoUninstall")(7), 0u);
-    EXPECT_EQ(State(),
-              "typelib |nvxMSAI.dll DllUnregisterServer,nvxrmenu.dll DllUnregisterServer,");
-    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software\\Microsoft\\Internet Explorer\\Extensions"));
-  }
-}
 
 // A machine hive the user may not write: both setups add what needs no button.
 TEST_F(SetupFlowTest, AMachineHiveTheUserMayNotWriteKeepsTheButtonOut) {
@@ -170,6 +120,7 @@ TEST_F(SetupFlowTest, SetupWhoseCookieFileVanishedInstallsNoIntegration) {
             ++searches;
           }
         }
+        return false;
       });
   EXPECT_EQ(searches, 2);
   EXPECT_EQ(result, 0);

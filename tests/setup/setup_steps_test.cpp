@@ -1,5 +1,5 @@
 // The setup steps one by one against a copy of the module: the desktop shortcut,
-// read back from its file, and the companions' self-registration, with doubles.
+// read back from its file, its name, and the companions' self-registration.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,12 +9,12 @@
 #include "settings/settings_key.h"
 #include "setup/companion_modules.h"
 #include "setup/shortcut.h"
+#include "setup/shortcut_name.h"
 
 using namespace korvat_test;
 
 namespace {
 
-const char kStandardFile[] = "Start Nuvix Tapvo Meeting.url";
 const char kPage[] = "http://meet.example.com/site/start/ann";
 
 struct Operation {
@@ -48,7 +48,6 @@ class SetupStepsTest : public ::testing::Test {
     CreateDirectoryA(desktop_.c_str(), nullptr);
     DeleteSettingsKeys();
   }
-  std::string Desktop(const std::string& name) { return desktop_ + "\\" + name; }
   void Set(const char* option, const char* page, const char* has_brand, const char* title) {
     const char* const values[][2] = {
         {kOption, option}, {kMeetingPage, page}, {kHasBrand, has_brand}, {kBrandTitle, title}};
@@ -80,65 +79,57 @@ class SetupStepsTest : public ::testing::Test {
   const std::string desktop_ = StandardShortcut().substr(0, StandardShortcut().rfind('\\'));
 };
 
-// Whether and where the shortcut is made: the user's own files keep their
-// names and contents, and removal deletes just the file it made.
-TEST_F(SetupStepsTest, SettingsChooseTheShortcutAndTheUsersFilesAreLeftAlone) {
-  const std::string theirs = "[InternetShortcut]\r\nURL=http://theirs/\r\n";
+// What the shortcut holds, also for settings that the setup's import always
+// writes; the lifecycle test covers names, the user's files and removal.
+TEST_F(SetupStepsTest, TheShortcutOpensThePageWithTheModulesIcon) {
   const std::string icon = module_.folder().File("Korvat.dll");
-  const std::string standard = kStandardFile;
-  struct Case {
-    const char *option, *has_brand, *title;  // null: missing
-    std::vector<std::string> taken;          // the user's files
-    const char* remembered;                  // an earlier setup's file SHORTCUT_PATH names
-    std::string file;                        // empty: no shortcut
-    int icon;
+  const struct {
+    const char *page, *has_brand, *title;  // null: missing
+    std::string entries;                   // of the file SHORTCUT_PATH names
   } cases[] = {
-      {"ie", "false", nullptr, {standard}, nullptr, "", 0},
-      {nullptr, "false", nullptr, {}, nullptr, "", 0},
-      {"desktop", nullptr, "MyBrand", {}, nullptr, "", 0},
-      {"desktop", "true", nullptr, {}, nullptr, "", 0},
-      {"Desktop", "false", nullptr, {}, nullptr, standard, 2},
-      {"iedesktop", "TRUE", "MyBrand", {}, nullptr, "MyBrand.url", 3},
-      {"desktop", "true", "", {}, nullptr, standard, 2},
-      {"desktop", "true", "..\\x/y:", {}, nullptr, ".._x_y_.url", 3},  // never a path
-      {"desktop", "true", "B", {"B.url"}, nullptr, "B (2).url", 3},
-      {"desktop", "false", nullptr, {standard}, nullptr, "Start Nuvix Tapvo Meeting (2).url", 2},
-      {"desktop", "true", "B", {"B.url", "B (2).url"}, "Gone.url", "B (3).url", 3},
-      {"desktop", "true", "B", {"B (2).url"}, "B.url", "B.url", 3},  // its own file
-      // Names that Windows cannot give a file.
-      {"desktop", "true", "con", {}, nullptr, "con_.url", 3},
-      {"desktop", "true", "LpT9.txt", {}, nullptr, "LpT9_.txt.url", 3},
-      {"desktop", "true", "Nul . ", {}, nullptr, "Nul_.url", 3},
-      {"desktop", "true", "My Bank. .", {}, nullptr, "My Bank.url", 3},
-      {"desktop", "true", " . ", {}, nullptr, "_.url", 3},
+      {kPage, "false", nullptr, kPage + ("|" + icon + "|2|")},
+      {kPage, "TRUE", "MyBrand", kPage + ("|" + icon + "|3|")},
+      {nullptr, "false", nullptr, "|" + icon + "|2|"},
+      {kPage, nullptr, "MyBrand", "-|-|-|"},
+      {kPage, "true", nullptr, "-|-|-|"},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(&c - cases);
-    Set(c.option, kPage, c.has_brand, c.title);
-    for (const std::string& file : c.taken) WriteFileBytes(Desktop(file), theirs);
-    if (c.remembered) {
-      WriteFileBytes(Desktop(c.remembered), theirs);
-      SetStringValue(HKEY_CURRENT_USER, kSettingsKey, kShortcutPath, Desktop(c.remembered));
-    }
+  for (const auto& c : cases) {
+    Set("desktop", c.page, c.has_brand, c.title);
     AddShortcut();
-    const std::string path = c.file.empty() ? "<missing>" : Desktop(c.file);
-    EXPECT_EQ(ReadStringValue(HKEY_CURRENT_USER, kSettingsKey, kShortcutPath), path);
-    EXPECT_EQ(Entries(path),
-              c.file.empty() ? "-|-|-|" : kPage + ("|" + icon + "|") + char('0' + c.icon) + "|");
-    RemoveShortcut();
-    EXPECT_FALSE(FileExists(path));
-    for (const std::string& file : c.taken) EXPECT_EQ(ReadFileBytes(Desktop(file)), theirs);
+    EXPECT_EQ(Entries(ReadStringValue(HKEY_CURRENT_USER, kSettingsKey, kShortcutPath)), c.entries)
+        << (&c - cases);
     Clean();
   }
-  // No page: a shortcut to nowhere. Too long a title is cut to the longest path.
-  Set("desktop", nullptr, "false", nullptr);
-  AddShortcut();
-  EXPECT_EQ(Entries(StandardShortcut()), "|" + icon + "|2|");
-  const std::string title(kFlagBufferSize - 1, 'b');
-  Set("desktop", kPage, "true", title.c_str());
-  AddShortcut();
-  EXPECT_EQ(ReadStringValue(HKEY_CURRENT_USER, kSettingsKey, kShortcutPath),
-            Desktop(std::string(MAX_PATH - 7 - desktop_.size(), 'b') + ".url"));
+}
+
+// Titles from a web site become names Windows gives a file, never a path or a device.
+TEST(ShortcutNameTest, TitlesBecomeUsableFileNames) {
+  const struct {
+    const char* title;
+    unsigned number;
+    size_t size;
+    const char* name;  // null: no room
+  } rows[] = {
+      {"MyBrand", 1, MAX_PATH, "MyBrand.url"},
+      {"B", 2, MAX_PATH, "B (2).url"},
+      {"..\\x/y:", 1, MAX_PATH, ".._x_y_.url"},
+      {"con", 1, MAX_PATH, "con_.url"},
+      {"LpT9.txt", 1, MAX_PATH, "LpT9_.txt.url"},
+      {"Nul . ", 3, MAX_PATH, "Nul_ .  (3).url"},
+      {"AUX", 1, MAX_PATH, "AUX_.url"},
+      {"Meeting.", 1, MAX_PATH, "Meeting..url"},
+      {"", 1, MAX_PATH, "_.url"},
+      {"abcdefgh", 1, 10, "abcd.url"},
+      {"ab\x81\x40", 1, 9, "ab.url"},
+      {"ab", 1, 6, nullptr},
+  };
+  for (const auto& row : rows) {
+    std::string name(row.size, '-');
+    const bool made = MakeShortcutFileName(
+        row.title, row.number, [](unsigned char c) { return c == 0x81; }, &name[0], row.size);
+    EXPECT_EQ(made ? name.c_str() : "<none>", std::string(row.name ? row.name : "<none>"))
+        << row.title;
+  }
 }
 
 TEST_F(SetupStepsTest, CompanionsRegisterWhenTheSwitchIsTrueAndAPageIsThereUnregisterAlways) {

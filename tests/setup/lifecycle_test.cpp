@@ -1,0 +1,402 @@
+// The installation's whole life: random sequences of what installers,
+// regsvr32, the client, an administrator and the user do, each step checked
+// against a model of what must then stand in the registry and on the desktop.
+// Each step loads the module, calls it and frees it; an interrupted call runs
+// in a child ended at a seeded event, and is then made again. The run's length
+// and first seed come from KORVAT_LIFECYCLE_STEPS and KORVAT_LIFECYCLE_SEED; a
+// failing sequence is cut down to the shortest that still fails.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "check.h"
+#include "harness/test_support.h"
+#include "platform/proc_address.h"
+#include "settings/settings_key.h"
+#include "setup/shortcut_name.h"
+
+using namespace korvat_test;
+
+namespace {
+
+const std::string kClassKey = "CLSID\\{80947ADC-151D-490B-87F1-7C8CE1B46220}";
+const std::string kButton =
+    "Software\\Microsoft\\Internet Explorer\\Extensions\\{80947ADC-151D-490B-87F1-7C8CE1B46220}";
+const char kStandardName[] = "Start Nuvix Tapvo Meeting";
+const char kUnregistered[] = "nvxMSAI.dll DllUnregisterServer\nnvxrmenu.dll DllUnregisterServer\n";
+
+// Tables, several entries a line.
+// clang-format off
+enum Kind { kCookies, kSetup, kRegister, kUninstall, kUnregister, kPreSetup, kPreDownload,
+            kSetOption, kRemoveAddIn, kLogin, kTrace, kLock, kPlace, kDelete, kEndedSetup,
+            kEndedUninstall, kKinds };
+const char* const kNames[kKinds] = {
+    "put-cookie", "TapvoSetup", "DllRegisterServer", "TapvoUninstall", "DllUnregisterServer",
+    "TapvoPreSetup", "AsPreDownload", "TapvoSetOption", "TapvoRemoveAddIn", "TapvoSetLoginInfo",
+    "trace", "machine key locked", "user places", "user deletes", "TapvoSetup ended at",
+    "TapvoUninstall ended at"};
+const unsigned kWeights[kKinds] = {14, 14, 7, 8, 5, 4, 4, 5, 3, 4, 4, 3, 10, 5, 5, 3};  // of 103
+
+const char* const kPages[] = {"/site/start/ann", "/acme/start/bob"};
+const char* const kOptions[] = {"ie", "iedesktop", "desktop", "Desktop", "IEDESKTOP", "FALSE"};
+const char* const kSwitches[] = {"true", "TRUE", "false", "T"};
+const char* const kSchemes[] = {"http://", "https://", "HTTPS://", "javascript://", ""};
+const std::string kTitles[] = {"MyBrand", "Acme Meet", "Notes", "con", "LpT9.txt", "Nul . ",
+                               "Meeting.", "a/b:c", "", kStandardName, "\x93\xfa\x96\x7b\x8c\xea",
+                               std::string(240, 'b'), std::string(300, 'c')};
+// The user's own files never bear the standard name or the meeting page.
+// clang-format on
+const char* const kUserFiles[] = {"Notes.url",    "MyBrand.url", "Acme Meet (2).url", "todo.txt",
+                                  "Meeting..url", "con_.url",    "mybrand (2).url"};
+
+struct Step {
+  Kind kind;
+  std::string page, install;  // put-cookie: the cookies' values ("" none); or a file's name
+  unsigned number;            // flags, on or off, the event a call is ended at
+};
+
+std::string Describe(const Step& s) {
+  return std::string(kNames[s.kind]) + " " + s.page + " " + s.install + " " +
+         std::to_string(s.number);
+}
+
+std::vector<Step> Generate(unsigned seed, size_t count) {
+  std::mt19937 random(seed);
+  auto pick = [&](const auto& pool) { return pool[random() % std::size(pool)]; };
+  std::vector<Step> steps;
+  while (steps.size() < count) {
+    unsigned roll = random() % 103, kind = 0;
+    while (roll >= kWeights[kind]) roll -= kWeights[kind++];
+    Step step{static_cast<Kind>(kind), "", "", static_cast<unsigned>(random() % 64)};
+    if (kind == kCookies && random() % 8 != 0) {
+      step.page = pick(kPages);
+      if (random() % 6 != 0) {  // an empty last field is a missing title
+        step.install = std::string(pick(kOptions)) + "@" + pick(kSwitches) + "@" + pick(kSwitches) +
+                       "@" + pick(kSchemes) + "x.example/@" + pick(kSwitches) + "@" + pick(kTitles);
+      }
+    } else if (kind == kPlace || kind == kDelete) {
+      step.page = pick(kUserFiles);
+    }
+    steps.push_back(step);
+  }
+  return steps;
+}
+
+bool IsTrue(const std::string& text) { return _stricmp(text.c_str(), "true") == 0; }
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// The files, not folders, of `folder` (which ends in a backslash): their bytes
+// by lower-case name.
+std::map<std::string, std::string> Files(const std::string& folder) {
+  std::map<std::string, std::string> files;
+  WIN32_FIND_DATAA entry;
+  HANDLE find = FindFirstFileA((folder + "*").c_str(), &entry);
+  for (bool more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileA(find, &entry)) {
+    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+    files[Lower(entry.cFileName)] = ReadFileBytes(folder + entry.cFileName);
+  }
+  if (find != INVALID_HANDLE_VALUE) FindClose(find);
+  return files;
+}
+
+class Lifecycle {
+ public:
+  // The desktop and cookies folders end in a backslash.
+  Lifecycle(const TempFolder& folder, const std::string& desktop, const std::string& cookies)
+      : folder_(folder), desktop_(desktop), cookies_(cookies) {}
+
+  // The first step whose outcome the model does not predict; "" when none.
+  std::string Replay(const std::vector<Step>& steps) {
+    Clean();
+    for (size_t i = 0; i < steps.size(); ++i) {
+      const std::string what = Run(steps[i]);
+      if (!what.empty()) return "step " + std::to_string(i + 1) + ": " + what;
+    }
+    return "";
+  }
+
+  void Clean() {
+    lock_.reset();
+    DeleteSettingsKeys();
+    DeleteKeyTree(HKEY_CURRENT_USER, kButton);
+    DeleteKeyTree(HKEY_CLASSES_ROOT, kClassKey);
+    SetTrace(0);
+    for (const auto& file : Files(desktop_)) DeleteFileA((desktop_ + file.first).c_str());
+    for (const auto& file : Files(cookies_)) DeleteFileA((cookies_ + file.first).c_str());
+    DeleteFileA(File("doubles.log").c_str());
+    page_.clear(), install_.clear(), shortcut_.clear(), url_.clear(), user_files_.clear();
+    settings_ = trace_ = false;
+  }
+
+ private:
+  std::string File(const std::string& name) const { return folder_.File("it's\\" + name); }
+  std::string Desktop(const std::string& name) const { return desktop_ + name; }
+  // The trace switch: 0 (none), 1 (the log) or 3 (the debugger's output too).
+  static void SetTrace(DWORD value) {
+    const std::string key = "Software\\Nuvix\\Config";
+    if (value != 0) SetDwordValue(HKEY_CURRENT_USER, key, "TRACE_ENABLE_Korvat", value);
+    if (value == 0) RegDeleteKeyValueA(HKEY_CURRENT_USER, key.c_str(), "TRACE_ENABLE_Korvat");
+  }
+  template <typename Result, typename... Arguments>
+  std::string Call(const char* name, Arguments... arguments) {
+    ScopedLibrary module(LoadLibraryA(File("Korvat.dll").c_str()));
+    auto entry = GetProcAs<Result(WINAPI*)(Arguments...)>(module.Get(), name);
+    return entry ? std::to_string(entry(arguments...)) : "missing";
+  }
+  std::string Companions() {  // what the doubles were asked since the last look
+    const std::string records = ReadFileBytes(File("doubles.log"));
+    DeleteFileA(File("doubles.log").c_str());
+    return records;
+  }
+
+  // The install cookie's six fields as the import reads them: empty ones do
+  // not count, and missing ones take their defaults.
+  std::vector<std::string> Fields() const {
+    std::vector<std::string> fields;
+    for (size_t at = 0; at < install_.size();) {
+      const size_t end = std::min(install_.find('@', at), install_.size());
+      if (end > at) fields.push_back(install_.substr(at, end - at));
+      at = end + 1;
+    }
+    fields.resize(6, "FALSE");
+    if (install_.empty() || install_.back() == '@') fields[5] = "";
+    return fields;
+  }
+  // A locked machine key fails the import only for a wanted button.
+  bool SetupSucceeds() const {
+    const std::string option = Lower(Fields()[0]);
+    return !page_.empty() && !(lock_ && (option == "ie" || option == "iedesktop"));
+  }
+  // The settings the import writes, the shortcut made from them and what the
+  // companions are asked.
+  std::string ModelSetup() {
+    settings_ = !page_.empty();
+    if (page_.empty()) return "";
+    const std::vector<std::string> fields = Fields();
+    std::string scheme = fields[3].substr(0, fields[3].find("://"));
+    if (Lower(scheme) != "http" && Lower(scheme) != "https") scheme = "http";
+    const std::string option = Lower(fields[0]);
+    // A setup only adds: a button that earlier calls made stays when the
+    // option no longer asks for one, and too long a title makes no shortcut.
+    excused_ = option == "ie" || option == "iedesktop" ? "" : "button";
+    if (IsTrue(fields[4]) && fields[5].size() >= kFlagBufferSize) excused_ += "shortcut";
+    if ((option == "desktop" || option == "iedesktop") &&
+        excused_.find("shortcut") == std::string::npos) {
+      const std::string title = IsTrue(fields[4]) && !fields[5].empty() ? fields[5] : kStandardName;
+      const size_t room = MAX_PATH - Desktop("").size();
+      for (unsigned number = 1; number <= kMaxShortcutNumber; ++number) {
+        std::string name(room, '\0');
+        MakeShortcutFileName(
+            title.c_str(), number, [](unsigned char) { return false; }, &name[0], room);
+        if (!user_files_.count(Lower(name.c_str()))) {
+          shortcut_ = name.c_str(), url_ = scheme + "://meet.example" + page_;
+          break;
+        }
+      }
+    }
+    return (IsTrue(fields[1]) ? "nvxMSAI.dll DllRegisterServer\n" : std::string()) +
+           (IsTrue(fields[2]) ? "nvxrmenu.dll DllRegisterServer\n" : "");
+  }
+
+  // The step, then everything it may have touched against the model.
+  std::string Run(const Step& step) {
+    const std::vector<std::string> before = DumpTree(HKEY_CURRENT_USER, kSettings);
+    const bool succeeds = SetupSucceeds();
+    std::string expected = "0", got, records;
+    DialogWatcher watcher;
+    switch (step.kind) {
+      case kCookies: {
+        page_ = step.page, install_ = step.install;
+        FILETIME now;
+        GetSystemTimeAsFileTime(&now);
+        const ULONGLONG created = (ULONGLONG(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+        WriteFileBytes(
+            cookies_ + "korvat-lifecycle.txt",
+            (page_.empty() ? "" : CookieRecord("MeetingPage", page_, "meet.example/p/", created)) +
+                (install_.empty()
+                     ? ""
+                     : CookieRecord("CK_TP_tapvomtginstall", install_, "x/", created)));
+        return "";
+      }
+      case kEndedSetup:
+      case kEndedUninstall: {
+        const bool setup = step.kind == kEndedSetup;
+        if (setup && !succeeds) return "";  // its message would wait for an answer
+        // The child's libraries and trace lines are the moments it may be ended at.
+        SetTrace(3);
+        unsigned events = 0;
+        RunUnderDebugger("\"" + File("module_host.exe") + "\" \"" + File("Korvat.dll") + "\" " +
+                             kNames[setup ? kSetup : kUninstall] + " 0",
+                         [&](const std::string& event) {
+                           if (event.find("Korvat.dll") != std::string::npos) events += !events;
+                           return events > 0 && events++ > step.number % 32;
+                         });
+        SetTrace(trace_ ? 1 : 0);
+        Companions();
+        got = Call<UINT>(kNames[setup ? kSetup : kUninstall], DWORD(0));
+        records = setup ? ModelSetup() : kUnregistered;
+        break;
+      }
+      case kSetup:
+        got = Call<UINT>("TapvoSetup", DWORD(7));
+        expected = succeeds ? "0" : "1603";
+        records = ModelSetup();
+        break;
+      case kRegister:
+        got = Call<HRESULT>("DllRegisterServer");
+        expected = succeeds ? "0" : "1";
+        records = ModelSetup();
+        break;
+      case kUninstall:
+        got = Call<UINT>("TapvoUninstall", DWORD(7));
+        records = kUnregistered;
+        break;
+      case kUnregister:
+        got = Call<HRESULT>("DllUnregisterServer");
+        break;
+      case kPreSetup:
+      case kPreDownload:
+        got = step.kind == kPreSetup
+                  ? Call<UINT>("TapvoPreSetup", DWORD(0))
+                  : Call<int>("AsPreDownload", INT_PTR(0), INT_PTR(0), INT_PTR(0), "", "", "");
+        settings_ = true;
+        if (DumpTree(HKEY_CURRENT_USER, kSettings) !=
+            std::vector<std::string>{
+                kSettings, std::string(kSettings) + "|ShortcutDescribe=REG_SZ:" + kStandardName,
+                std::string(kSettings) + "|ShortcutName=REG_SZ:" + kStandardName}) {
+          return "the settings key after " + Describe(step);
+        }
+        break;
+      case kSetOption:
+        got = Call<int>("TapvoSetOption", DWORD(step.number % 16));
+        expected = settings_ ? "0" : "-1";
+        break;
+      case kRemoveAddIn:
+        got = Call<int>("TapvoRemoveAddIn", DWORD(step.number % 16));
+        break;
+      case kLogin:
+        got = Call<int>("TapvoSetLoginInfo", "https://other.example", "cy");
+        settings_ = true;
+        break;
+      case kTrace:
+        trace_ = step.number % 2 != 0;
+        SetTrace(trace_ ? 1 : 0);
+        return "";
+      case kLock:
+        lock_.reset();
+        if (step.number % 2 != 0) lock_.reset(new ScopedReadOnlyKey(HKEY_LOCAL_MACHINE, kSettings));
+        return "";
+      case kPlace:
+        WriteFileBytes(Desktop(step.page), "their own " + std::to_string(step.number));
+        user_files_[Lower(step.page)] = "their own " + std::to_string(step.number);
+        if (Lower(step.page) == Lower(shortcut_)) shortcut_.clear();
+        return "";
+      case kDelete:
+        DeleteFileA(Desktop(step.page).c_str());
+        user_files_.erase(Lower(step.page));
+        if (step.number % 4 == 0 && !shortcut_.empty()) {
+          DeleteFileA(Desktop(shortcut_).c_str());
+          shortcut_.clear();
+        }
+        return "";
+      case kKinds:
+        break;
+    }
+    if (got != expected) return Describe(step) + " gave " + got + ", not " + expected;
+    const bool setup = step.kind == kSetup || step.kind == kRegister || step.kind == kEndedSetup;
+    if (watcher.seen().size() != (setup && !succeeds ? 1u : 0u)) return "the failure message";
+    if (step.kind == kUninstall || step.kind == kUnregister || step.kind == kEndedUninstall) {
+      shortcut_.clear();
+      settings_ = settings_ && step.kind == kUnregister;
+      if (KeyExists(HKEY_CURRENT_USER, kButton) || KeyExists(HKEY_CLASSES_ROOT, kClassKey) ||
+          (step.kind == kUnregister ? DumpTree(HKEY_CURRENT_USER, kSettings) != before
+                                    : KeyExists(HKEY_LOCAL_MACHINE, kSettings) != !!lock_)) {
+        return "what " + Describe(step) + " left in the registry";
+      }
+    }
+    for (const CheckPoint& point : CheckInstallation(File("Korvat.dll"))) {
+      if (setup && succeeds && !point.reason.empty() &&
+          excused_.find(point.name) == std::string::npos) {
+        return point.name + (": " + point.reason);
+      }
+    }
+    if (Companions() != records) return "the companions after " + Describe(step);
+    if (KeyExists(HKEY_CURRENT_USER, kSettings) != settings_) return "the settings key's presence";
+    return CheckDesktop();
+  }
+
+  // The user's files as they were, and the one meeting shortcut the model expects.
+  std::string CheckDesktop() {
+    std::map<std::string, std::string> files = Files(desktop_);
+    for (const auto& file : user_files_) {
+      if (files[file.first] != file.second) return "the user's " + file.first + " changed";
+      files.erase(file.first);
+    }
+    if (!shortcut_.empty()) {
+      char url[1024] = {};
+      GetPrivateProfileStringA("InternetShortcut", "URL", "-", url, sizeof(url),
+                               Desktop(shortcut_).c_str());
+      if (!files.erase(Lower(shortcut_)) || url != url_) {
+        return "no shortcut " + shortcut_ + " to " + url_ + " (URL " + url + ")";
+      }
+    }
+    return files.empty() ? "" : "a shortcut too many: " + files.begin()->first;
+  }
+
+  const TempFolder& folder_;
+  const std::string desktop_, cookies_;
+  std::string page_, install_;               // the cookies the site left
+  bool settings_ = false, trace_ = false;    // the user's settings key; the trace switch
+  std::unique_ptr<ScopedReadOnlyKey> lock_;  // the machine's settings key, read-only
+  std::string excused_;                      // the check's points a setup may leave not holding
+  std::string shortcut_, url_;               // the module's shortcut; "" none
+  std::map<std::string, std::string> user_files_;  // by lower-case name
+};
+
+unsigned Setting(const char* name, unsigned otherwise) {
+  const char* value = std::getenv(name);
+  return value != nullptr ? static_cast<unsigned>(std::strtoul(value, nullptr, 0)) : otherwise;
+}
+
+// Sequences of 30 steps from a clean machine, in a folder whose name holds a
+// quote, which the registry scripts' texts escape.
+TEST(LifecycleTest, RandomSequencesOfInstallsUpgradesAndRemovalsLeaveWhatTheyShould) {
+  TempFolder folder;
+  CreateDirectoryA(folder.File("it's").c_str(), nullptr);
+  for (std::string file :
+       {"Korvat.dll", "zrtpres.dll", "nvxMSAI.dll", "nvxrmenu.dll", "module_host.exe"}) {
+    folder.CopyFromBin(file, "it's\\" + file);
+  }
+  const std::string standard = StandardShortcut(), cookies = CookiesFolder() + "\\";
+  // Never the root of a drive: the test deletes every file in both.
+  ASSERT_GT(standard.rfind('\\'), 3u);
+  ASSERT_GT(cookies.size(), 4u);
+  Lifecycle lifecycle(folder, standard.substr(0, standard.rfind('\\') + 1), cookies);
+  const unsigned steps = Setting("KORVAT_LIFECYCLE_STEPS", 150);
+  const unsigned first = Setting("KORVAT_LIFECYCLE_SEED", 1);
+  for (unsigned seed = first; seed < first + (steps + 29) / 30; ++seed) {
+    std::vector<Step> sequence = Generate(seed, 30);
+    std::string failure = lifecycle.Replay(sequence);
+    if (failure.empty()) continue;
+    for (size_t i = sequence.size(); i-- > 0;) {  // each step left out while it still fails
+      std::vector<Step> shorter = sequence;
+      shorter.erase(shorter.begin() + static_cast<std::ptrdiff_t>(i));
+      const std::string still = lifecycle.Replay(shorter);
+      if (!still.empty()) sequence = shorter, failure = still;
+    }
+    std::string listing;
+    for (const Step& step : sequence) listing += "\n  " + Describe(step);
+    ADD_FAILURE() << "seed " << seed << ": " << failure << "\nsequence:" << listing;
+  }
+  lifecycle.Clean();
+}
+
+}  // namespace
