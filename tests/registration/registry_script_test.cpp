@@ -1,5 +1,5 @@
 // The registry script interpreter against the real registry: both passes, the
-// rollback and every failure. The module's own scripts run in setup_flow_test.
+// rollback and every failure. The module's own scripts run in lifecycle_test.
 #include <gtest/gtest.h>
 
 #include <string>

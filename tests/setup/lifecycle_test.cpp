@@ -42,7 +42,7 @@ const char* const kNames[kKinds] = {
     "TapvoUninstall ended at"};
 const unsigned kWeights[kKinds] = {14, 14, 7, 8, 5, 4, 4, 5, 3, 4, 4, 3, 10, 5, 5, 3};  // of 103
 
-const char* const kPages[] = {"/site/start/ann", "/acme/start/bob"};
+const std::string kPages[] = {"/site/start/ann", "/acme/start/bob", "/" + std::string(1100, 'p')};
 const char* const kOptions[] = {"ie", "iedesktop", "desktop", "Desktop", "IEDESKTOP", "FALSE"};
 const char* const kSwitches[] = {"true", "TRUE", "false", "T"};
 const char* const kSchemes[] = {"http://", "https://", "HTTPS://", "javascript://", ""};
@@ -61,8 +61,8 @@ struct Step {
 };
 
 std::string Describe(const Step& s) {
-  return std::string(kNames[s.kind]) + " " + s.page + " " + s.install + " " +
-         std::to_string(s.number);
+  return std::string(kNames[s.kind]) + " " + s.page.substr(0, 40) + " " + s.install.substr(0, 80) +
+         " " + std::to_string(s.number);
 }
 
 std::vector<Step> Generate(unsigned seed, size_t count) {
@@ -187,9 +187,11 @@ class Lifecycle {
     // A setup only adds: a button that earlier calls made stays when the
     // option no longer asks for one, and too long a title makes no shortcut.
     excused_ = option == "ie" || option == "iedesktop" ? "" : "button";
-    if (IsTrue(fields[4]) && fields[5].size() >= kFlagBufferSize) excused_ += "shortcut";
-    if ((option == "desktop" || option == "iedesktop") &&
-        excused_.find("shortcut") == std::string::npos) {
+    const std::string page = scheme + "://meet.example" + page_;
+    if (page.size() >= kPageBufferSize) excused_ += "page shortcut";  // too long to read
+    const bool long_title = IsTrue(fields[4]) && fields[5].size() >= kFlagBufferSize;
+    if (long_title) excused_ += "shortcut";
+    if ((option == "desktop" || option == "iedesktop") && !long_title) {
       const std::string title = IsTrue(fields[4]) && !fields[5].empty() ? fields[5] : kStandardName;
       const size_t room = MAX_PATH - Desktop("").size();
       for (unsigned number = 1; number <= kMaxShortcutNumber; ++number) {
@@ -197,11 +199,13 @@ class Lifecycle {
         MakeShortcutFileName(
             title.c_str(), number, [](unsigned char) { return false; }, &name[0], room);
         if (!user_files_.count(Lower(name.c_str()))) {
-          shortcut_ = name.c_str(), url_ = scheme + "://meet.example" + page_;
+          shortcut_ = name.c_str(), icon_ = title != kStandardName ? "3" : "2";
+          url_ = page.size() < kPageBufferSize ? page : "";
           break;
         }
       }
     }
+    if (page.size() >= kPageBufferSize) return "";  // the companions need a page
     return (IsTrue(fields[1]) ? "nvxMSAI.dll DllRegisterServer\n" : std::string()) +
            (IsTrue(fields[2]) ? "nvxrmenu.dll DllRegisterServer\n" : "");
   }
@@ -341,11 +345,16 @@ class Lifecycle {
       files.erase(file.first);
     }
     if (!shortcut_.empty()) {
-      char url[1024] = {};
-      GetPrivateProfileStringA("InternetShortcut", "URL", "-", url, sizeof(url),
-                               Desktop(shortcut_).c_str());
-      if (!files.erase(Lower(shortcut_)) || url != url_) {
-        return "no shortcut " + shortcut_ + " to " + url_ + " (URL " + url + ")";
+      std::string entries;  // what the shell reads: the page and the module's icon
+      for (const char* name : {"URL", "IconFile", "IconIndex"}) {
+        char text[1024] = {};
+        GetPrivateProfileStringA("InternetShortcut", name, "-", text, sizeof(text),
+                                 Desktop(shortcut_).c_str());
+        entries += std::string(text) + "|";
+      }
+      if (!files.erase(Lower(shortcut_)) ||
+          entries != url_ + "|" + File("Korvat.dll") + "|" + icon_ + "|") {
+        return "no shortcut " + shortcut_ + " to " + url_ + " (" + entries + ")";
       }
     }
     return files.empty() ? "" : "a shortcut too many: " + files.begin()->first;
@@ -357,7 +366,7 @@ class Lifecycle {
   bool settings_ = false, trace_ = false;    // the user's settings key; the trace switch
   std::unique_ptr<ScopedReadOnlyKey> lock_;  // the machine's settings key, read-only
   std::string excused_;                      // the check's points a setup may leave not holding
-  std::string shortcut_, url_;               // the module's shortcut; "" none
+  std::string shortcut_, url_, icon_;        // the module's shortcut; "" none
   std::map<std::string, std::string> user_files_;  // by lower-case name
 };
 
