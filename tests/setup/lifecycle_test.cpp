@@ -192,14 +192,15 @@ class Lifecycle {
     const bool long_title = IsTrue(fields[4]) && fields[5].size() >= kFlagBufferSize;
     if (long_title) excused_ += "shortcut";
     if ((option == "desktop" || option == "iedesktop") && !long_title) {
-      const std::string title = IsTrue(fields[4]) && !fields[5].empty() ? fields[5] : kStandardName;
+      const bool brand = IsTrue(fields[4]) && !fields[5].empty();
+      const std::string title = brand ? fields[5] : kStandardName;
       const size_t room = MAX_PATH - Desktop("").size();
       for (unsigned number = 1; number <= kMaxShortcutNumber; ++number) {
         std::string name(room, '\0');
         MakeShortcutFileName(
             title.c_str(), number, [](unsigned char) { return false; }, &name[0], room);
         if (!user_files_.count(Lower(name.c_str()))) {
-          shortcut_ = name.c_str(), icon_ = title != kStandardName ? "3" : "2";
+          shortcut_ = name.c_str(), icon_ = brand ? "3" : "2";
           url_ = page.size() < kPageBufferSize ? page : "";
           break;
         }
