@@ -26,10 +26,10 @@
 #include <string>
 
 #include "bench_support.h"
+#include "browser_site.h"
 #include "harness/test_support.h"
 #include "platform/com_ptr.h"
 #include "platform/scoped_handle.h"
-#include "toolbar/browser_site_double.h"
 
 // The benchmarks use the module's names as its own code does.
 using namespace korvat;
@@ -113,7 +113,7 @@ class ClientFrame {
   volatile LONG m_pages = 0;
 };
 
-HRESULT Press(TestSite* site) {
+HRESULT Press(BrowserSite* site) {
   ComPtr<IOleCommandTarget> target;
   HRESULT result = CoCreateInstance(kKorvatExec, nullptr, CLSCTX_INPROC_SERVER,
                                     IID_IOleCommandTarget, target.PutVoid());
@@ -183,7 +183,7 @@ int main() {
   ScopedCoInitialize com;
 
   int failed = 0, navigated = 0;
-  TestSite site;
+  BrowserSite site;
   // Each side takes what its stand-in browser was asked for, the same way.
   auto check = [&](HRESULT result) {
     failed += FAILED(result);

@@ -10,12 +10,12 @@
 #include <tuple>
 #include <vector>
 
+#include "browser_site.h"
 #include "harness/test_support.h"
 #include "platform/com_ptr.h"
 #include "platform/proc_address.h"
 #include "settings/option_flags.h"
 #include "settings/settings_key.h"
-#include "toolbar/browser_site_double.h"
 
 using namespace korvat_test;
 
@@ -165,7 +165,7 @@ TEST_F(SettingsExportsTest, TextsFlagsPagesAndStoredValues) {
     };
   };
   auto press = [&]() -> std::string {  // the button's result and the page the browser opened
-    TestSite site;
+    BrowserSite site;
     CLSID id;
     CLSIDFromString(L"{80947ADC-151D-490B-87F1-7C8CE1B46220}", &id);
     ComPtr<IClassFactory> factory;

@@ -1,13 +1,11 @@
-// The installation's whole life: random sequences of what installers,
-// regsvr32, the client, an administrator and the user do, each step checked
-// against a model of what must then stand in the registry and on the desktop.
-// Each step loads the module, calls it and frees it; an interrupted call runs
-// in a child ended at a seeded event, and is then made again. The run's length
-// and first seed come from KORVAT_LIFECYCLE_STEPS and KORVAT_LIFECYCLE_SEED; a
-// failing sequence is cut down to the shortest that still fails.
+// The installation's whole life: seeded random sequences of what installers,
+// regsvr32, the client, an administrator and the user do, each step (the module
+// loaded, called and freed; an interrupted call ended in a child, then made
+// again) checked against a model of the registry and the desktop.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <ctime>
 #include <map>
 #include <memory>
 #include <random>
@@ -15,10 +13,10 @@
 #include <vector>
 
 #include "check.h"
+#include "cookie_writer.h"
 #include "harness/test_support.h"
 #include "platform/proc_address.h"
 #include "settings/settings_key.h"
-#include "setup/shortcut_name.h"
 
 using namespace korvat_test;
 
@@ -46,13 +44,16 @@ const std::string kPages[] = {"/site/start/ann", "/acme/start/bob", "/" + std::s
 const char* const kOptions[] = {"ie", "iedesktop", "desktop", "Desktop", "IEDESKTOP", "FALSE"};
 const char* const kSwitches[] = {"true", "TRUE", "false", "T"};
 const char* const kSchemes[] = {"http://", "https://", "HTTPS://", "javascript://", ""};
-const std::string kTitles[] = {"MyBrand", "Acme Meet", "Notes", "con", "LpT9.txt", "Nul . ",
-                               "Meeting.", "a/b:c", "", kStandardName, "\x93\xfa\x96\x7b\x8c\xea",
-                               std::string(240, 'b'), std::string(300, 'c')};
+// Brand titles and the names Windows can give their files: no path, no device.
+const std::map<std::string, std::string> kTitles = {
+    {"MyBrand", "MyBrand"}, {"Acme Meet", "Acme Meet"}, {"Notes", "Notes"}, {"con", "con_"},
+    {"LpT9.txt", "LpT9_.txt"}, {"Nul . ", "Nul_ . "}, {"Meeting.", "Meeting."}, {"..\\a/b:c", ".._a_b_c"},
+    {"", ""}, {kStandardName, kStandardName}, {"\x93\xfa\x96\x7b", "\x93\xfa\x96\x7b"},
+    {std::string(240, 'b'), std::string(240, 'b')}, {std::string(300, 'c'), ""}};
 // The user's own files never bear the standard name or the meeting page.
+const char* const kUserFiles[] = {"Notes.url", "MyBrand.url", "Acme Meet (2).url", "todo.txt",
+                                  "Meeting..url", "con_.url", "mybrand (2).url"};
 // clang-format on
-const char* const kUserFiles[] = {"Notes.url",    "MyBrand.url", "Acme Meet (2).url", "todo.txt",
-                                  "Meeting..url", "con_.url",    "mybrand (2).url"};
 
 struct Step {
   Kind kind;
@@ -77,10 +78,11 @@ std::vector<Step> Generate(unsigned seed, size_t count) {
       step.page = pick(kPages);
       if (random() % 6 != 0) {  // an empty last field is a missing title
         step.install = std::string(pick(kOptions)) + "@" + pick(kSwitches) + "@" + pick(kSwitches) +
-                       "@" + pick(kSchemes) + "x.example/@" + pick(kSwitches) + "@" + pick(kTitles);
+                       "@" + pick(kSchemes) + "x.example/@" + pick(kSwitches) + "@" +
+                       std::next(kTitles.begin(), random() % kTitles.size())->first;
       }
     } else if (kind == kPlace || kind == kDelete) {
-      step.page = pick(kUserFiles);
+      step.page = pick(kUserFiles), step.install = "their own " + std::to_string(step.number);
     }
     steps.push_back(step);
   }
@@ -138,7 +140,6 @@ class Lifecycle {
 
  private:
   std::string File(const std::string& name) const { return folder_.File("it's\\" + name); }
-  std::string Desktop(const std::string& name) const { return desktop_ + name; }
   // The trace switch: 0 (none), 1 (the log) or 3 (the debugger's output too).
   static void SetTrace(DWORD value) {
     const std::string key = "Software\\Nuvix\\Config";
@@ -193,14 +194,13 @@ class Lifecycle {
     if (long_title) excused_ += "shortcut";
     if ((option == "desktop" || option == "iedesktop") && !long_title) {
       const bool brand = IsTrue(fields[4]) && !fields[5].empty();
-      const std::string title = brand ? fields[5] : kStandardName;
-      const size_t room = MAX_PATH - Desktop("").size();
-      for (unsigned number = 1; number <= kMaxShortcutNumber; ++number) {
-        std::string name(room, '\0');
-        MakeShortcutFileName(
-            title.c_str(), number, [](unsigned char) { return false; }, &name[0], room);
-        if (!user_files_.count(Lower(name.c_str()))) {
-          shortcut_ = name.c_str(), icon_ = brand ? "3" : "2";
+      const std::string stem = brand ? kTitles.at(fields[5]) : kStandardName;
+      for (unsigned number = 1; number <= 100; ++number) {  // cut to the longest path
+        const std::string tail = (number > 1 ? " (" + std::to_string(number) + ")" : "") + ".url";
+        const std::string name =
+            stem.substr(0, MAX_PATH - desktop_.size() - tail.size() - 2) + tail;
+        if (!user_files_.count(Lower(name))) {
+          shortcut_ = name, icon_ = brand ? "3" : "2";
           url_ = page.size() < kPageBufferSize ? page : "";
           break;
         }
@@ -214,116 +214,89 @@ class Lifecycle {
   // The step, then everything it may have touched against the model.
   std::string Run(const Step& step) {
     const std::vector<std::string> before = DumpTree(HKEY_CURRENT_USER, kSettings);
-    const bool succeeds = SetupSucceeds();
-    std::string expected = "0", got, records;
+    const bool succeeds = SetupSucceeds(), ended = step.kind >= kEndedSetup;
+    const Kind call = !ended ? step.kind : step.kind == kEndedSetup ? kSetup : kUninstall;
     DialogWatcher watcher;
-    switch (step.kind) {
-      case kCookies: {
+    switch (step.kind) {  // what calls no export, and the call ended on its way
+      case kCookies:
         page_ = step.page, install_ = step.install;
-        FILETIME now;
-        GetSystemTimeAsFileTime(&now);
-        const ULONGLONG created = (ULONGLONG(now.dwHighDateTime) << 32) | now.dwLowDateTime;
         WriteFileBytes(
             cookies_ + "korvat-lifecycle.txt",
-            (page_.empty() ? "" : CookieRecord("MeetingPage", page_, "meet.example/p/", created)) +
-                (install_.empty()
-                     ? ""
-                     : CookieRecord("CK_TP_tapvomtginstall", install_, "x/", created)));
+            page_.empty()
+                ? ""
+                : MeetingCookieFile("meet.example", page_, install_.empty() ? nullptr : &install_,
+                                    uint64_t(time(nullptr) + 11644473600) * 10000000));
+        return "";
+      case kTrace:
+        trace_ = step.number % 2 != 0;
+        SetTrace(trace_ ? 1 : 0);
+        return "";
+      case kLock:
+        lock_.reset(step.number % 2 ? new ScopedReadOnlyKey(HKEY_LOCAL_MACHINE, kSettings)
+                                    : nullptr);
+        return "";
+      case kPlace:
+        WriteFileBytes(desktop_ + step.page, user_files_[Lower(step.page)] = step.install);
+        if (Lower(step.page) == Lower(shortcut_)) shortcut_.clear();
+        return "";
+      case kDelete: {  // a file of the user's, or now and then the meeting shortcut
+        const std::string name = step.number % 4 ? step.page : shortcut_;
+        if (!name.empty()) DeleteFileA((desktop_ + name).c_str());
+        user_files_.erase(Lower(name));
+        if (name == shortcut_) shortcut_.clear();
         return "";
       }
       case kEndedSetup:
       case kEndedUninstall: {
-        const bool setup = step.kind == kEndedSetup;
-        if (setup && !succeeds) return "";  // its message would wait for an answer
-        // The child's libraries and trace lines are the moments it may be ended at.
-        SetTrace(3);
+        if (call == kSetup && !succeeds) return "";  // its message would wait for an answer
+        SetTrace(3);  // the child's libraries and trace lines are the moments to end it at
         unsigned events = 0;
         RunUnderDebugger("\"" + File("module_host.exe") + "\" \"" + File("Korvat.dll") + "\" " +
-                             kNames[setup ? kSetup : kUninstall] + " 0",
+                             kNames[call] + " 0",
                          [&](const std::string& event) {
                            if (event.find("Korvat.dll") != std::string::npos) events += !events;
                            return events > 0 && events++ > step.number % 32;
                          });
         SetTrace(trace_ ? 1 : 0);
         Companions();
-        got = Call<UINT>(kNames[setup ? kSetup : kUninstall], DWORD(0));
-        records = setup ? ModelSetup() : kUnregistered;
         break;
       }
-      case kSetup:
-        got = Call<UINT>("TapvoSetup", DWORD(7));
-        expected = succeeds ? "0" : "1603";
-        records = ModelSetup();
-        break;
-      case kRegister:
-        got = Call<HRESULT>("DllRegisterServer");
-        expected = succeeds ? "0" : "1";
-        records = ModelSetup();
-        break;
-      case kUninstall:
-        got = Call<UINT>("TapvoUninstall", DWORD(7));
-        records = kUnregistered;
-        break;
-      case kUnregister:
-        got = Call<HRESULT>("DllUnregisterServer");
-        break;
-      case kPreSetup:
-      case kPreDownload:
-        got = step.kind == kPreSetup
-                  ? Call<UINT>("TapvoPreSetup", DWORD(0))
-                  : Call<int>("AsPreDownload", INT_PTR(0), INT_PTR(0), INT_PTR(0), "", "", "");
-        settings_ = true;
-        if (DumpTree(HKEY_CURRENT_USER, kSettings) !=
-            std::vector<std::string>{
-                kSettings, std::string(kSettings) + "|ShortcutDescribe=REG_SZ:" + kStandardName,
-                std::string(kSettings) + "|ShortcutName=REG_SZ:" + kStandardName}) {
-          return "the settings key after " + Describe(step);
-        }
-        break;
-      case kSetOption:
-        got = Call<int>("TapvoSetOption", DWORD(step.number % 16));
-        expected = settings_ ? "0" : "-1";
-        break;
-      case kRemoveAddIn:
-        got = Call<int>("TapvoRemoveAddIn", DWORD(step.number % 16));
-        break;
-      case kLogin:
-        got = Call<int>("TapvoSetLoginInfo", "https://other.example", "cy");
-        settings_ = true;
-        break;
-      case kTrace:
-        trace_ = step.number % 2 != 0;
-        SetTrace(trace_ ? 1 : 0);
-        return "";
-      case kLock:
-        lock_.reset();
-        if (step.number % 2 != 0) lock_.reset(new ScopedReadOnlyKey(HKEY_LOCAL_MACHINE, kSettings));
-        return "";
-      case kPlace:
-        WriteFileBytes(Desktop(step.page), "their own " + std::to_string(step.number));
-        user_files_[Lower(step.page)] = "their own " + std::to_string(step.number);
-        if (Lower(step.page) == Lower(shortcut_)) shortcut_.clear();
-        return "";
-      case kDelete:
-        DeleteFileA(Desktop(step.page).c_str());
-        user_files_.erase(Lower(step.page));
-        if (step.number % 4 == 0 && !shortcut_.empty()) {
-          DeleteFileA(Desktop(shortcut_).c_str());
-          shortcut_.clear();
-        }
-        return "";
-      case kKinds:
+      default:
         break;
     }
+    std::string got, expected = "0", records;
+    const bool setup = call == kSetup || call == kRegister;
+    if (setup || call == kUninstall || call == kUnregister) {
+      got = call == kSetup || call == kUninstall ? Call<UINT>(kNames[call], DWORD(7))
+                                                 : Call<HRESULT>(kNames[call]);
+      expected = succeeds || !setup ? "0" : call == kSetup ? "1603" : "1";
+      records = setup ? ModelSetup() : call == kUninstall ? kUnregistered : "";
+    } else if (call == kPreSetup || call == kPreDownload) {
+      got = call == kPreSetup
+                ? Call<UINT>(kNames[call], DWORD(0))
+                : Call<int>(kNames[call], INT_PTR(0), INT_PTR(0), INT_PTR(0), "", "", "");
+      settings_ = true;
+      const std::string value = "=REG_SZ:" + std::string(kStandardName);
+      if (DumpTree(HKEY_CURRENT_USER, kSettings) !=
+          std::vector<std::string>{kSettings, kSettings + ("|ShortcutDescribe" + value),
+                                   kSettings + ("|ShortcutName" + value)}) {
+        return "the settings key after " + Describe(step);
+      }
+    } else if (call == kLogin) {
+      got = Call<int>(kNames[call], "https://other.example", "cy");
+      settings_ = true;
+    } else {
+      got = Call<int>(kNames[call], DWORD(step.number % 16));
+      expected = settings_ || call == kRemoveAddIn ? "0" : "-1";
+    }
     if (got != expected) return Describe(step) + " gave " + got + ", not " + expected;
-    const bool setup = step.kind == kSetup || step.kind == kRegister || step.kind == kEndedSetup;
     if (watcher.seen().size() != (setup && !succeeds ? 1u : 0u)) return "the failure message";
-    if (step.kind == kUninstall || step.kind == kUnregister || step.kind == kEndedUninstall) {
+    if (call == kUninstall || call == kUnregister) {
       shortcut_.clear();
-      settings_ = settings_ && step.kind == kUnregister;
+      settings_ = settings_ && call == kUnregister;
       if (KeyExists(HKEY_CURRENT_USER, kButton) || KeyExists(HKEY_CLASSES_ROOT, kClassKey) ||
-          (step.kind == kUnregister ? DumpTree(HKEY_CURRENT_USER, kSettings) != before
-                                    : KeyExists(HKEY_LOCAL_MACHINE, kSettings) != !!lock_)) {
+          (call == kUnregister ? DumpTree(HKEY_CURRENT_USER, kSettings) != before
+                               : KeyExists(HKEY_LOCAL_MACHINE, kSettings) != !!lock_)) {
         return "what " + Describe(step) + " left in the registry";
       }
     }
@@ -350,7 +323,7 @@ class Lifecycle {
       for (const char* name : {"URL", "IconFile", "IconIndex"}) {
         char text[1024] = {};
         GetPrivateProfileStringA("InternetShortcut", name, "-", text, sizeof(text),
-                                 Desktop(shortcut_).c_str());
+                                 (desktop_ + shortcut_).c_str());
         entries += std::string(text) + "|";
       }
       if (!files.erase(Lower(shortcut_)) ||
@@ -371,13 +344,9 @@ class Lifecycle {
   std::map<std::string, std::string> user_files_;  // by lower-case name
 };
 
-unsigned Setting(const char* name, unsigned otherwise) {
-  const char* value = std::getenv(name);
-  return value != nullptr ? static_cast<unsigned>(std::strtoul(value, nullptr, 0)) : otherwise;
-}
-
 // Sequences of 30 steps from a clean machine, in a folder whose name holds a
-// quote, which the registry scripts' texts escape.
+// quote, which the registry scripts' texts escape. KORVAT_LIFECYCLE_STEPS and
+// KORVAT_LIFECYCLE_SEED set the run; a failing sequence is cut down.
 TEST(LifecycleTest, RandomSequencesOfInstallsUpgradesAndRemovalsLeaveWhatTheyShould) {
   TempFolder folder;
   CreateDirectoryA(folder.File("it's").c_str(), nullptr);
@@ -390,8 +359,12 @@ TEST(LifecycleTest, RandomSequencesOfInstallsUpgradesAndRemovalsLeaveWhatTheySho
   ASSERT_GT(standard.rfind('\\'), 3u);
   ASSERT_GT(cookies.size(), 4u);
   Lifecycle lifecycle(folder, standard.substr(0, standard.rfind('\\') + 1), cookies);
-  const unsigned steps = Setting("KORVAT_LIFECYCLE_STEPS", 150);
-  const unsigned first = Setting("KORVAT_LIFECYCLE_SEED", 1);
+  auto setting = [](const char* name, const char* otherwise) {
+    return static_cast<unsigned>(
+        std::strtoul(std::getenv(name) ? std::getenv(name) : otherwise, nullptr, 0));
+  };
+  const unsigned steps = setting("KORVAT_LIFECYCLE_STEPS", "150"),
+                 first = setting("KORVAT_LIFECYCLE_SEED", "1");
   for (unsigned seed = first; seed < first + (steps + 29) / 30; ++seed) {
     std::vector<Step> sequence = Generate(seed, 30);
     std::string failure = lifecycle.Replay(sequence);

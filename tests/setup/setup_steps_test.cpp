@@ -1,5 +1,5 @@
-// The setup steps one by one against a copy of the module: the desktop
-// shortcut's name and the companions' self-registration.
+// The companions' self-registration, step by step against a copy of the module
+// and with doubles.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,8 +8,6 @@
 #include "harness/test_support.h"
 #include "settings/settings_key.h"
 #include "setup/companion_modules.h"
-#include "setup/shortcut.h"
-#include "setup/shortcut_name.h"
 
 using namespace korvat_test;
 
@@ -54,36 +52,6 @@ class SetupStepsTest : public ::testing::Test {
   }
   ModuleCopy module_;
 };
-
-// Titles from a web site become names Windows gives a file, never a path or a device.
-TEST(ShortcutNameTest, TitlesBecomeUsableFileNames) {
-  const struct {
-    const char* title;
-    unsigned number;
-    size_t size;
-    const char* name;  // null: no room
-  } rows[] = {
-      {"MyBrand", 1, MAX_PATH, "MyBrand.url"},
-      {"B", 2, MAX_PATH, "B (2).url"},
-      {"..\\x/y:", 1, MAX_PATH, ".._x_y_.url"},
-      {"con", 1, MAX_PATH, "con_.url"},
-      {"LpT9.txt", 1, MAX_PATH, "LpT9_.txt.url"},
-      {"Nul . ", 3, MAX_PATH, "Nul_ .  (3).url"},
-      {"AUX", 1, MAX_PATH, "AUX_.url"},
-      {"Meeting.", 1, MAX_PATH, "Meeting..url"},
-      {"", 1, MAX_PATH, "_.url"},
-      {"abcdefgh", 1, 10, "abcd.url"},
-      {"ab\x81\x40", 1, 9, "ab.url"},
-      {"ab", 1, 6, nullptr},
-  };
-  for (const auto& row : rows) {
-    std::string name(row.size, '-');
-    const bool made = MakeShortcutFileName(
-        row.title, row.number, [](unsigned char c) { return c == 0x81; }, &name[0], row.size);
-    EXPECT_EQ(made ? name.c_str() : "<none>", std::string(row.name ? row.name : "<none>"))
-        << row.title;
-  }
-}
 
 TEST_F(SetupStepsTest, CompanionsRegisterWhenTheSwitchIsTrueAndAPageIsThereUnregisterAlways) {
   const struct {

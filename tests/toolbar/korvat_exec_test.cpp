@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "browser_site.h"
 #include "doubles/client_frame.h"
 #include "harness/test_support.h"
 #include "platform/com_ptr.h"
-#include "toolbar/browser_site_double.h"
 #include "toolbar/korvat_exec.h"
 
 using namespace korvat_test;
@@ -39,7 +39,7 @@ TEST(KorvatExecTest, CommandChecksComeFirstThenThePageGoesToALoggedOnClientOrThe
   EXPECT_EQ(press(), E_POINTER);
   ComPtr<IObjectWithSite> object;
   ASSERT_EQ(target.As(IID_IObjectWithSite, &object), S_OK);
-  TestSite without_provider(false), site;
+  BrowserSite without_provider(false), site;
   EXPECT_EQ(object->SetSite(nullptr), E_POINTER);
   EXPECT_EQ(object->SetSite(&without_provider), E_NOINTERFACE);
   EXPECT_EQ(object->SetSite(&site), S_OK);

@@ -21,14 +21,26 @@ std::string ToAnsi(const wchar_t* text) {
 
 }  // namespace
 
-HRESULT STDMETHODCALLTYPE PrintingBrowser::Navigate(BSTR url, VARIANT*, VARIANT*, VARIANT*,
-                                                    VARIANT*) {
-  std::printf("browser: navigate to %s\n", ToAnsi(url).c_str());
-  std::fflush(stdout);
+HRESULT STDMETHODCALLTYPE RecordingBrowser::Navigate(BSTR url, VARIANT* flags, VARIANT* frame,
+                                                     VARIANT* post, VARIANT* headers) {
+  std::string call = ToAnsi(url);
+  if (prints) {
+    std::printf("browser: navigate to %s\n", call.c_str());
+    std::fflush(stdout);
+  }
+  for (const VARIANT* argument : {flags, frame, post, headers}) {
+    char shown[32] = " null";
+    if (argument != nullptr) {
+      std::snprintf(shown, sizeof(shown), " %04X:%s", argument->vt,
+                    argument->pvarVal != nullptr ? "set" : "null");
+    }
+    call += shown;
+  }
+  calls.push_back(call);
   return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE PrintingBrowser::QueryInterface(REFIID iid, void** object) {
+HRESULT STDMETHODCALLTYPE RecordingBrowser::QueryInterface(REFIID iid, void** object) {
   if (object == nullptr) return E_POINTER;
   const bool known = IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
                      IsEqualIID(iid, IID_IWebBrowser);
@@ -38,14 +50,15 @@ HRESULT STDMETHODCALLTYPE PrintingBrowser::QueryInterface(REFIID iid, void** obj
 
 HRESULT STDMETHODCALLTYPE BrowserSite::QueryService(REFGUID service, REFIID iid, void** object) {
   if (object == nullptr) return E_POINTER;
-  *object = nullptr;
-  if (!IsEqualGUID(service, kBrowserAppService)) return E_NOINTERFACE;
-  return m_browser.QueryInterface(iid, object);
+  const bool asked = IsEqualGUID(service, kBrowserAppService) && IsEqualIID(iid, IID_IWebBrowser);
+  *object = asked ? static_cast<IWebBrowser*>(&browser) : nullptr;
+  return asked ? S_OK : E_NOINTERFACE;
 }
 
 HRESULT STDMETHODCALLTYPE BrowserSite::QueryInterface(REFIID iid, void** object) {
   if (object == nullptr) return E_POINTER;
-  const bool known = IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IServiceProvider);
+  const bool known =
+      IsEqualIID(iid, IID_IUnknown) || (m_offersProvider && IsEqualIID(iid, IID_IServiceProvider));
   *object = known ? static_cast<IServiceProvider*>(this) : nullptr;
   return known ? S_OK : E_NOINTERFACE;
 }

@@ -116,6 +116,7 @@ int RunPressButton(const Invocation& invocation) {
 
   // The site outlives the object, which may hold its browser to the end.
   BrowserSite site;
+  site.browser.prints = true;
   ComPtr<IOleCommandTarget> target;
   HRESULT result = CoCreateInstance(kKorvatExecClsid, nullptr, CLSCTX_INPROC_SERVER,
                                     IID_IOleCommandTarget, target.PutVoid());
