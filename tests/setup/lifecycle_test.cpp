@@ -232,8 +232,8 @@ class Lifecycle {
         SetTrace(trace_ ? 1 : 0);
         return "";
       case kLock:
-        lock_.reset(step.number % 2 ? new ScopedReadOnlyKey(HKEY_LOCAL_MACHINE, kSettings)
-                                    : nullptr);
+        lock_.reset();  // unlocked before a new lock: the old one's end would open it
+        if (step.number % 2) lock_.reset(new ScopedReadOnlyKey(HKEY_LOCAL_MACHINE, kSettings));
         return "";
       case kPlace:
         WriteFileBytes(desktop_ + step.page, user_files_[Lower(step.page)] = step.install);
@@ -249,13 +249,19 @@ class Lifecycle {
       case kEndedSetup:
       case kEndedUninstall: {
         if (call == kSetup && !succeeds) return "";  // its message would wait for an answer
-        SetTrace(3);  // the child's libraries and trace lines are the moments to end it at
+        // The moments to end the child at: its trace lines and the loads of the
+        // module and its siblings. Not a system library's load: Wine's shell
+        // windows server hangs for good when a client ends inside a call to it.
+        SetTrace(3);
         unsigned events = 0;
         RunUnderDebugger("\"" + File("module_host.exe") + "\" \"" + File("Korvat.dll") + "\" " +
                              kNames[call] + " 0",
                          [&](const std::string& event) {
                            if (event.find("Korvat.dll") != std::string::npos) events += !events;
-                           return events > 0 && events++ > step.number % 32;
+                           if (event.rfind("load: ", 0) == 0 && event.find("it's") == event.npos) {
+                             return false;
+                           }
+                           return events > 0 && events++ > step.number % 24;
                          });
         SetTrace(trace_ ? 1 : 0);
         Companions();
