@@ -66,11 +66,18 @@ std::string Describe(const Step& s) {
          " " + std::to_string(s.number);
 }
 
+// Seed 0: every title in turn installed twice, registered and removed, the
+// sequence that piled shortcuts up. Other seeds: random steps.
 std::vector<Step> Generate(unsigned seed, size_t count) {
+  std::vector<Step> steps;
+  for (auto title = kTitles.begin(); seed == 0 && title != kTitles.end(); ++title) {
+    steps.push_back(
+        {kCookies, kPages[0], "iedesktop@true@false@https://x@true@" + title->first, 0});
+    for (Kind kind : {kSetup, kSetup, kRegister, kUninstall}) steps.push_back({kind, "", "", 0});
+  }
   std::mt19937 random(seed);
   auto pick = [&](const auto& pool) { return pool[random() % std::size(pool)]; };
-  std::vector<Step> steps;
-  while (steps.size() < count) {
+  while (seed != 0 && steps.size() < count) {
     unsigned roll = random() % 103, kind = 0;
     while (roll >= kWeights[kind]) roll -= kWeights[kind++];
     Step step{static_cast<Kind>(kind), "", "", static_cast<unsigned>(random() % 64)};
@@ -82,7 +89,9 @@ std::vector<Step> Generate(unsigned seed, size_t count) {
                        std::next(kTitles.begin(), random() % kTitles.size())->first;
       }
     } else if (kind == kPlace || kind == kDelete) {
+      // Now and then a file with a mark that is not the module's.
       step.page = pick(kUserFiles), step.install = "their own " + std::to_string(step.number);
+      if (step.number % 3 == 0) step.install = "[TapvoMeeting]\r\nMadeBy=Korvat2\r\n";
     }
     steps.push_back(step);
   }
@@ -352,7 +361,8 @@ class Lifecycle {
 
 // Sequences of 30 steps from a clean machine, in a folder whose name holds a
 // quote, which the registry scripts' texts escape. KORVAT_LIFECYCLE_STEPS and
-// KORVAT_LIFECYCLE_SEED set the run; a failing sequence is cut down.
+// KORVAT_LIFECYCLE_SEED set the random run (seed 1 starts with seed 0's
+// titles); a failing sequence is cut down.
 TEST(LifecycleTest, RandomSequencesOfInstallsUpgradesAndRemovalsLeaveWhatTheyShould) {
   TempFolder folder;
   CreateDirectoryA(folder.File("it's").c_str(), nullptr);
@@ -369,9 +379,9 @@ TEST(LifecycleTest, RandomSequencesOfInstallsUpgradesAndRemovalsLeaveWhatTheySho
     return static_cast<unsigned>(
         std::strtoul(std::getenv(name) ? std::getenv(name) : otherwise, nullptr, 0));
   };
-  const unsigned steps = setting("KORVAT_LIFECYCLE_STEPS", "150"),
+  const unsigned steps = setting("KORVAT_LIFECYCLE_STEPS", "120"),
                  first = setting("KORVAT_LIFECYCLE_SEED", "1");
-  for (unsigned seed = first; seed < first + (steps + 29) / 30; ++seed) {
+  for (unsigned seed = first == 1 ? 0 : first; seed < first + (steps + 29) / 30; ++seed) {
     std::vector<Step> sequence = Generate(seed, 30);
     std::string failure = lifecycle.Replay(sequence);
     if (failure.empty()) continue;
