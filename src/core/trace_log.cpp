@@ -107,6 +107,10 @@ int TraceLog::Write(const char* format, ...) {
   va_start(args, format);
   FormatTextV(message, sizeof(message), format, args);  // a longer one keeps its first 511
   va_end(args);
+  // A line is one line, whatever a cookie or a caller's text holds.
+  for (char* at = message; *at != '\0'; ++at) {
+    if (static_cast<unsigned char>(*at) < 0x20 || *at == 0x7F) *at = '?';
+  }
 
   char time_text[48];
   FormatTime(time_text);

@@ -55,6 +55,13 @@ void SetInstallDefaults(InstallChoices* choices);
 // letter case, are taken as the scheme.
 void SplitInstallCookie(const char* value, InstallChoices* choices);
 
+// The "MeetingPage" cookie names a page on its own host: its value is a path
+// (it begins with "/"), and the host field's host, up to its first "/", is not
+// empty. Neither holds a control byte, nor the host a "\", "?", "#" or "@", which
+// would end the host early or put user-info before it in the browser's
+// reading of the page.
+bool IsUsablePageCookie(const char* url, const char* value);
+
 // The meeting page: the scheme, "://", the host field cut at its first "/"
 // and the cookie's value, cut to fit `size` bytes.
 void BuildMeetingPage(const char* scheme, const char* url, const char* value, char* page,

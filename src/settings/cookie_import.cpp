@@ -161,6 +161,9 @@ int ImportCookieSettings() {
                       sizeof(page_url))) {
     return 0;
   }
+  // A value that is not a plain path on the cookie's own host counts as no
+  // cookie: a site must not send the button or the shortcut elsewhere.
+  if (!IsUsablePageCookie(page_url, page_value)) return 0;
 
   InstallChoices choices;
   SetInstallDefaults(&choices);

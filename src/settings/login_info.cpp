@@ -4,6 +4,7 @@
 
 #include "core/module_state.h"
 #include "core/trace_log.h"
+#include "platform/ansi_text.h"
 #include "platform/reg_key_handle.h"
 #include "registration/ie_button_registration.h"
 #include "registration/office_addin_registration.h"
@@ -103,7 +104,10 @@ void CopyMachineSettings() {
   if (machine.Open(HKEY_LOCAL_MACHINE, kSettingsKey, kSettingsRead) != ERROR_SUCCESS) return;
   for (const char* value_name : kSeededValues) {
     char value[kLoginPageBufferSize];
-    if (QuerySettingString(machine.Get(), value_name, value, sizeof(value)) == ERROR_SUCCESS) {
+    const LONG status = value_name == kMeetingPage
+                            ? QueryPageSetting(machine.Get(), value, sizeof(value))
+                            : QuerySettingString(machine.Get(), value_name, value, sizeof(value));
+    if (status == ERROR_SUCCESS) {
       SetUserRegString(kSettingsKey, value_name, value);
     }
   }
@@ -111,7 +115,10 @@ void CopyMachineSettings() {
 
 int SetLoginInfo(const char* site, const char* name) {
   g_TraceLog.Write("TapvoSetLoginInfo()");
-  if (site == nullptr || name == nullptr) return -1;
+  // A line break in the page would reach the shortcut file and the browser.
+  if (site == nullptr || name == nullptr || HasControlBytes(site) || HasControlBytes(name)) {
+    return -1;
+  }
   char page[kMeetingPageSize];
   if (!BuildMeetingPage(site, name, page)) return -1;
 

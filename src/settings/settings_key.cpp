@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "platform/ansi_text.h"
 #include "platform/reg_key_handle.h"
 
 namespace korvat {
@@ -25,6 +26,15 @@ LONG ReadSettingString(HKEY root, const char* value_name, char* buffer, DWORD si
   LONG status = key.Open(root, kSettingsKey, kSettingsRead);
   if (status != ERROR_SUCCESS) return status;
   return QuerySettingString(key.Get(), value_name, buffer, size);
+}
+
+LONG QueryPageSetting(HKEY key, char* page, DWORD size) {
+  LONG status = QuerySettingString(key, kMeetingPage, page, size);
+  if (status == ERROR_SUCCESS && HasControlBytes(page)) {
+    std::memset(page, 0, size);
+    status = ERROR_INVALID_DATA;
+  }
+  return status;
 }
 
 bool TextIsTrue(const char* text) { return _stricmp(text, "true") == 0; }

@@ -55,6 +55,11 @@ LONG QuerySettingString(HKEY key, const char* value_name, char* buffer, DWORD si
 // and closes the key again. A key that cannot be opened counts as missing.
 LONG ReadSettingString(HKEY root, const char* value_name, char* buffer, DWORD size);
 
+// MeetingPage by the reading rule, and missing as well (ERROR_INVALID_DATA,
+// the buffer empty) when it holds a control byte: no page the module opens
+// or writes into a shortcut carries a line break.
+LONG QueryPageSetting(HKEY key, char* page, DWORD size);
+
 // Flag texts compare without regard to case.
 bool TextIsTrue(const char* text);
 

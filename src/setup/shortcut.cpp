@@ -46,6 +46,15 @@ bool OptionWantsShortcut(const char* option) {
 
 bool IsSystemLeadByte(unsigned char c) { return IsDBCSLeadByte(c) != FALSE; }
 
+// By the character the byte stands for in the system code page: 0xB9 is a
+// superscript one in code page 1252, but not in every code page.
+bool IsSystemSuperscriptDigit(unsigned char c) {
+  wchar_t character = 0;
+  const char byte = static_cast<char>(c);
+  return MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, &byte, 1, &character, 1) == 1 &&
+         (character == 0x00B9 || character == 0x00B2 || character == 0x00B3);
+}
+
 // A file (or anything else) stands at `path`.
 bool PathIsTaken(const char* path) {
   if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) return true;
@@ -71,7 +80,8 @@ bool IsOwnShortcut(const char* path) {
 bool MakeShortcutPath(const char* folder, const char* name, unsigned number, char* path) {
   const size_t start = std::strlen(folder);
   std::memcpy(path, folder, start);
-  return MakeShortcutFileName(name, number, IsSystemLeadByte, path + start, MAX_PATH - start);
+  return MakeShortcutFileName(name, number, IsSystemLeadByte, IsSystemSuperscriptDigit,
+                              path + start, MAX_PATH - start);
 }
 
 // The first of "<name>.url", "<name> (2).url", ... that is free or is the
@@ -226,7 +236,7 @@ int AddShortcut() {
       return 0;
     }
     // A missing page still makes the shortcut, with an empty address.
-    QuerySettingString(key.Get(), kMeetingPage, page, sizeof(page));
+    QueryPageSetting(key.Get(), page, sizeof(page));
     LONG lookup = QuerySettingString(key.Get(), kHasBrand, has_brand, sizeof(has_brand));
     if (lookup == ERROR_SUCCESS && TextIsTrue(has_brand)) {
       branded = true;

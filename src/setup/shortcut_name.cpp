@@ -22,12 +22,13 @@ bool SameLetters(const char* text, const char* upper, size_t length) {
 }
 
 // Windows opens the device, not a file, for these names.
-bool IsDeviceName(const char* text, size_t length) {
+bool IsDeviceName(const char* text, size_t length, SuperscriptDigitTest is_superscript_digit) {
   if (length == 3) {
     for (const char* device : kCharacterDevices) {
       if (SameLetters(text, device, 3)) return true;
     }
-  } else if (length == 4 && text[3] >= '1' && text[3] <= '9') {
+  } else if (length == 4 && ((text[3] >= '0' && text[3] <= '9') ||
+                             is_superscript_digit(static_cast<unsigned char>(text[3])))) {
     for (const char* device : kNumberedDevices) {
       if (SameLetters(text, device, 3)) return true;
     }
@@ -39,8 +40,8 @@ bool IsForbidden(unsigned char c) { return c < 0x20 || std::strchr("\\/:*?\"<>|"
 
 }  // namespace
 
-bool MakeShortcutFileName(const char* title, unsigned number, LeadByteTest is_lead_byte, char* name,
-                          size_t size) {
+bool MakeShortcutFileName(const char* title, unsigned number, LeadByteTest is_lead_byte,
+                          SuperscriptDigitTest is_superscript_digit, char* name, size_t size) {
   char suffix[16] = "";
   if (number > 1) FormatText(suffix, sizeof(suffix), " (%u)", number);
   const size_t tail = std::strlen(suffix) + sizeof(kExtension) - 1;
@@ -72,7 +73,7 @@ bool MakeShortcutFileName(const char* title, unsigned number, LeadByteTest is_le
   size_t start = 0, end = dot < length ? dot : length;
   while (start < end && name[start] == ' ') ++start;
   while (end > start && name[end - 1] == ' ') --end;
-  if (IsDeviceName(name + start, end - start)) {
+  if (IsDeviceName(name + start, end - start, is_superscript_digit)) {
     std::memmove(name + end + 1, name + end, length - end);
     name[end] = '_';
     ++length;

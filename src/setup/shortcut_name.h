@@ -9,6 +9,10 @@
 
 namespace korvat {
 
+// True when the byte is a superscript 1, 2 or 3 in the system code page,
+// where Windows takes "COM¹" for a device as it does "COM1".
+using SuperscriptDigitTest = bool (*)(unsigned char c);
+
 // Candidate names run from "<title>.url" to "<title> (kMaxShortcutNumber).url".
 inline constexpr unsigned kMaxShortcutNumber = 100;
 
@@ -16,12 +20,13 @@ inline constexpr unsigned kMaxShortcutNumber = 100;
 // 1 and "<title> (<number>).url" above it, where the title is made usable as
 // a Windows file name: characters that a file name cannot hold (control
 // characters, path separators among them) become "_"; an empty title becomes
-// "_"; a device name (CON, PRN, AUX, NUL, COM1-COM9, LPT1-LPT9, in any letter
-// case, with or without an extension) gets a "_" after it; and a title too
+// "_"; a device name (CON, PRN, AUX, NUL, COM0-COM9, LPT0-LPT9 and COM or LPT
+// with a superscript digit, in any letter case, with or without an extension)
+// gets a "_" after it; and a title too
 // long for `size` is cut, never inside a double-byte character. Dots and
 // spaces at the title's end stay: ".url" follows them. False when not even
 // one character of the title fits.
-bool MakeShortcutFileName(const char* title, unsigned number, LeadByteTest is_lead_byte, char* name,
-                          size_t size);
+bool MakeShortcutFileName(const char* title, unsigned number, LeadByteTest is_lead_byte,
+                          SuperscriptDigitTest is_superscript_digit, char* name, size_t size);
 
 }  // namespace korvat

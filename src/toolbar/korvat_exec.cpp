@@ -71,7 +71,7 @@ HRESULT KorvatExec::OpenMeetingPage() {
   }
   // Windows errors go back as HRESULTs: a bare code would read as success.
   if (status != ERROR_SUCCESS) return HRESULT_FROM_WIN32(status);
-  status = QuerySettingString(settings.Get(), kMeetingPage, page, sizeof(page));
+  status = QueryPageSetting(settings.Get(), page, sizeof(page));
   settings.Close();
   if (status != ERROR_SUCCESS) return HRESULT_FROM_WIN32(status);
 

@@ -1,5 +1,6 @@
 // Whole cookie files as a web site might leave them: both cookies found, the
-// page built within its buffers. The same input, read as an install cookie's
+// page built within its buffers, and a page the import takes a plain path on
+// the cookie's host. The same input, read as an install cookie's
 // value, is split against a plain reading of the rule: runs of "@" separate
 // the fields, each cut to its buffer; the fourth gives the scheme only when
 // that is "http" or "https" in any letter case; missing fields keep defaults.
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "fuzz_support.h"
+#include "platform/ansi_text.h"
 #include "settings/cookie_file.h"
 
 using namespace korvat;
@@ -54,6 +56,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Check(found || (value[0] == '\0' && url[0] == '\0' && created == 0));
   BuildMeetingPage("https", url, value, page, sizeof(page));
   Check(std::strlen(page) < kMeetingPageSize);
+  // A page the import takes: no control byte, no user-info, and the cookie's
+  // host as a browser reads the page (where the host fits the page at all).
+  const std::string host(url, std::strcspn(url, "/")), built = page;
+  if (found && IsUsablePageCookie(url, value) && host.size() + 9 < kMeetingPageSize) {
+    Check(!HasControlBytes(page) && host.find('@') == std::string::npos &&
+          built.substr(8, built.find_first_of("/\\?#", 8) - 8) == host);
+  }
   if (FindCookieInText(text, size, kInstallCookie, now, value, url, &created)) CheckSplit(value);
   CheckSplit(std::string(text, size).c_str());
   return 0;

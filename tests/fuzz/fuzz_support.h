@@ -11,3 +11,6 @@ inline void Check(bool condition) {
 inline bool IsShiftJisLeadByte(unsigned char c) {
   return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
 }
+
+// Superscript one, two and three in code page 1252.
+inline bool IsLatinSuperscriptDigit(unsigned char c) { return c == 0xB9 || c == 0xB2 || c == 0xB3; }

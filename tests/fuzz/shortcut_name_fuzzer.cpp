@@ -21,7 +21,9 @@ bool NamesDevice(const std::string& name, size_t dot) {
   for (char& c : base) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
   const std::string head = base.substr(0, 3);
   return base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" ||
-         (base.size() == 4 && (head == "COM" || head == "LPT") && base[3] >= '1' && base[3] <= '9');
+         (base.size() == 4 && (head == "COM" || head == "LPT") &&
+          ((base[3] >= '0' && base[3] <= '9') ||
+           IsLatinSuperscriptDigit(static_cast<unsigned char>(base[3]))));
 }
 
 // One or more whole characters that a file name may hold, naming no device
@@ -49,8 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string tail = (number > 1 ? " (" + std::to_string(number) + ")" : "") + ".url";
 
   std::unique_ptr<char[]> buffer(new char[room]);
-  const bool made =
-      MakeShortcutFileName(title.c_str(), number, IsShiftJisLeadByte, buffer.get(), room);
+  const bool made = MakeShortcutFileName(title.c_str(), number, IsShiftJisLeadByte,
+                                         IsLatinSuperscriptDigit, buffer.get(), room);
   Check(made == (room >= tail.size() + 3));
   if (!made) return 0;
   const std::string name = buffer.get();

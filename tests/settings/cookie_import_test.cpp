@@ -45,7 +45,7 @@ class CookieImportTest : public ::testing::Test {
 
 // Last column: the result when the machine's key is read-only (a wanted button fails).
 TEST_F(CookieImportTest, InstallCookieFieldsBecomeTheSettings) {
-  const std::string ann = "://h/site/start/ann", v(3000, 'v');
+  const std::string ann = "://h/site/start/ann", v = "/" + std::string(2999, 'v');
   const std::tuple<std::string, std::string, int> cases[] = {
       {"IEdesktop@true@false@https://x.example/y@true@MyBrand",
        "IEdesktop|true|false|true|MyBrand|https" + ann, 0},
@@ -73,6 +73,29 @@ TEST_F(CookieImportTest, InstallCookieFieldsBecomeTheSettings) {
     EXPECT_EQ(Values(HKEY_CURRENT_USER, names), user);
     EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, kSettingsKey, kOption));
   }
+}
+
+// A page that is not a plain path on the cookie's own host counts as no cookie.
+TEST_F(CookieImportTest, APageOnlyEverAPathOnItsCookiesHost) {
+  const std::pair<const char*, const char*> cookies[] = {
+      {"/acme/start/ann\rIconFile=\\\\evil\\x.ico", "meet.example/"},
+      {"@evil.example/acme/start/ann", "meet.example/"},
+      {"acme", "meet.example/"},
+      {"/a\x7f", "h/"},
+      {"/a", "u@meet.example/"},
+      {"/a", "evil.example?meet.example/"},
+      {"/a", "evil.example\\x/"},
+      {"/a", "/p/"}};
+  TraceCapture trace("cookie_import_trace");
+  for (const auto& [value, host] : cookies) {
+    Clean();
+    Write(1, CookieRecord(kMeetingPageCookie, value, host, 500) + Install("desktop"));
+    EXPECT_EQ(ImportCookieSettings(), 0) << value << " " << host;
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kSettingsKey)) << value;
+  }
+  // The search's trace line shows the value on its one line.
+  EXPECT_NE(ReadFileBytes(BinFile("cookie_import_trace.log")).find("/ann?IconFile="),
+            std::string::npos);
 }
 
 // The newest unexpired cookie wins (never expired, local or undated ones; of equal times the file

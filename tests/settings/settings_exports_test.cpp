@@ -206,6 +206,8 @@ TEST_F(SettingsExportsTest, TextsFlagsPagesAndStoredValues) {
       {key, [&] { return traced(SetLogin(nullptr, "ann")); }, "-1"},
       {key, [&] { return traced(SetLogin("x", nullptr)); }, "-1"},
       {key, [&] { return traced(SetLogin(sites.c_str(), "n")); }, "-1"},  // 2041 characters
+      {key, [&] { return traced(SetLogin("x\r\nIconFile=y", "n")); }, "-1"},
+      {key, [&] { return traced(SetLogin("x", "n\x7f")); }, "-1"},
       {key, [&] { return traced(SetLogin(sites.c_str(), ""), "MeetingPage"); },
        "0 =" + sites + "/start/"},
       {key, [&] { return traced(GetLogin(nullptr, out)); }, "-1"},

@@ -40,7 +40,8 @@ const char* const kNames[kKinds] = {
     "TapvoUninstall ended at"};
 const unsigned kWeights[kKinds] = {14, 14, 7, 8, 5, 4, 4, 5, 3, 4, 4, 3, 10, 5, 5, 3};  // of 103
 
-const std::string kPages[] = {"/site/start/ann", "/acme/start/bob", "/" + std::string(1100, 'p')};
+const std::string kPages[] = {"/site/start/ann", "/acme/start/bob", "/" + std::string(1100, 'p'),
+                              "/a\r\nIconFile=\\\\evil\\x.ico", "@evil.example/acme/start/ann"};
 const char* const kOptions[] = {"ie", "iedesktop", "desktop", "Desktop", "IEDESKTOP", "FALSE"};
 const char* const kSwitches[] = {"true", "TRUE", "false", "T"};
 const char* const kSchemes[] = {"http://", "https://", "HTTPS://", "javascript://", ""};
@@ -49,7 +50,8 @@ const std::map<std::string, std::string> kTitles = {
     {"MyBrand", "MyBrand"}, {"Acme Meet", "Acme Meet"}, {"Notes", "Notes"}, {"con", "con_"},
     {"LpT9.txt", "LpT9_.txt"}, {"Nul . ", "Nul_ . "}, {"Meeting.", "Meeting."}, {"..\\a/b:c", ".._a_b_c"},
     {"", ""}, {kStandardName, kStandardName}, {"\x93\xfa\x96\x7b", "\x93\xfa\x96\x7b"},
-    {std::string(240, 'b'), std::string(240, 'b')}, {std::string(300, 'c'), ""}};
+    {std::string(240, 'b'), std::string(240, 'b')}, {std::string(300, 'c'), ""},
+    {"lpt0.x", "lpt0_.x"}, {"COM\xb9", GetACP() == 1252 ? "COM\xb9_" : "COM\xb9"}};
 // The user's own files never bear the standard name or the meeting page.
 const char* const kUserFiles[] = {"Notes.url", "MyBrand.url", "Acme Meet (2).url", "todo.txt",
                                   "Meeting..url", "con_.url", "mybrand (2).url"};
@@ -180,16 +182,20 @@ class Lifecycle {
     if (install_.empty() || install_.back() == '@') fields[5] = "";
     return fields;
   }
+  // A page cookie counts when its value is a path without a control character.
+  bool PageUsable() const {
+    return page_.rfind('/', 0) == 0 && page_.find_first_of("\r\n\x7f") == std::string::npos;
+  }
   // A locked machine key fails the import only for a wanted button.
   bool SetupSucceeds() const {
     const std::string option = Lower(Fields()[0]);
-    return !page_.empty() && !(lock_ && (option == "ie" || option == "iedesktop"));
+    return PageUsable() && !(lock_ && (option == "ie" || option == "iedesktop"));
   }
   // The settings the import writes, the shortcut made from them and what the
   // companions are asked.
   std::string ModelSetup() {
-    settings_ = !page_.empty();
-    if (page_.empty()) return "";
+    settings_ = PageUsable();
+    if (!settings_) return "";
     const std::vector<std::string> fields = Fields();
     std::string scheme = fields[3].substr(0, fields[3].find("://"));
     if (Lower(scheme) != "http" && Lower(scheme) != "https") scheme = "http";

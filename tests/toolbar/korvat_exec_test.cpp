@@ -70,6 +70,11 @@ TEST(KorvatExecTest, CommandChecksComeFirstThenThePageGoesToALoggedOnClientOrThe
   EXPECT_EQ(press(), S_OK);
   EXPECT_EQ(site.browser.calls, Strings{std::string("http://m.example.com/") + kEmpty});
   EXPECT_EQ(ReadLines(folder.File("doubles.log")).size(), 1u);  // nothing more to the client
+  // A stored page with a line break is no page: neither opened nor handed over.
+  site.browser.calls.clear();
+  SetStringValue(HKEY_LOCAL_MACHINE, kSettings, "MeetingPage", "http://m.example.com/\r\nx");
+  EXPECT_EQ(press(), HRESULT_FROM_WIN32(ERROR_INVALID_DATA));
+  EXPECT_EQ(site.browser.calls, Strings{});
   DeleteSettingsKeys();
 }
 

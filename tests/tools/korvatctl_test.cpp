@@ -72,6 +72,24 @@ TEST(Korvatctl, CommandLinesGiveTheirExitCodesAndOutput) {
     EXPECT_EQ(RunProcess(exe + module + line, &output), exit_code) << line;
     EXPECT_NE(output.find(part), std::string::npos) << line << "\n" << output;
   }
+  // Pages a site must not leave, and an icon from elsewhere, each on one line.
+  const std::string shortcut = ReadStringValue(HKEY_CURRENT_USER, kSettings, "SHORTCUT_PATH");
+  WriteFileBytes(shortcut,
+                 "[InternetShortcut]\r\nURL=https://meet.example.com/acme/start/ann\r\n"
+                 "IconFile=\\\\evil\\x.ico\r\n");
+  const std::pair<const char*, const char*> pages[] = {
+      {"https://meet.example.com/a\r\nIconFile=x", "a\\u000D\\u000AIconFile=x\" holds a control"},
+      {"https://meet.example.com@evil.example/a", "puts user-info before its host"},
+      {"https://evil.example/a",
+       "host evil.example is not the host of the site's cookie, "
+       "meet.example.com"},
+      {"https://meet.example.com/acme/start/ann", "takes its icon from \\\\evil\\x.ico"}};
+  for (const auto& [page, reason] : pages) {
+    SetStringValue(HKEY_CURRENT_USER, kSettings, "MeetingPage", page);
+    EXPECT_EQ(RunProcess(exe + module + "check", &output), 1) << page;
+    EXPECT_NE(output.find(reason), std::string::npos) << output;
+  }
+  DeleteFileA(shortcut.c_str());
   EXPECT_EQ(RunProcess(exe + "get-option"), 1);  // no Korvat.dll beside it
   // The presses left no Logon key (one would keep a removal from deleting the key).
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kSettings + std::string("\\Logon")));

@@ -1,13 +1,19 @@
 #include "check.h"
 
+#include <shlobj.h>
+
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "core/trace_log.h"
 #include "installation.h"
 #include "json_writer.h"
 #include "module_calls.h"
+#include "platform/ansi_text.h"
 #include "platform/scoped_handle.h"
+#include "settings/cookie_file.h"
 #include "settings/settings_key.h"
 
 // korvatctl names what the module names, as the module does.
@@ -109,7 +115,7 @@ std::string CheckButton(const Setting& option) {
   return "";
 }
 
-std::string CheckShortcut(const Setting& option) {
+std::string CheckShortcut(const Setting& option, const std::string& module) {
   if (!option.problem.empty()) return option.problem;
   if (!IsOneOf(option, {"desktop", "iedesktop"})) return "";
   const Setting path = ReadSetting(kShortcutPath, kFlagBufferSize);
@@ -118,6 +124,14 @@ std::string CheckShortcut(const Setting& option) {
     return Described("Option", option) + " asks for the shortcut, but SHORTCUT_PATH is not set";
   }
   if (!IsFile(path.text)) return "SHORTCUT_PATH names " + path.text + ", which does not exist";
+  // The shell fetches the icon file: only the module's own files belong there.
+  char icon[MAX_PATH * 2] = {};
+  GetPrivateProfileStringA("InternetShortcut", "IconFile", "", icon, sizeof(icon),
+                           path.text.c_str());
+  if (icon[0] != '\0' && !SameFile(icon, module) &&
+      !SameFile(icon, FolderOf(module) + "\\zrtpres.dll")) {
+    return path.text + " takes its icon from " + icon + ", not from the module";
+  }
   const Setting page = ReadSetting(kMeetingPage, kPageBufferSize);
   const std::string url = ShortcutUrl(path.text);
   if (!page.present || url != page.text) {
@@ -144,18 +158,84 @@ std::string CheckCompanions(const std::string& module) {
   return missing.empty() ? "" : "missing beside the module: " + missing;
 }
 
+// The host of the newest unexpired "MeetingPage" cookie, as the setup's
+// import takes it; empty when there is none.
+std::string CookieHost() {
+  char folder[MAX_PATH] = {};
+  if (SHGetFolderPathA(nullptr, CSIDL_COOKIES, nullptr, SHGFP_TYPE_CURRENT, folder) != S_OK) {
+    return "";
+  }
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  std::string host;
+  uint64_t newest = 0;
+  WIN32_FIND_DATAA entry;
+  korvat::ScopedFindHandle find(FindFirstFileA((std::string(folder) + "\\*.txt").c_str(), &entry));
+  for (bool more = static_cast<bool>(find); more; more = FindNextFileA(find.Get(), &entry)) {
+    std::vector<char> text(kCookieLineSize * 2);
+    std::string bytes;
+    ScopedHandle file(CreateFileA((std::string(folder) + "\\" + entry.cFileName).c_str(),
+                                  GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                                  nullptr));
+    DWORD read = 0;
+    while (file && bytes.size() <= kMaxCookieFileSize &&
+           ReadFile(file.Get(), text.data(), static_cast<DWORD>(text.size()), &read, nullptr) &&
+           read > 0) {
+      bytes.append(text.data(), read);
+    }
+    char value[kCookieLineSize], url[kCookieLineSize];
+    uint64_t created = 0;
+    if (bytes.size() <= kMaxCookieFileSize &&
+        FindCookieInText(bytes.data(), bytes.size(), kMeetingPageCookie,
+                         (uint64_t(now.dwHighDateTime) << 32) | now.dwLowDateTime, value, url,
+                         &created) &&
+        created > newest) {
+      newest = created;
+      host.assign(url, std::strcspn(url, "/"));
+    }
+  }
+  return host;
+}
+
 std::string CheckMeetingPage() {
   const Setting page = ReadSetting(kMeetingPage, kPageBufferSize);
   if (!page.problem.empty()) return page.problem;
   if (!page.present) return "MeetingPage is not set";
+  if (HasControlBytes(page.text.c_str())) {
+    return "MeetingPage " + Quoted(page.text) + " holds a control character";
+  }
   for (const char* scheme : {"http://", "https://"}) {
     const size_t length = std::strlen(scheme);
-    if (_strnicmp(page.text.c_str(), scheme, length) == 0 && page.text.size() > length &&
-        page.text[length] != '/') {
-      return "";
+    if (_strnicmp(page.text.c_str(), scheme, length) != 0 || page.text.size() <= length ||
+        page.text[length] == '/') {
+      continue;
     }
+    // The host as a browser reads it: up to the first "/", "\", "?" or "#".
+    const std::string host =
+        page.text.substr(length, page.text.find_first_of("/\\?#", length) - length);
+    const std::string cookie = CookieHost();
+    if (host.find('@') != std::string::npos) {
+      return "MeetingPage " + Quoted(page.text) + " puts user-info before its host";
+    }
+    if (!cookie.empty() && _stricmp(host.c_str(), cookie.c_str()) != 0) {
+      return "MeetingPage's host " + host + " is not the host of the site's cookie, " + cookie;
+    }
+    return "";
   }
   return "MeetingPage " + Quoted(page.text) + " is not an http or https address";
+}
+
+// Control characters as JSON writes them, so that a reason stays one line.
+std::string OneLine(const std::string& text) {
+  std::string line;
+  for (const char c : text) {
+    char escape[8] = {c, '\0'};
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+      std::snprintf(escape, sizeof(escape), "\\u%04X", static_cast<unsigned>(c));
+    }
+    line += escape;
+  }
+  return line;
 }
 
 std::string CheckTraceLog(const std::string& module) {
@@ -193,7 +273,7 @@ std::vector<CheckPoint> CheckInstallation(const std::string& module) {
       {"class", "KorvatExec class", CheckClass(module)},
       {"typelib", "type library", CheckTypeLibrary()},
       {"button", "browser button", CheckButton(option)},
-      {"shortcut", "desktop shortcut", CheckShortcut(option)},
+      {"shortcut", "desktop shortcut", CheckShortcut(option, module)},
       {"companions", "companion modules", CheckCompanions(module)},
       {"page", "MeetingPage", CheckMeetingPage()},
       {"trace", "trace log", CheckTraceLog(module)},
@@ -218,7 +298,7 @@ int RunCheck(const Invocation& invocation) {
     std::printf("module: %s\n", module.c_str());
     for (const CheckPoint& point : points) {
       std::printf("%-18s %s\n", (std::string(point.label) + ":").c_str(),
-                  point.reason.empty() ? "ok" : point.reason.c_str());
+                  point.reason.empty() ? "ok" : OneLine(point.reason).c_str());
     }
     std::printf("check: %s, %u of %u points hold\n", whole ? "whole" : "NOT whole",
                 static_cast<unsigned>(holding), static_cast<unsigned>(points.size()));
