@@ -70,6 +70,7 @@ bool FileIsThere(const char* path) {
 // A shortcut this module wrote: it bears the module's mark.
 bool IsOwnShortcut(const char* path) {
   if (!FileIsThere(path)) return false;
+  // A byte more than the mark: a longer value must not read as the mark.
   char owner[sizeof(kOwnerValue) + 1] = {};
   GetPrivateProfileStringA(kOwnerSection, kOwnerEntry, "", owner, sizeof(owner), path);
   return std::strcmp(owner, kOwnerValue) == 0;
