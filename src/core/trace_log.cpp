@@ -109,7 +109,7 @@ int TraceLog::Write(const char* format, ...) {
   va_end(args);
   // A line is one line, whatever a cookie or a caller's text holds.
   for (char* at = message; *at != '\0'; ++at) {
-    if (static_cast<unsigned char>(*at) < 0x20 || *at == 0x7F) *at = '?';
+    if (IsControlByte(*at)) *at = '?';
   }
 
   char time_text[48];

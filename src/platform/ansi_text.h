@@ -44,12 +44,15 @@ using LeadByteTest = bool (*)(unsigned char c);
 // last byte of the text counts as a character of its own.
 size_t FitAnsiText(const char* text, size_t length, size_t size, LeadByteTest is_lead_byte);
 
-// True when `text` holds a byte below 0x20 or 0x7F: a line break, among
-// others, which would start a line of its own in a file of lines.
+// A byte below 0x20, or 0x7F: a line break, among others, which would start
+// a line of its own in a file of lines.
+inline bool IsControlByte(char c) {
+  return static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) == 0x7F;
+}
+
 inline bool HasControlBytes(const char* text) {
   for (; *text != '\0'; ++text) {
-    const unsigned char c = static_cast<unsigned char>(*text);
-    if (c < 0x20 || c == 0x7F) return true;
+    if (IsControlByte(*text)) return true;
   }
   return false;
 }

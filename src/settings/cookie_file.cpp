@@ -177,8 +177,7 @@ bool IsUsablePageCookie(const char* url, const char* value) {
   const size_t host = std::strcspn(url, "/");
   if (value[0] != '/' || host == 0 || HasControlBytes(value)) return false;
   for (size_t i = 0; i < host; ++i) {
-    const unsigned char c = static_cast<unsigned char>(url[i]);
-    if (c < 0x20 || c == 0x7F || std::strchr("\\?#@", c) != nullptr) return false;
+    if (IsControlByte(url[i]) || std::strchr("\\?#@", url[i]) != nullptr) return false;
   }
   return true;
 }

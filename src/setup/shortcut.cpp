@@ -144,13 +144,11 @@ HRESULT WriteOwnShortcut(const char* url, const char* path, const char* descript
   return hr;
 }
 
-// The desktop folder, ending in a backslash, and the path of the standard
-// name (string 104) in it.
-bool FindDesktopPaths(char* folder, char* standard) {
-  char name[MAX_PATH];
-  return LoadResourceString(IDS_SHORTCUT_NAME, name, sizeof(name)) != 0 &&
-         GetDesktopFolder(folder) && AppendBackslash(folder, MAX_PATH) &&
-         MakeShortcutPath(folder, name, 1, standard);
+// The standard name (string 104), the desktop folder ending in a backslash,
+// and the standard name's path in it; each buffer MAX_PATH bytes.
+bool FindDesktopPaths(char* name, char* folder, char* standard) {
+  return LoadResourceString(IDS_SHORTCUT_NAME, name, MAX_PATH) != 0 && GetDesktopFolder(folder) &&
+         AppendBackslash(folder, MAX_PATH) && MakeShortcutPath(folder, name, 1, standard);
 }
 
 // Where the object offers no IShellLinkA, it saves the URL alone; the icon
@@ -246,19 +244,14 @@ int AddShortcut() {
     if (lookup != ERROR_SUCCESS) return 0;
   }
 
-  char standard_name[MAX_PATH];
-  if (LoadResourceString(IDS_SHORTCUT_NAME, standard_name, sizeof(standard_name)) == 0) {
-    return 0;
-  }
+  char standard_name[MAX_PATH], desktop[MAX_PATH], standard[MAX_PATH], path[MAX_PATH];
+  if (!FindDesktopPaths(standard_name, desktop, standard)) return 0;
+  const bool use_brand = branded && brand_title[0] != '\0';
+  const char* name = use_brand ? brand_title : standard_name;
+  if (!ChooseShortcutPath(desktop, name, standard, path)) return 0;
   char icon_file[MAX_PATH];
   GetModulePath(icon_file);  // no icon when it fails
 
-  const bool use_brand = branded && brand_title[0] != '\0';
-  const char* name = use_brand ? brand_title : standard_name;
-  char desktop[MAX_PATH], standard[MAX_PATH], path[MAX_PATH];
-  if (!FindDesktopPaths(desktop, standard) || !ChooseShortcutPath(desktop, name, standard, path)) {
-    return 0;
-  }
   const HRESULT saved = WriteOwnShortcut(page, path, name, icon_file,
                                          use_brand ? kBrandIconIndex : kStandardIconIndex);
   RegKeyHandle key;
@@ -274,8 +267,8 @@ int AddShortcut() {
 }
 
 int RemoveShortcut() {
-  char desktop[MAX_PATH], standard[MAX_PATH];
-  if (!FindDesktopPaths(desktop, standard)) return 0;
+  char standard_name[MAX_PATH], desktop[MAX_PATH], standard[MAX_PATH];
+  if (!FindDesktopPaths(standard_name, desktop, standard)) return 0;
   DeleteOwnShortcuts(desktop, standard, "");
   // A file of the user's own may stand at the remembered path by now.
   char remembered[kFlagBufferSize];

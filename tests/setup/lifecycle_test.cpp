@@ -111,12 +111,11 @@ std::string Lower(std::string text) {
 std::map<std::string, std::string> Files(const std::string& folder) {
   std::map<std::string, std::string> files;
   WIN32_FIND_DATAA entry;
-  HANDLE find = FindFirstFileA((folder + "*").c_str(), &entry);
-  for (bool more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileA(find, &entry)) {
+  ScopedFindHandle find(FindFirstFileA((folder + "*").c_str(), &entry));
+  for (bool more = static_cast<bool>(find); more; more = FindNextFileA(find.Get(), &entry)) {
     if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
     files[Lower(entry.cFileName)] = ReadFileBytes(folder + entry.cFileName);
   }
-  if (find != INVALID_HANDLE_VALUE) FindClose(find);
   return files;
 }
 

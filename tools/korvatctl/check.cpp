@@ -2,10 +2,8 @@
 
 #include <shlobj.h>
 
-#include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <vector>
 
 #include "core/trace_log.h"
 #include "installation.h"
@@ -14,6 +12,7 @@
 #include "platform/ansi_text.h"
 #include "platform/scoped_handle.h"
 #include "settings/cookie_file.h"
+#include "settings/cookie_import.h"
 #include "settings/settings_key.h"
 
 // korvatctl names what the module names, as the module does.
@@ -165,30 +164,15 @@ std::string CookieHost() {
   if (SHGetFolderPathA(nullptr, CSIDL_COOKIES, nullptr, SHGFP_TYPE_CURRENT, folder) != S_OK) {
     return "";
   }
-  FILETIME now;
-  GetSystemTimeAsFileTime(&now);
   std::string host;
-  uint64_t newest = 0;
+  ULONGLONG newest = 0;
   WIN32_FIND_DATAA entry;
-  korvat::ScopedFindHandle find(FindFirstFileA((std::string(folder) + "\\*.txt").c_str(), &entry));
+  ScopedFindHandle find(FindFirstFileA((std::string(folder) + "\\*.txt").c_str(), &entry));
   for (bool more = static_cast<bool>(find); more; more = FindNextFileA(find.Get(), &entry)) {
-    std::vector<char> text(kCookieLineSize * 2);
-    std::string bytes;
-    ScopedHandle file(CreateFileA((std::string(folder) + "\\" + entry.cFileName).c_str(),
-                                  GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                                  nullptr));
-    DWORD read = 0;
-    while (file && bytes.size() <= kMaxCookieFileSize &&
-           ReadFile(file.Get(), text.data(), static_cast<DWORD>(text.size()), &read, nullptr) &&
-           read > 0) {
-      bytes.append(text.data(), read);
-    }
     char value[kCookieLineSize], url[kCookieLineSize];
-    uint64_t created = 0;
-    if (bytes.size() <= kMaxCookieFileSize &&
-        FindCookieInText(bytes.data(), bytes.size(), kMeetingPageCookie,
-                         (uint64_t(now.dwHighDateTime) << 32) | now.dwLowDateTime, value, url,
-                         &created) &&
+    ULONGLONG created = 0;
+    if (ReadCookieFile((std::string(folder) + "\\" + entry.cFileName).c_str(), kMeetingPageCookie,
+                       value, url, &created) &&
         created > newest) {
       newest = created;
       host.assign(url, std::strcspn(url, "/"));
@@ -230,7 +214,7 @@ std::string OneLine(const std::string& text) {
   std::string line;
   for (const char c : text) {
     char escape[8] = {c, '\0'};
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+    if (IsControlByte(c)) {
       std::snprintf(escape, sizeof(escape), "\\u%04X", static_cast<unsigned>(c));
     }
     line += escape;
