@@ -30,6 +30,7 @@
 #include "harness/test_support.h"
 #include "platform/com_ptr.h"
 #include "platform/scoped_handle.h"
+#include "resources/module_ids.h"
 
 // The benchmarks use the module's names as its own code does.
 using namespace korvat;
@@ -40,8 +41,6 @@ using namespace korvat_test;
 namespace {
 
 constexpr Plan kPlan = {7, 1000, "presses"};
-const CLSID kKorvatExec = {
-    0x80947ADC, 0x151D, 0x490B, {0x87, 0xF1, 0x7C, 0x8C, 0xE1, 0xB4, 0x62, 0x20}};
 // null_server.dll's class.
 const CLSID kNullClass = {
     0x5C2B8E41, 0x93A7, 0x4D0F, {0xB6, 0x1E, 0x27, 0xD4, 0x80, 0x3A, 0xC9, 0x5F}};
@@ -115,7 +114,7 @@ class ClientFrame {
 
 HRESULT Press(BrowserSite* site) {
   ComPtr<IOleCommandTarget> target;
-  HRESULT result = CoCreateInstance(kKorvatExec, nullptr, CLSCTX_INPROC_SERVER,
+  HRESULT result = CoCreateInstance(korvat::CLSID_KorvatExec, nullptr, CLSCTX_INPROC_SERVER,
                                     IID_IOleCommandTarget, target.PutVoid());
   if (FAILED(result)) return result;
   ComPtr<IObjectWithSite> sited;
@@ -175,7 +174,7 @@ int main() {
   TempFolder folder;
   folder.CopyFromBin("Korvat.dll");
   folder.CopyFromBin("null_server.dll");
-  RegisterServer(kKorvatExec, folder.File("Korvat.dll"));
+  RegisterServer(korvat::CLSID_KorvatExec, folder.File("Korvat.dll"));
   RegisterServer(kNullClass, folder.File("null_server.dll"));
   SetStringValue(HKEY_CURRENT_USER, kSettings, "MeetingPage",
                  "https://meet.example.com/acme/start/ann");
@@ -211,7 +210,7 @@ int main() {
     }
   }
   com.Reset();
-  for (const CLSID* clsid : {&kKorvatExec, &kNullClass}) {
+  for (const CLSID* clsid : {&korvat::CLSID_KorvatExec, &kNullClass}) {
     DeleteKeyTree(HKEY_LOCAL_MACHINE, ClassKey(*clsid));
   }
   DeleteKeyTree(HKEY_CURRENT_USER, kSettings);

@@ -31,6 +31,7 @@
 #include "harness/test_support.h"
 #include "platform/com_ptr.h"
 #include "platform/scoped_handle.h"
+#include "resources/module_ids.h"
 #include "settings/option_flags.h"
 
 // The benchmarks use the module's names as its own code does.
@@ -42,8 +43,6 @@ namespace {
 
 constexpr int kWarmUp = 20;
 const char kClientClass[] = "Nvx_FrameWnd_Tapvo_13D821D2_807A_40C9_AA97_220F9D84041F";
-const CLSID kKorvatExec = {
-    0x80947ADC, 0x151D, 0x490B, {0x87, 0xF1, 0x7C, 0x8C, 0xE1, 0xB4, 0x62, 0x20}};
 constexpr DWORD kAllOptions = OPTION_BROWSER_BUTTON | OPTION_OFFICE_MENU | OPTION_RIGHT_CLICK;
 
 struct Figures {
@@ -226,8 +225,9 @@ class Soak {
   void ComCycle() {
     using GetClassObject = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
     ComPtr<IClassFactory> factory;
-    reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(
-        m_module.Get(), "DllGetClassObject")))(kKorvatExec, IID_IClassFactory, factory.PutVoid());
+    reinterpret_cast<GetClassObject>(
+        reinterpret_cast<void*>(GetProcAddress(m_module.Get(), "DllGetClassObject")))(
+        korvat::CLSID_KorvatExec, IID_IClassFactory, factory.PutVoid());
     if (!factory) return;
     ComPtr<IOleCommandTarget> target;
     factory->CreateInstance(nullptr, IID_IOleCommandTarget, target.PutVoid());
@@ -330,11 +330,9 @@ class Soak {
   static void Clean() {
     DeleteFileA(CookieFile().c_str());
     DeleteSettingsKeys();
-    const char* const keys[] = {
-        "Software\\Microsoft\\Internet Explorer\\Extensions\\"
-        "{80947ADC-151D-490B-87F1-7C8CE1B46220}",
-        "Software\\Classes\\Korvat.KorvatExec", "Software\\Classes\\Korvat.KorvatExec.1",
-        "Software\\Classes\\CLSID\\{80947ADC-151D-490B-87F1-7C8CE1B46220}"};
+    const char* const keys[] = {korvat::kButtonKey, "Software\\Classes\\Korvat.KorvatExec",
+                                "Software\\Classes\\Korvat.KorvatExec.1",
+                                "Software\\Classes\\CLSID\\" KORVAT_EXEC_CLSID_TEXT};
     for (const char* key : keys) DeleteKeyTree(HKEY_CURRENT_USER, key);
   }
 

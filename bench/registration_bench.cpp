@@ -35,6 +35,7 @@
 #include "platform/com_ptr.h"
 #include "platform/proc_address.h"
 #include "platform/scoped_handle.h"
+#include "resources/module_ids.h"
 
 // The benchmarks use the module's names as its own code does.
 using namespace korvat;
@@ -45,9 +46,7 @@ using namespace korvat_test;
 namespace {
 
 constexpr Plan kPlan = {5, 200, "pairs"};
-const char kClassKey[] = "CLSID\\{80947ADC-151D-490B-87F1-7C8CE1B46220}";
-const GUID kTypeLibrary = {
-    0xE06D2368, 0xC03F, 0x41E9, {0x95, 0xA8, 0xEB, 0xB8, 0xF1, 0x42, 0xDB, 0xCC}};
+const char kClassKey[] = "CLSID\\" KORVAT_EXEC_CLSID_TEXT;
 
 // One registry call of the module, as it made it.
 struct RegCall {
@@ -357,7 +356,8 @@ int main() {
   PrintLine("ratio with the pause", "%9.2f",
             (comparison.subject.median + pause) / comparison.floor.median);
 
-  UnRegisterTypeLib(kTypeLibrary, 1, 0, 0x409, sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32);
+  UnRegisterTypeLib(korvat::LIBID_KORVATLib, 1, 0, 0x409,
+                    sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32);
   DeleteSettingsKeys();
   DeleteFileA(cookies.c_str());
   if (failed != 0 || differ != 0 || !dialogs.seen().empty()) {

@@ -18,6 +18,15 @@ const char* FindLastBackslash(const char* path) {
       _mbsrchr(reinterpret_cast<const unsigned char*>(path), '\\'));
 }
 
+bool AppendBackslash(char* path, size_t size) {
+  const size_t length = std::strlen(path);
+  if (length > 0 && FindLastBackslash(path) == path + length - 1) return true;
+  if (length + 2 > size) return false;
+  path[length] = '\\';
+  path[length + 1] = '\0';
+  return true;
+}
+
 bool GetModulePath(char* path) {
   // A name of MAX_PATH characters or more is cut, and on some systems left
   // without its terminating zero.

@@ -32,6 +32,10 @@ inline constexpr char kRightMenuModuleFile[] = "nvxrmenu.dll";
 // Returns the last backslash of `path` (multibyte-aware), or null.
 const char* FindLastBackslash(const char* path);
 
+// Appends "\" unless `path` already ends in one; false when it does not fit
+// `size` bytes.
+bool AppendBackslash(char* path, size_t size);
+
 // Fills `path` (MAX_PATH bytes) with the module's full file name. False,
 // with `path` empty, when the name cannot be had or does not fit; the
 // thread's last error is left as the system set it.

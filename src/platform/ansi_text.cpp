@@ -2,6 +2,10 @@
 
 #include <cstdio>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace korvat {
 
 int FormatTextV(char* out, size_t out_size, const char* format, va_list arguments) {
@@ -36,5 +40,17 @@ size_t FitAnsiText(const char* text, size_t length, size_t size, LeadByteTest is
   }
   return kept;
 }
+
+#ifdef _WIN32
+bool IsSystemLeadByte(unsigned char c) { return IsDBCSLeadByte(c) != FALSE; }
+
+std::vector<wchar_t> WidenAnsi(const char* text) {
+  const int length = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+  if (length <= 0) return {};
+  std::vector<wchar_t> wide(static_cast<size_t>(length));
+  MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), length);
+  return wide;
+}
+#endif
 
 }  // namespace korvat

@@ -1,12 +1,14 @@
-// ANSI text: the one bounded copy, the one bounded formatting, and the cut in
-// the system code page, where a character is one byte or two, that splits no
-// double-byte character. Pure code (no Windows headers): the native build
+// ANSI text: the one bounded copy, the one bounded formatting, the cut in the
+// system code page, where a character is one byte or two, that splits no
+// double-byte character, and the small tests every reader of text shares.
+// Pure code apart from the two system calls at the end: the native build
 // fuzzes it.
 #pragma once
 
 #include <cstdarg>
 #include <cstddef>
 #include <cstring>
+#include <vector>
 
 #ifdef _WIN32
 #define KORVAT_FORMAT(format_at, arguments_at) \
@@ -56,5 +58,39 @@ inline bool HasControlBytes(const char* text) {
   }
   return false;
 }
+
+// ASCII letters in upper case; every other byte as it is, whatever the code
+// page: a keyword or scheme compares the same in every locale.
+inline char FoldCase(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// The first `length` bytes of `text` are `other`, ASCII letters in any case.
+inline bool EqualsNoCase(const char* text, size_t length, const char* other) {
+  for (size_t i = 0; i < length; ++i) {
+    if (other[i] == '\0' || FoldCase(text[i]) != FoldCase(other[i])) return false;
+  }
+  return other[length] == '\0';
+}
+
+inline bool EqualsNoCase(const char* a, const char* b) {
+  return EqualsNoCase(a, std::strlen(a), b);
+}
+
+// 0-15 for "0"-"9", "A"-"F" and "a"-"f"; -1 for any other character.
+inline int HexDigitValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+#ifdef _WIN32
+// The system code page's lead-byte test.
+bool IsSystemLeadByte(unsigned char c);
+// `text` in the system code page as UTF-16 with its terminating zero; empty
+// when it cannot be converted. A vector: the module links no string class.
+std::vector<wchar_t> WidenAnsi(const char* text);
+#endif
 
 }  // namespace korvat

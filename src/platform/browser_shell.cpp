@@ -18,8 +18,6 @@ namespace {
 constexpr DWORD kBrowserServerContext =
     CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER;
 
-bool IsSystemLeadByte(unsigned char c) { return IsDBCSLeadByte(c) != FALSE; }
-
 // Converts `text` to the ANSI code page into `out`, cut to fit `size` bytes
 // with its terminating zero (never inside a double-byte character).
 void BstrToAnsi(BSTR text, char* out, int size) {

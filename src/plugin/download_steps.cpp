@@ -9,7 +9,6 @@
 #include "platform/proc_address.h"
 #include "platform/scoped_handle.h"
 #include "plugin/host_notify.h"
-#include "registration/registry_ops.h"
 #include "settings/settings_key.h"
 
 namespace korvat {
@@ -42,12 +41,8 @@ void RegisterControlModule() {
 }  // namespace
 
 void PreDownload(const char* return_page) {
-  UnRegisterKey(kSettingsParent, kSettingsSection);
-  SetRegString(kSettingsKeyUpper, kShortcutName, kStandardShortcutText);
-  SetRegString(kSettingsKeyUpper, kShortcutDescribe, kStandardShortcutText);
-  if (return_page != nullptr && std::strlen(return_page) >= kMinReturnPageLength) {
-    SetRegString(kSettingsKeyUpper, kReturnPage, return_page);
-  }
+  const bool is_page = return_page != nullptr && std::strlen(return_page) >= kMinReturnPageLength;
+  ResetSettings(is_page ? return_page : nullptr);
   NotifyHost(kPreDownloadDoneWParam, kPreDownloadDoneLParam);
 }
 

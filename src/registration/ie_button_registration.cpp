@@ -5,16 +5,14 @@
 #include "platform/ansi_text.h"
 #include "registration/key_table.h"
 #include "registration/registry_ops.h"
+#include "resources/module_ids.h"
 #include "resources/resource_ids.h"
 
 namespace korvat {
 
 namespace {
 
-constexpr char kButtonKey[] =
-    "Software\\Microsoft\\Internet Explorer\\Extensions\\"
-    "{80947ADC-151D-490B-87F1-7C8CE1B46220}";
-constexpr char kKorvatExecClsid[] = "{80947ADC-151D-490B-87F1-7C8CE1B46220}";
+constexpr char kClassKey[] = "SOFTWARE\\Classes\\CLSID\\" KORVAT_EXEC_CLSID_TEXT;
 // The browser's host class that runs a button's command object.
 constexpr char kCommandHostClsid[] = "{1FBA04EE-3024-11d2-8F1F-0000F87ABD16}";
 
@@ -25,18 +23,12 @@ constexpr KeyValueRow kClassKeys[] = {
     {"SOFTWARE\\Classes\\Korvat.KorvatExec", "CurVer", nullptr, REG_SZ, "Korvat.KorvatExec.1", 0},
     {"SOFTWARE\\Classes\\Korvat.KorvatExec.1", nullptr, nullptr, REG_SZ, "Tapvo Meeting", 0},
     {"SOFTWARE\\Classes\\Korvat.KorvatExec.1", "CLSID", nullptr, REG_SZ, kKorvatExecClsid, 0},
-    {"SOFTWARE\\Classes\\CLSID\\{80947ADC-151D-490B-87F1-7C8CE1B46220}", nullptr, nullptr, REG_SZ,
-     "Tapvo Meeting", 0},
-    {"SOFTWARE\\Classes\\CLSID\\{80947ADC-151D-490B-87F1-7C8CE1B46220}", "InprocServer32", nullptr,
-     REG_SZ, "$M", 0},
-    {"SOFTWARE\\Classes\\CLSID\\{80947ADC-151D-490B-87F1-7C8CE1B46220}", "InprocServer32",
-     "ThreadingModel", REG_SZ, "Apartment", 0},
-    {"SOFTWARE\\Classes\\CLSID\\{80947ADC-151D-490B-87F1-7C8CE1B46220}", "ProgID", nullptr, REG_SZ,
-     "Korvat.KorvatExec.1", 0},
-    {"SOFTWARE\\Classes\\CLSID\\{80947ADC-151D-490B-87F1-7C8CE1B46220}", "TypeLib", nullptr, REG_SZ,
-     "{E06D2368-C03F-41E9-95A8-EBB8F142DBCC}", 0},
-    {"SOFTWARE\\Classes\\CLSID\\{80947ADC-151D-490B-87F1-7C8CE1B46220}", "VersionIndependentProgID",
-     nullptr, REG_SZ, "Korvat.KorvatExec", 0},
+    {kClassKey, nullptr, nullptr, REG_SZ, "Tapvo Meeting", 0},
+    {kClassKey, "InprocServer32", nullptr, REG_SZ, "$M", 0},
+    {kClassKey, "InprocServer32", "ThreadingModel", REG_SZ, "Apartment", 0},
+    {kClassKey, "ProgID", nullptr, REG_SZ, "Korvat.KorvatExec.1", 0},
+    {kClassKey, "TypeLib", nullptr, REG_SZ, KORVAT_LIBRARY_ID_TEXT, 0},
+    {kClassKey, "VersionIndependentProgID", nullptr, REG_SZ, "Korvat.KorvatExec", 0},
 };
 
 constexpr KeyRemovalRow kRemoval[] = {
@@ -45,14 +37,12 @@ constexpr KeyRemovalRow kRemoval[] = {
     {"SOFTWARE\\Classes", "Korvat.KorvatExec"},
     {"SOFTWARE\\Classes\\Korvat.KorvatExec.1", "CLSID"},
     {"SOFTWARE\\Classes", "Korvat.KorvatExec.1"},
-    {"Software\\Microsoft\\Internet Explorer\\Extensions",
-     "{80947ADC-151D-490B-87F1-7C8CE1B46220}"},
-    {"SOFTWARE\\Classes\\CLSID\\{80947ADC-151D-490B-87F1-7C8CE1B46220}", "InprocServer32"},
-    {"SOFTWARE\\Classes\\CLSID\\{80947ADC-151D-490B-87F1-7C8CE1B46220}", "ProgID"},
-    {"SOFTWARE\\Classes\\CLSID\\{80947ADC-151D-490B-87F1-7C8CE1B46220}", "TypeLib"},
-    {"SOFTWARE\\Classes\\CLSID\\{80947ADC-151D-490B-87F1-7C8CE1B46220}",
-     "VersionIndependentProgID"},
-    {"SOFTWARE\\Classes\\CLSID", "{80947ADC-151D-490B-87F1-7C8CE1B46220}"},
+    {"Software\\Microsoft\\Internet Explorer\\Extensions", KORVAT_EXEC_CLSID_TEXT},
+    {kClassKey, "InprocServer32"},
+    {kClassKey, "ProgID"},
+    {kClassKey, "TypeLib"},
+    {kClassKey, "VersionIndependentProgID"},
+    {"SOFTWARE\\Classes\\CLSID", KORVAT_EXEC_CLSID_TEXT},
 };
 
 void InstallButton(const char* folder, const char* module_path) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/ansi_text.h"
 #include "platform/unique_handle.h"
 
 namespace korvat {
@@ -38,14 +39,6 @@ constexpr RootName kRootNames[] = {
 // registrations.
 constexpr const char* kKeptNames[] = {"CLSID", "TYPELIB"};
 
-char FoldCase(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool EqualsNoCase(const char* a, const char* b) {
-  for (; *a != '\0' && FoldCase(*a) == FoldCase(*b); ++a, ++b) {
-  }
-  return FoldCase(*a) == FoldCase(*b);
-}
-
 bool IsWhiteSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 bool IsKeptName(const char* name) {
@@ -55,12 +48,10 @@ bool IsKeptName(const char* name) {
   return false;
 }
 
-// "0"-"9", "A"-"F" and "a"-"f"; any other character counts as 0.
+// Any character that is not a hex digit counts as 0.
 unsigned char HexDigit(char c) {
-  if (c >= '0' && c <= '9') return static_cast<unsigned char>(c - '0');
-  if (c >= 'A' && c <= 'F') return static_cast<unsigned char>(c - 'A' + 10);
-  if (c >= 'a' && c <= 'f') return static_cast<unsigned char>(c - 'a' + 10);
-  return 0;
+  const int value = HexDigitValue(c);
+  return static_cast<unsigned char>(value < 0 ? 0 : value);
 }
 
 // An open key of the store, closed by its store at the end of its scope.

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "platform/ansi_text.h"
 #include "platform/reg_key_handle.h"
 
 namespace korvat {
@@ -87,14 +88,12 @@ bool Win32KeyStore::HasSubKeys(Key key) {
   return sub_keys != 0;
 }
 
-bool Win32KeyStore::IsLeadByte(unsigned char c) { return IsDBCSLeadByte(c) != FALSE; }
+bool Win32KeyStore::IsLeadByte(unsigned char c) { return IsSystemLeadByte(c); }
 
 uint32_t Win32KeyStore::ParseDword(const char* text) {
-  int length = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-  if (length <= 0) return 0;
-  std::vector<OLECHAR> wide(static_cast<size_t>(length));
+  std::vector<wchar_t> wide = WidenAnsi(text);
+  if (wide.empty()) return 0;
   ULONG number = 0;
-  MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), length);
   if (FAILED(VarUI4FromStr(wide.data(), 0, 0, &number))) number = 0;
   return number;
 }

@@ -67,16 +67,6 @@ const char* TakeField(const char* at, const char** field, size_t* length) {
   return at;
 }
 
-bool EqualsNoCase(const char* text, size_t length, const char* lower) {
-  if (length != std::strlen(lower)) return false;
-  for (size_t i = 0; i < length; ++i) {
-    char c = text[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != lower[i]) return false;
-  }
-  return true;
-}
-
 // The meeting page is opened in the user's browser and handed to the client:
 // only a web address may come of it. Any other scheme (and an address that
 // begins with "://", which names none) leaves the default.
@@ -182,8 +172,8 @@ bool IsUsablePageCookie(const char* url, const char* value) {
   return true;
 }
 
-void BuildMeetingPage(const char* scheme, const char* url, const char* value, char* page,
-                      size_t size) {
+void BuildPageFromCookie(const char* scheme, const char* url, const char* value, char* page,
+                         size_t size) {
   if (size == 0) return;
   page[0] = '\0';
   size_t used = 0;

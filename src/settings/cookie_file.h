@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "settings/meeting_page.h"
+
 namespace korvat {
 
 // The two cookies the conferencing site leaves.
@@ -20,8 +22,6 @@ inline constexpr size_t kCookieLineSize = 2048;
 inline constexpr uint64_t kMaxCookieFileSize = 1048576;
 // The install cookie's value keeps its first 1023 characters.
 inline constexpr size_t kInstallValueSize = 1024;
-// The meeting page keeps its first 2047 characters.
-inline constexpr size_t kMeetingPageSize = 2048;
 // The scheme taken from the install cookie: "http" or "https" in the letter
 // case the cookie gives, with room to spare.
 inline constexpr size_t kSchemeSize = 16;
@@ -62,9 +62,9 @@ void SplitInstallCookie(const char* value, InstallChoices* choices);
 // reading of the page.
 bool IsUsablePageCookie(const char* url, const char* value);
 
-// The meeting page: the scheme, "://", the host field cut at its first "/"
-// and the cookie's value, cut to fit `size` bytes.
-void BuildMeetingPage(const char* scheme, const char* url, const char* value, char* page,
-                      size_t size);
+// The meeting page of a site's cookie: the scheme, "://", the host field cut
+// at its first "/" and the cookie's value, cut to fit `size` bytes.
+void BuildPageFromCookie(const char* scheme, const char* url, const char* value, char* page,
+                         size_t size);
 
 }  // namespace korvat

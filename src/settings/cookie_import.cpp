@@ -38,12 +38,7 @@ bool GetCookieFolder(char* folder) {
       folder[0] == '\0') {
     return false;
   }
-  size_t length = std::strlen(folder);
-  if (FindLastBackslash(folder) == folder + length - 1) return true;
-  if (length + 1 >= MAX_PATH) return false;
-  folder[length] = '\\';
-  folder[length + 1] = '\0';
-  return true;
+  return AppendBackslash(folder, MAX_PATH);
 }
 
 // Reads every "*.txt" of the cookies folder and takes the newest cookie.
@@ -95,10 +90,6 @@ LONG WriteSettings(HKEY root, const SettingWrite* writes, size_t count) {
   if (status != ERROR_SUCCESS) return status;
   for (size_t i = 0; i < count; ++i) status = key.SetString(writes[i].data, writes[i].name);
   return status;
-}
-
-bool WantsToolbarButton(const char* option) {
-  return _stricmp(option, "ie") == 0 || _stricmp(option, "iedesktop") == 0;
 }
 
 }  // namespace
@@ -175,7 +166,7 @@ int ImportCookieSettings() {
   }
 
   char page[kMeetingPageSize];
-  BuildMeetingPage(choices.scheme, page_url, page_value, page, sizeof(page));
+  BuildPageFromCookie(choices.scheme, page_url, page_value, page, sizeof(page));
 
   const SettingWrite user_writes[] = {
       {kMeetingPage, page},
@@ -200,7 +191,7 @@ int ImportCookieSettings() {
   }
   // A machine hive that cannot be written fails the import only when the
   // toolbar button, which lives there, is wanted.
-  return WantsToolbarButton(choices.option) ? 0 : 1;
+  return OptionWantsButton(choices.option) ? 0 : 1;
 }
 
 }  // namespace korvat

@@ -120,7 +120,7 @@ int SetLoginInfo(const char* site, const char* name) {
     return -1;
   }
   char page[kMeetingPageSize];
-  if (!BuildMeetingPage(site, name, page)) return -1;
+  if (!BuildPageFromLogin(site, name, page)) return -1;
 
   RegKeyHandle key;
   if (key.Open(HKEY_CURRENT_USER, kSettingsKey, kSettingsChange) == ERROR_SUCCESS) {

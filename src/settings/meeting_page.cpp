@@ -10,13 +10,6 @@ namespace {
 
 constexpr char kStartSegment[] = "/start/";
 
-int HexDigitValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
 // The last "/" among the first `length` characters of `text`, or null.
 const char* LastSlash(const char* text, size_t length) {
   while (length > 0) {
@@ -33,7 +26,7 @@ bool EndsWith(const char* text, size_t length, const char* tail) {
 
 }  // namespace
 
-bool BuildMeetingPage(const char* site, const char* name, char* page) {
+bool BuildPageFromLogin(const char* site, const char* name, char* page) {
   page[0] = '\0';
   const size_t site_length = std::strlen(site);
   const size_t name_length = std::strlen(name);

@@ -10,17 +10,19 @@ namespace korvat {
 
 // The site and the name together hold at most this many characters.
 inline constexpr size_t kMaxLoginTextLength = 2040;
-// The page buffer: the longest site and name, "/", "start/" and a zero.
+// The page buffer: the longest site and name, "/", "start/" and a zero; a
+// page made from a cookie keeps its first 2047 characters.
 inline constexpr size_t kMeetingPageSize = 2048;
 // Both outputs of the split are caller buffers of at least this many bytes.
 inline constexpr size_t kLoginOutputSize = 1024;
 // A page that cannot be split is handed back as the site, cut to this length.
 inline constexpr size_t kUnsplitSiteLength = 128;
 
-// Builds the page into `page` (kMeetingPageSize bytes). False, with `page`
+// Builds the page of a login's site and name into `page` (kMeetingPageSize
+// bytes). False, with `page`
 // empty, when the site and name together are longer than kMaxLoginTextLength.
 // An empty site gets its "/" too, so the page splits back into an empty site.
-bool BuildMeetingPage(const char* site, const char* name, char* page);
+bool BuildPageFromLogin(const char* site, const char* name, char* page);
 
 // Splits `page` back into `site_out` and `name_out` (kLoginOutputSize bytes
 // each). A page holding "/start/" splits at its last two "/": the site comes

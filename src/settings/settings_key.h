@@ -1,5 +1,6 @@
-// The settings key: paths, value names, reader buffer sizes and the one
-// reading rule that every reader follows.
+// The settings key: paths, value names, reader buffer sizes, the one reading
+// rule that every reader follows, and what the values mean. The other layers
+// ask here and name no value of their own.
 #pragma once
 
 #include <windows.h>
@@ -62,5 +63,70 @@ LONG QueryPageSetting(HKEY key, char* page, DWORD size);
 
 // Flag texts compare without regard to case.
 bool TextIsTrue(const char* text);
+
+// What an Option text asks for, without regard to case.
+bool OptionWantsButton(const char* option);
+bool OptionWantsShortcut(const char* option);
+
+// A text read into the buffer size its reader uses.
+template <DWORD kSize>
+struct SettingText {
+  char text[kSize] = {};
+};
+using PageText = SettingText<kPageBufferSize>;
+using FlagText = SettingText<kFlagBufferSize>;
+
+// The user's brand: HasBrand, and BrandTitle when HasBrand is "true".
+struct Brand {
+  bool branded = false;
+  FlagText title;
+};
+enum class BrandLookup { kNoKey, kMissing, kRead };
+// kNoKey when the user's key cannot be opened, kMissing when a value needed
+// is missing.
+BrandLookup ReadUserBrand(Brand* brand);
+
+// What the desktop shortcut is made from: the page (empty when missing) and
+// the brand. False when the user's key cannot be opened, Option asks for no
+// shortcut, or a brand value needed is missing.
+struct ShortcutSettings {
+  PageText page;
+  Brand brand;
+};
+bool ReadShortcutSettings(ShortcutSettings* settings);
+
+// The user's Option asks for the browser button.
+bool UserWantsButton();
+
+// The companions that the user switches with a flag.
+enum class CompanionFlag { kOfficeMenu, kRightClick };
+// The flag is "TRUE" (any letter case) and the user has a meeting page.
+bool UserWantsCompanion(CompanionFlag flag);
+
+// The page the button opens: the user's, or the machine's when the user has
+// no key. The status of the open or of the reading rule.
+LONG ReadButtonPage(PageText* page);
+
+// The client's logon state, kept beside the settings: non-zero when logged on.
+bool ClientIsLoggedOn();
+
+// ReturnPage, empty when missing.
+void ReadReturnPage(FlagText* page);
+
+// SHORTCUT_PATH: the file the last setup made its shortcut at.
+bool ReadShortcutPath(FlagText* path);
+void RememberShortcutPath(const char* path);
+
+// The section, entry and value that mark the shortcut files the module
+// writes: the file carries them, so they outlive the settings key.
+inline constexpr char kShortcutMarkSection[] = "TapvoMeeting";
+inline constexpr char kShortcutMarkEntry[] = "MadeBy";
+inline constexpr char kShortcutMarkValue[] = "Korvat";
+
+// Deletes the settings key, the machine's and then the user's.
+void DeleteSettings();
+// The settings a fresh installation starts from: the key deleted, the
+// shortcut texts written and, when given, the page to return to.
+void ResetSettings(const char* return_page);
 
 }  // namespace korvat

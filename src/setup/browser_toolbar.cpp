@@ -11,6 +11,7 @@
 #include "platform/ansi_text.h"
 #include "platform/reg_key_handle.h"
 #include "registration/registry_resource.h"
+#include "resources/module_ids.h"
 #include "resources/resource_ids.h"
 #include "settings/settings_key.h"
 #include "setup/browser_windows.h"
@@ -19,14 +20,8 @@ namespace korvat {
 
 namespace {
 
-constexpr char kButtonKey[] =
-    "Software\\Microsoft\\Internet Explorer\\Extensions\\{80947ADC-151D-490B-87F1-7C8CE1B46220}";
 constexpr DWORD kAfterReopenInstallMs = 100;
 constexpr DWORD kAfterReopenRemoveMs = 300;
-
-bool OptionWantsButton(const char* option) {
-  return _stricmp(option, "ie") == 0 || _stricmp(option, "iedesktop") == 0;
-}
 
 // An icon reference: the resource module's path, a comma and the icon number.
 // Without a path the script's own icons stay: ",203" would name no file.
@@ -37,17 +32,17 @@ void SetIcon(RegKeyHandle& key, const char* value_name, int icon) {
   key.SetString(reference, value_name);
 }
 
-void WriteOverrides(bool branded, const char* brand_title) {
+void WriteOverrides(const Brand& brand) {
   RegKeyHandle button;
   if (button.Open(HKEY_CURRENT_USER, kButtonKey, KEY_READ | KEY_WRITE) != ERROR_SUCCESS) return;
-  if (!branded) {
+  if (!brand.branded) {
     SetIcon(button, "HotIcon", IDI_BUTTON_HOT);
     SetIcon(button, "Icon", IDI_BUTTON);
     return;
   }
-  button.SetString(brand_title, "MenuStatusBar");
-  button.SetString(brand_title, "MenuText");
-  button.SetString(brand_title, "ButtonText");
+  button.SetString(brand.title.text, "MenuStatusBar");
+  button.SetString(brand.title.text, "MenuText");
+  button.SetString(brand.title.text, "ButtonText");
   SetIcon(button, "HotIcon", IDI_BRAND_HOT);
   SetIcon(button, "Icon", IDI_BRAND);
   RegFlushKey(button.Get());
@@ -62,28 +57,12 @@ int AddToolbarKey(int install) {
     return 1;
   }
 
-  RegKeyHandle settings;
-  if (settings.Open(HKEY_CURRENT_USER, kSettingsKey, kSettingsRead) != ERROR_SUCCESS) return 0;
-  char option[kFlagBufferSize];
-  if (QuerySettingString(settings.Get(), kOption, option, sizeof(option)) != ERROR_SUCCESS ||
-      !OptionWantsButton(option)) {
-    return 0;
-  }
-  settings.Close();
-
+  if (!UserWantsButton()) return 0;
   RunRegistryResource(IDR_TOOLBAR_BUTTON, true);
-
-  if (settings.Open(HKEY_CURRENT_USER, kSettingsKey, kSettingsRead) != ERROR_SUCCESS) return 0;
-  char has_brand[kFlagBufferSize];
-  char brand_title[kFlagBufferSize] = {};
-  LONG lookup = QuerySettingString(settings.Get(), kHasBrand, has_brand, sizeof(has_brand));
-  const bool branded = lookup == ERROR_SUCCESS && TextIsTrue(has_brand);
-  if (branded) {
-    lookup = QuerySettingString(settings.Get(), kBrandTitle, brand_title, sizeof(brand_title));
-  }
-  settings.Close();
-
-  if (lookup == ERROR_SUCCESS) WriteOverrides(branded, brand_title);
+  Brand brand;
+  const BrandLookup lookup = ReadUserBrand(&brand);
+  if (lookup == BrandLookup::kNoKey) return 0;
+  if (lookup == BrandLookup::kRead) WriteOverrides(brand);
   return 1;
 }
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/module_state.h"
+#include "platform/ansi_text.h"
 #include "platform/browser_shell.h"
 #include "platform/com_ptr.h"
 #include "settings/settings_key.h"
@@ -79,21 +80,11 @@ void RecordAndClose(BrowserWindow& browser, const char* return_page) {
   Sleep(kAfterQuitMs);
 }
 
-// Converts an ANSI text to a zero-terminated wide string; empty when that
-// fails.
-std::vector<wchar_t> ToWide(const char* text) {
-  const int length = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-  if (length <= 0) return {};
-  std::vector<wchar_t> wide(static_cast<size_t>(length));
-  MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), length);
-  return wide;
-}
-
 }  // namespace
 
 int ScanIEWindows(int close_and_record, int initialise_com) {
-  char return_page[kFlagBufferSize];
-  ReadSettingString(HKEY_CURRENT_USER, kReturnPage, return_page, sizeof(return_page));
+  FlagText return_page;
+  ReadReturnPage(&return_page);
 
   ScopedCoInitialize com(initialise_com != 0);
   // Released before COM is uninitialised.
@@ -105,7 +96,7 @@ int ScanIEWindows(int close_and_record, int initialise_com) {
     std::unique_ptr<BrowserWindow> browser = windows->BrowserAt(index);
     if (!browser || !IsInternetExplorer(*browser)) continue;
     ++count;
-    if (close_and_record) RecordAndClose(*browser, return_page);
+    if (close_and_record) RecordAndClose(*browser, return_page.text);
   }
   return count;
 }
@@ -114,7 +105,7 @@ void ReopenIEWindow(const char* url) {
   ScopedCoInitialize com;
   std::unique_ptr<BrowserWindow> browser = CurrentBrowserShell().OpenNewBrowser();
   if (!browser) return;
-  const std::vector<wchar_t> wide_url = ToWide(url);
+  const std::vector<wchar_t> wide_url = WidenAnsi(url);
   if (wide_url.empty()) return;
   browser->Navigate(wide_url.data());
   browser->MakeVisible();
@@ -122,8 +113,7 @@ void ReopenIEWindow(const char* url) {
   // Every matching record is applied in turn, so the last one decides.
   for (int i = 0; i < PlacementList.Count(); ++i) {
     const BrowserPlacement* record = static_cast<const BrowserPlacement*>(PlacementList.At(i));
-    const std::vector<wchar_t> record_url = ToWide(record->url);
-    if (record_url != wide_url) continue;
+    if (WidenAnsi(record->url) != wide_url) continue;
     if (record->showCmd == SW_SHOWMINIMIZED || record->showCmd == SW_SHOWMAXIMIZED) {
       if (HWND window = browser->GetHwnd()) ShowWindow(window, static_cast<int>(record->showCmd));
     } else {

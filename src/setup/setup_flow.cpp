@@ -3,7 +3,6 @@
 #include "core/resource_module.h"
 #include "core/server_module.h"
 #include "core/trace_log.h"
-#include "registration/registry_ops.h"
 #include "resources/resource_ids.h"
 #include "settings/cookie_import.h"
 #include "settings/settings_key.h"
@@ -17,8 +16,6 @@ namespace {
 
 // The installer's value, kept for the life of the process; nothing reads it.
 DWORD g_installerHandle = 0;
-
-void DeleteSettingsKey() { UnRegisterKey(kSettingsParent, kSettingsSection); }
 
 // The message that the toolbar button could not be added. The resource
 // module stays loaded afterwards; the next entry reuses it.
@@ -40,7 +37,7 @@ bool CookieFileExists() {
 HRESULT RegisterServerFlow() {
   g_TraceLog.Write("DllRegisterServer() begin");
   LoadResourceModule();
-  DeleteSettingsKey();
+  DeleteSettings();
   if (!ImportCookieSettings()) {
     AddShortcut();
     AddOfficeMenu();
@@ -72,7 +69,7 @@ UINT SetupFlow(DWORD installer_handle) {
   g_TraceLog.Write("TapvoSetup()");
   g_installerHandle = installer_handle;
   LoadResourceModule();
-  DeleteSettingsKey();
+  DeleteSettings();
   g_serverModule.RegisterServer(TRUE);
   const int imported = ImportCookieSettings();
   const bool integrate = CookieFileExists();
@@ -97,9 +94,7 @@ UINT SetupFlow(DWORD installer_handle) {
 
 UINT PreSetupFlow() {
   g_TraceLog.Write("TapvoPreSetup()");
-  DeleteSettingsKey();
-  SetRegString(kSettingsKeyUpper, kShortcutName, kStandardShortcutText);
-  SetRegString(kSettingsKeyUpper, kShortcutDescribe, kStandardShortcutText);
+  ResetSettings(nullptr);
   return kSetupSucceeded;
 }
 
@@ -111,7 +106,7 @@ UINT UninstallFlow() {
   RemoveOfficeMenu();
   RemoveRightClick();
   FreeResourceModule();
-  DeleteSettingsKey();
+  DeleteSettings();
   g_serverModule.UnregisterServer(FALSE);
   g_TraceLog.Write("TapvoUninstall() end");
   return kSetupSucceeded;

@@ -13,7 +13,6 @@
 #include "platform/ansi_text.h"
 #include "platform/com_ptr.h"
 #include "platform/last_error.h"
-#include "platform/reg_key_handle.h"
 #include "platform/scoped_handle.h"
 #include "resources/resource_ids.h"
 #include "settings/settings_key.h"
@@ -31,20 +30,6 @@ constexpr int kBrandIconIndex = 3;
 constexpr char kShortcutSection[] = "InternetShortcut";
 constexpr char kIconFileEntry[] = "IconFile";
 constexpr char kIconIndexEntry[] = "IconIndex";
-
-// The mark of the shortcuts this module writes, in a section of its own that
-// the shell does not read. The file carries it, so it outlives the settings
-// key and SHORTCUT_PATH, which every setup deletes before the shortcut is
-// made again: the module knows its own shortcut without mistaking a user's.
-constexpr char kOwnerSection[] = "TapvoMeeting";
-constexpr char kOwnerEntry[] = "MadeBy";
-constexpr char kOwnerValue[] = "Korvat";
-
-bool OptionWantsShortcut(const char* option) {
-  return _stricmp(option, "desktop") == 0 || _stricmp(option, "iedesktop") == 0;
-}
-
-bool IsSystemLeadByte(unsigned char c) { return IsDBCSLeadByte(c) != FALSE; }
 
 // By the character the byte stands for in the system code page: 0xB9 is a
 // superscript one in code page 1252, but not in every code page.
@@ -67,13 +52,18 @@ bool FileIsThere(const char* path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-// A shortcut this module wrote: it bears the module's mark.
+// A shortcut this module wrote: it bears the module's mark, in a section of
+// its own that the shell does not read. The file carries it, so it outlives
+// the settings key and SHORTCUT_PATH, which every setup deletes before the
+// shortcut is made again: the module knows its own shortcut without
+// mistaking a user's.
 bool IsOwnShortcut(const char* path) {
   if (!FileIsThere(path)) return false;
   // A byte more than the mark: a longer value must not read as the mark.
-  char owner[sizeof(kOwnerValue) + 1] = {};
-  GetPrivateProfileStringA(kOwnerSection, kOwnerEntry, "", owner, sizeof(owner), path);
-  return std::strcmp(owner, kOwnerValue) == 0;
+  char owner[sizeof(kShortcutMarkValue) + 1] = {};
+  GetPrivateProfileStringA(kShortcutMarkSection, kShortcutMarkEntry, "", owner, sizeof(owner),
+                           path);
+  return std::strcmp(owner, kShortcutMarkValue) == 0;
 }
 
 // `folder` (ending in a backslash) and the file name made of `name` and
@@ -130,8 +120,8 @@ HRESULT WriteOwnShortcut(const char* url, const char* path, const char* descript
     return LastErrorAsHResult();
   }
   HRESULT hr = CreateUrlShortcut(url, temporary, description, icon_file, icon_index);
-  if (SUCCEEDED(hr) &&
-      !WritePrivateProfileStringA(kOwnerSection, kOwnerEntry, kOwnerValue, temporary)) {
+  if (SUCCEEDED(hr) && !WritePrivateProfileStringA(kShortcutMarkSection, kShortcutMarkEntry,
+                                                   kShortcutMarkValue, temporary)) {
     hr = LastErrorAsHResult();
   }
   // Flushes the profile cache to the file.
@@ -171,15 +161,6 @@ HRESULT SaveWithoutShellLink(IPersistFile* file, const wchar_t* wide_path, const
 
 }  // namespace
 
-bool AppendBackslash(char* path, size_t size) {
-  size_t length = std::strlen(path);
-  if (length > 0 && FindLastBackslash(path) == path + length - 1) return true;
-  if (length + 2 > size) return false;
-  path[length] = '\\';
-  path[length + 1] = '\0';
-  return true;
-}
-
 bool GetDesktopFolder(char* folder) {
   std::memset(folder, 0, MAX_PATH);
   ComPtr<IMalloc> allocator;
@@ -207,58 +188,34 @@ HRESULT CreateUrlShortcut(const char* url, const char* path, const char* descrip
   HRESULT link_hr = locator.As(IID_IShellLinkA, &link);
 
   locator->SetURL(url, 0);
-  wchar_t wide_path[MAX_PATH] = {};
-  if (MultiByteToWideChar(CP_ACP, 0, path, -1, wide_path, MAX_PATH) == 0) {
-    return LastErrorAsHResult();
-  }
+  const std::vector<wchar_t> wide_path = WidenAnsi(path);
+  if (wide_path.empty()) return LastErrorAsHResult();
   if (FAILED(link_hr)) {
-    return SaveWithoutShellLink(file.Get(), wide_path, path, icon_file, icon_index);
+    return SaveWithoutShellLink(file.Get(), wide_path.data(), path, icon_file, icon_index);
   }
   hr = link->SetIconLocation(icon_file, icon_index);
   if (FAILED(hr)) return hr;
   hr = link->SetDescription(description);
   if (FAILED(hr)) return hr;
-  return file->Save(wide_path, TRUE);
+  return file->Save(wide_path.data(), TRUE);
 }
 
 int AddShortcut() {
-  char option[kFlagBufferSize];
-  char page[kPageBufferSize];
-  char has_brand[kFlagBufferSize];
-  char brand_title[kFlagBufferSize] = {};
-  bool branded = false;
-  {
-    RegKeyHandle key;
-    if (key.Open(HKEY_CURRENT_USER, kSettingsKey, kSettingsRead) != ERROR_SUCCESS) return 0;
-    if (QuerySettingString(key.Get(), kOption, option, sizeof(option)) != ERROR_SUCCESS ||
-        !OptionWantsShortcut(option)) {
-      return 0;
-    }
-    // A missing page still makes the shortcut, with an empty address.
-    QueryPageSetting(key.Get(), page, sizeof(page));
-    LONG lookup = QuerySettingString(key.Get(), kHasBrand, has_brand, sizeof(has_brand));
-    if (lookup == ERROR_SUCCESS && TextIsTrue(has_brand)) {
-      branded = true;
-      lookup = QuerySettingString(key.Get(), kBrandTitle, brand_title, sizeof(brand_title));
-    }
-    if (lookup != ERROR_SUCCESS) return 0;
-  }
+  ShortcutSettings settings;
+  if (!ReadShortcutSettings(&settings)) return 0;
+  const Brand& brand = settings.brand;
 
   char standard_name[MAX_PATH], desktop[MAX_PATH], standard[MAX_PATH], path[MAX_PATH];
   if (!FindDesktopPaths(standard_name, desktop, standard)) return 0;
-  const bool use_brand = branded && brand_title[0] != '\0';
-  const char* name = use_brand ? brand_title : standard_name;
+  const bool use_brand = brand.branded && brand.title.text[0] != '\0';
+  const char* name = use_brand ? brand.title.text : standard_name;
   if (!ChooseShortcutPath(desktop, name, standard, path)) return 0;
   char icon_file[MAX_PATH];
   GetModulePath(icon_file);  // no icon when it fails
 
-  const HRESULT saved = WriteOwnShortcut(page, path, name, icon_file,
+  const HRESULT saved = WriteOwnShortcut(settings.page.text, path, name, icon_file,
                                          use_brand ? kBrandIconIndex : kStandardIconIndex);
-  RegKeyHandle key;
-  if (key.Open(HKEY_CURRENT_USER, kSettingsKey, kSettingsChange) == ERROR_SUCCESS) {
-    key.SetString(path, kShortcutPath);
-    RegFlushKey(key.Get());
-  }
+  RememberShortcutPath(path);
   if (FAILED(saved) || !FileIsThere(path)) return 0;
   // One meeting shortcut: an earlier one under another name (the brand title
   // changed, or branding was switched off) goes.
@@ -271,12 +228,9 @@ int RemoveShortcut() {
   if (!FindDesktopPaths(standard_name, desktop, standard)) return 0;
   DeleteOwnShortcuts(desktop, standard, "");
   // A file of the user's own may stand at the remembered path by now.
-  char remembered[kFlagBufferSize];
-  if (ReadSettingString(HKEY_CURRENT_USER, kShortcutPath, remembered, sizeof(remembered)) !=
-      ERROR_SUCCESS) {
-    return 0;
-  }
-  if (IsOwnShortcut(remembered)) DeleteFileA(remembered);
+  FlagText remembered;
+  if (!ReadShortcutPath(&remembered)) return 0;
+  if (IsOwnShortcut(remembered.text)) DeleteFileA(remembered.text);
   return 1;
 }
 

@@ -28,8 +28,4 @@ HRESULT CreateUrlShortcut(const char* url, const char* path, const char* descrip
 // The user's desktop directory into `folder` (MAX_PATH bytes).
 bool GetDesktopFolder(char* folder);
 
-// Appends "\" unless `path` already ends in one; false when it does not fit
-// `size` bytes.
-bool AppendBackslash(char* path, size_t size);
-
 }  // namespace korvat

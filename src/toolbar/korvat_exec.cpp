@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "core/com_object.h"
-#include "platform/reg_key_handle.h"
+#include "platform/ansi_text.h"
 #include "registration/registry_resource.h"
 #include "resources/resource_ids.h"
 #include "settings/settings_key.h"
@@ -62,27 +62,18 @@ HRESULT KorvatExec::Exec(const GUID* group, DWORD command, DWORD option, VARIANT
 }
 
 HRESULT KorvatExec::OpenMeetingPage() {
-  char page[kPageBufferSize] = {};
-  // The user's settings, or the machine's when the user has none.
-  RegKeyHandle settings;
-  LONG status = settings.Open(HKEY_CURRENT_USER, kSettingsKey, kSettingsRead);
-  if (status != ERROR_SUCCESS) {
-    status = settings.Open(HKEY_LOCAL_MACHINE, kSettingsKey, kSettingsRead);
-  }
+  PageText page_text;
+  const LONG status = ReadButtonPage(&page_text);
   // Windows errors go back as HRESULTs: a bare code would read as success.
   if (status != ERROR_SUCCESS) return HRESULT_FROM_WIN32(status);
-  status = QueryPageSetting(settings.Get(), page, sizeof(page));
-  settings.Close();
-  if (status != ERROR_SUCCESS) return HRESULT_FROM_WIN32(status);
-
+  const char* page = page_text.text;
   if (SendPageToClient(page) == 1) return S_OK;
 
-  int length = MultiByteToWideChar(CP_ACP, 0, page, -1, nullptr, 0);
+  const std::vector<wchar_t> wide = WidenAnsi(page);
   ScopedBstr url;
-  if (length > 0) {
-    url.Reset(SysAllocStringLen(nullptr, static_cast<UINT>(length - 1)));
+  if (!wide.empty()) {
+    url.Reset(SysAllocString(wide.data()));
     if (url.Get() == nullptr) return E_OUTOFMEMORY;
-    MultiByteToWideChar(CP_ACP, 0, page, -1, url.Get(), length);
   }
   if (!m_spBrowser) return E_POINTER;
   // The four optional arguments are empty: the page opens in this window.
@@ -95,17 +86,8 @@ HRESULT KorvatExec::OpenMeetingPage() {
 
 int KorvatExec::SendPageToClient(const char* page) {
   HWND frame = FindWindowA(kClientFrameClass, nullptr);
-  if (frame == nullptr) return 0;
-
-  RegKeyHandle logon;
-  if (RegOpenKeyA(HKEY_CURRENT_USER, kLogonKey, logon.Put()) != ERROR_SUCCESS || !logon) return 0;
-  DWORD logon_state = 0;
-  DWORD size = sizeof(logon_state);
-  LONG status = RegQueryValueExA(logon.Get(), kLogonState, nullptr, nullptr,
-                                 reinterpret_cast<BYTE*>(&logon_state), &size);
-  logon.Close();
   // A client that runs but is not logged on does not get the page.
-  if (status != ERROR_SUCCESS || logon_state == 0) return 0;
+  if (frame == nullptr || !ClientIsLoggedOn()) return 0;
 
   COPYDATASTRUCT data = {};
   data.dwData = 0;

@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const bool found = FindCookieInText(text, size, kMeetingPageCookie, now, value, url, &created);
   Check(std::strlen(value) < kCookieLineSize && std::strlen(url) < kCookieLineSize);
   Check(found || (value[0] == '\0' && url[0] == '\0' && created == 0));
-  BuildMeetingPage("https", url, value, page, sizeof(page));
+  BuildPageFromCookie("https", url, value, page, sizeof(page));
   Check(std::strlen(page) < kMeetingPageSize);
   // A page the import takes: no control byte, no user-info, and the cookie's
   // host as a browser reads the page (where the host fits the page at all).

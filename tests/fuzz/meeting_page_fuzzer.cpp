@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string site = input.substr(0, newline),
                     name = input.substr(newline + (newline < input.size()));
   std::vector<char> page(kMeetingPageSize);
-  const bool built = BuildMeetingPage(site.c_str(), name.c_str(), page.data());
+  const bool built = BuildPageFromLogin(site.c_str(), name.c_str(), page.data());
   Check(built == (site.size() + name.size() <= kMaxLoginTextLength));
   // A site without a final "/" and a name with nothing to decode and no "/"
   // come back as they went in.

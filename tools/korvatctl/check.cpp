@@ -108,8 +108,9 @@ std::string CheckButton(const Setting& option) {
     return shown + " is present, but " + Described("Option", option) + " does not ask for it";
   }
   if (present && (!ReadValue(HKEY_CURRENT_USER, kButtonKey, "ClsidExtension", &extension) ||
-                  extension.type != REG_SZ || _stricmp(extension.Text().c_str(), kClassId) != 0)) {
-    return shown + "\\ClsidExtension does not name the class " + kClassId;
+                  extension.type != REG_SZ ||
+                  _stricmp(extension.Text().c_str(), korvat::kKorvatExecClsid) != 0)) {
+    return shown + "\\ClsidExtension does not name the class " + korvat::kKorvatExecClsid;
   }
   return "";
 }

@@ -11,19 +11,17 @@
 #include <vector>
 
 #include "platform/scoped_handle.h"
+#include "resources/module_ids.h"
 
-inline constexpr char kClassId[] = "{80947ADC-151D-490B-87F1-7C8CE1B46220}";
-inline constexpr char kClassServerKey[] =
-    "CLSID\\{80947ADC-151D-490B-87F1-7C8CE1B46220}\\InprocServer32";
-inline constexpr char kButtonKey[] =
-    "Software\\Microsoft\\Internet Explorer\\Extensions\\{80947ADC-151D-490B-87F1-7C8CE1B46220}";
+using korvat::kButtonKey;
+inline constexpr char kClassServerKey[] = "CLSID\\" KORVAT_EXEC_CLSID_TEXT "\\InprocServer32";
 // KORVATLib 1.0, locale 0x409 as the library declares it, registered for the
 // platform of this build.
 inline constexpr char kTypeLibKey[] =
 #ifdef _WIN64
-    "TypeLib\\{E06D2368-C03F-41E9-95A8-EBB8F142DBCC}\\1.0\\409\\win64";
+    "TypeLib\\" KORVAT_LIBRARY_ID_TEXT "\\1.0\\409\\win64";
 #else
-    "TypeLib\\{E06D2368-C03F-41E9-95A8-EBB8F142DBCC}\\1.0\\409\\win32";
+    "TypeLib\\" KORVAT_LIBRARY_ID_TEXT "\\1.0\\409\\win32";
 #endif
 
 // A registry key open for reading (empty when it cannot be), closed at the

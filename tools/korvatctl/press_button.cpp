@@ -13,6 +13,7 @@
 #include "client_window.h"
 #include "platform/com_ptr.h"
 #include "platform/scoped_handle.h"
+#include "resources/module_ids.h"
 #include "results.h"
 #include "settings/settings_key.h"
 
@@ -20,10 +21,6 @@
 using namespace korvat;
 
 namespace {
-
-// {80947ADC-151D-490B-87F1-7C8CE1B46220}
-constexpr CLSID kKorvatExecClsid = {
-    0x80947adc, 0x151d, 0x490b, {0x87, 0xf1, 0x7c, 0x8c, 0xe1, 0xb4, 0x62, 0x20}};
 
 // The registry's errors come back as HRESULTs of the Windows codes.
 constexpr Meaning kExecMeanings[] = {
@@ -118,7 +115,7 @@ int RunPressButton(const Invocation& invocation) {
   BrowserSite site;
   site.browser.prints = true;
   ComPtr<IOleCommandTarget> target;
-  HRESULT result = CoCreateInstance(kKorvatExecClsid, nullptr, CLSCTX_INPROC_SERVER,
+  HRESULT result = CoCreateInstance(CLSID_KorvatExec, nullptr, CLSCTX_INPROC_SERVER,
                                     IID_IOleCommandTarget, target.PutVoid());
   if (FAILED(result)) {
     std::printf("CoCreateInstance(KorvatExec): %s\n", DescribeHresult(result).c_str());
