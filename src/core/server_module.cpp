@@ -11,16 +11,12 @@ void ServerModule::Init(ClassTableEntry* classes, HINSTANCE instance) {
   m_classTable = classes;
   m_lockCount = 0;
   m_initialised = true;
-  for (ClassTableEntry* entry = m_classTable; entry->clsid != nullptr; ++entry) {
-    if (entry->class_hook != nullptr) entry->class_hook(true);
-  }
 }
 
 void ServerModule::Term() {
   if (!m_initialised) return;
   for (ClassTableEntry* entry = m_classTable; entry->clsid != nullptr; ++entry) {
     entry->class_object.Reset();
-    if (entry->class_hook != nullptr) entry->class_hook(false);
   }
   m_initialised = false;
 }
@@ -50,7 +46,6 @@ HRESULT ServerModule::RegisterServer(BOOL register_type_library) {
   if (m_classTable == nullptr) return E_UNEXPECTED;
   HRESULT result = S_OK;
   for (ClassTableEntry* entry = m_classTable; entry->clsid != nullptr; ++entry) {
-    if (entry->description != nullptr && entry->description() != nullptr) continue;
     result = entry->update_registry(TRUE);
     if (FAILED(result)) return result;
   }
@@ -61,7 +56,6 @@ HRESULT ServerModule::RegisterServer(BOOL register_type_library) {
 HRESULT ServerModule::UnregisterServer(BOOL unregister_type_library) {
   for (ClassTableEntry* entry = m_classTable; entry != nullptr && entry->clsid != nullptr;
        ++entry) {
-    if (entry->description != nullptr && entry->description() != nullptr) continue;
     entry->update_registry(FALSE);
   }
   if (unregister_type_library) UnregisterTypeLibrary();

@@ -15,16 +15,13 @@ using InstanceCreator = HRESULT (*)(IUnknown* outer, REFIID iid, void** object);
 // Creates the class object that serves an instance creator.
 using ClassObjectCreator = HRESULT (*)(InstanceCreator creator, REFIID iid, void** object);
 
-// One creatable class; the table ends with an all-zero entry. Null routines
-// answer none or do nothing.
+// One creatable class; the table ends with an all-zero entry.
 struct ClassTableEntry {
   const CLSID* clsid;
   HRESULT (*update_registry)(BOOL do_register);
   ClassObjectCreator create_class_object;
   InstanceCreator create_instance;
   ComPtr<IUnknown> class_object;  // created on first request, released at termination
-  const char* (*description)();
-  void (*class_hook)(bool initialising);
 };
 
 // The module's one creatable class, KorvatExec.

@@ -38,7 +38,9 @@ TraceLog::TraceLog()
       m_bStarted(0),
       m_bDebugOut(0) {}
 
-TraceLog::~TraceLog() {
+TraceLog::~TraceLog() { End(); }
+
+void TraceLog::End() {
   if (m_bStarted == 1) {
     WriteBanner(0);
     m_bStarted = 0;

@@ -28,11 +28,14 @@ class TraceLog {
   int ReadSwitch();
   void SetEnabled(int enabled) { m_bEnabled = enabled; }
 
+  // Ends the run: the "End Run" banner when a line was written, and the file
+  // closed. The module calls it at process detach; the destructor does it
+  // for a log that no module ends.
+  void End();
+
   // Writes one line; 1 when written, 0 otherwise.
   int Write(const char* format, ...) __attribute__((format(ms_printf, 2, 3)));
 
-  const char* log_dir() const { return m_szLogDir; }
-  const char* log_name() const { return m_szLogName; }
   const char* switch_name() const { return m_szSwitchName; }
 
  private:

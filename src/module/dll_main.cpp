@@ -28,6 +28,8 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
       // A DLL's window classes outlive it unless it removes them; at process
       // exit there is nothing left to protect.
       if (reserved == nullptr) PluginWindow::UnregisterWindowClass();
+      // Last: its "End Run" banner closes every run.
+      g_TraceLog.End();
       break;
     default:
       break;

@@ -11,7 +11,8 @@ STDAPI DllRegisterServer() { return RegisterServerFlow(); }
 
 STDAPI DllUnregisterServer() { return UnregisterServerFlow(); }
 
-extern "C" UINT WINAPI TapvoSetup(DWORD installer_handle) { return SetupFlow(installer_handle); }
+// The installer's handle is not used: the module asks the installer nothing.
+extern "C" UINT WINAPI TapvoSetup(DWORD) { return SetupFlow(); }
 
 extern "C" UINT WINAPI TapvoPreSetup(DWORD) { return PreSetupFlow(); }
 

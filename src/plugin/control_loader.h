@@ -22,7 +22,6 @@ class ControlLoader {
   // Destroys the instance and frees the control module.
   void Unload();
 
-  bool IsLoaded() const { return static_cast<bool>(m_hModule); }
 
  private:
   // The control module's exports, with the standard calling convention.

@@ -28,8 +28,6 @@ class PluginWindow {
   // it is now. Returns 1 when the window exists.
   int Create(HWND parent);
 
-  HWND hwnd() const { return m_hWnd; }
-
   // Destroys the window, if it still exists, on the thread that owns it, and
   // returns once it is gone.
   void DestroyOnItsThread();

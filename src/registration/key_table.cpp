@@ -21,6 +21,33 @@ bool Append(const char* text, size_t length, char* out, size_t out_size, size_t*
   return true;
 }
 
+// Copies `pattern` into `out` with its fields filled in. False (and `out`
+// empty) when a field has no text or the result does not fit.
+bool ExpandKeyText(const char* pattern, const KeyTableFields& fields, char* out, size_t out_size) {
+  if (out_size == 0) return false;
+  out[0] = '\0';
+  size_t used = 0;
+  for (const char* at = pattern; *at != '\0';) {
+    if (at[0] == '$' && at[1] >= 'A' && at[1] <= 'Z') {
+      const char* text = fields.Get(at[1]);
+      if (text == nullptr || !Append(text, std::strlen(text), out, out_size, &used)) {
+        out[0] = '\0';
+        return false;
+      }
+      at += 2;
+      continue;
+    }
+    const char* next = std::strchr(at + 1, '$');
+    size_t length = next != nullptr ? static_cast<size_t>(next - at) : std::strlen(at);
+    if (!Append(at, length, out, out_size, &used)) {
+      out[0] = '\0';
+      return false;
+    }
+    at += length;
+  }
+  return true;
+}
+
 // A text of a row, expanded into `out`; a null pattern stays null.
 bool ExpandOptional(const char* pattern, const KeyTableFields& fields, char* out,
                     const char** result) {
@@ -46,31 +73,6 @@ LONG SetValue(RegKeyHandle& key, const KeyValueRow& row, const char* sub_key,
 }
 
 }  // namespace
-
-bool ExpandKeyText(const char* pattern, const KeyTableFields& fields, char* out, size_t out_size) {
-  if (out_size == 0) return false;
-  out[0] = '\0';
-  size_t used = 0;
-  for (const char* at = pattern; *at != '\0';) {
-    if (at[0] == '$' && at[1] >= 'A' && at[1] <= 'Z') {
-      const char* text = fields.Get(at[1]);
-      if (text == nullptr || !Append(text, std::strlen(text), out, out_size, &used)) {
-        out[0] = '\0';
-        return false;
-      }
-      at += 2;
-      continue;
-    }
-    const char* next = std::strchr(at + 1, '$');
-    size_t length = next != nullptr ? static_cast<size_t>(next - at) : std::strlen(at);
-    if (!Append(at, length, out, out_size, &used)) {
-      out[0] = '\0';
-      return false;
-    }
-    at += length;
-  }
-  return true;
-}
 
 void WriteUserKeys(const KeyValueRow* rows, size_t count, const KeyTableFields& fields) {
   RegKeyHandle key;

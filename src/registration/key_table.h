@@ -25,9 +25,6 @@ class KeyTableFields {
   const char* m_texts[26] = {};
 };
 
-// Copies `pattern` into `out` with its fields filled in. False (and `out`
-// empty) when a field has no text or the result does not fit.
-bool ExpandKeyText(const char* pattern, const KeyTableFields& fields, char* out, size_t out_size);
 
 // One value written below HKEY_CURRENT_USER. Rows of one key stand together:
 // the walker creates or opens `key` with KEY_ALL_ACCESS once for them, and

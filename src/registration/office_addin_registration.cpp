@@ -162,7 +162,7 @@ KeyTableFields ClassFields(const OfficeClass& office_class, const char* module_d
 
 // Writes or removes one application's add-in; Word carries a second class,
 // its event sink, which has no add-in key of its own.
-void RegisterApplication(int install, const char* module_directory, const OfficeClass& add_in,
+void RegisterApplication(bool install, const char* module_directory, const OfficeClass& add_in,
                          const OfficeClass* event) {
   char server_path[520];
   JoinPath(module_directory, kServerFile, server_path, sizeof(server_path));
@@ -170,7 +170,7 @@ void RegisterApplication(int install, const char* module_directory, const Office
   const KeyTableFields event_fields =
       event != nullptr ? ClassFields(*event, module_directory, server_path) : KeyTableFields();
 
-  if (install != 0) {
+  if (install) {
     WriteUserKeys(kVersionedProgIdKey, fields);
     WriteUserKeys(kProgIdKey, fields);
     WriteUserKeys(kAddInKey, fields);
@@ -197,34 +197,22 @@ void RegisterApplication(int install, const char* module_directory, const Office
   if (event != nullptr) RemoveUserKeys(kClassRemoval, event_fields);
 }
 
+struct OfficeApplication {
+  const OfficeClass* add_in;
+  const OfficeClass* event;  // null: none
+};
+
+constexpr OfficeApplication kApplications[] = {
+    {&kWordAddIn, &kWordEvent}, {&kPowerPointAddIn, nullptr}, {&kAccessAddIn, nullptr},
+    {&kExcelAddIn, nullptr},    {&kFrontPageAddIn, nullptr},
+};
+
 }  // namespace
 
-void RegisterWordAddIn(int install, const char* module_directory, const char*) {
-  RegisterApplication(install, module_directory, kWordAddIn, &kWordEvent);
-}
-
-void RegisterPowerPointAddIn(int install, const char* module_directory, const char*) {
-  RegisterApplication(install, module_directory, kPowerPointAddIn, nullptr);
-}
-
-void RegisterAccessAddIn(int install, const char* module_directory, const char*) {
-  RegisterApplication(install, module_directory, kAccessAddIn, nullptr);
-}
-
-void RegisterExcelAddIn(int install, const char* module_directory, const char*) {
-  RegisterApplication(install, module_directory, kExcelAddIn, nullptr);
-}
-
-void RegisterFrontPageAddIn(int install, const char* module_directory, const char*) {
-  RegisterApplication(install, module_directory, kFrontPageAddIn, nullptr);
-}
-
-void RegisterOfficeAddIns(int install, const char* module_directory, const char* module_path) {
-  RegisterWordAddIn(install, module_directory, module_path);
-  RegisterPowerPointAddIn(install, module_directory, module_path);
-  RegisterAccessAddIn(install, module_directory, module_path);
-  RegisterExcelAddIn(install, module_directory, module_path);
-  RegisterFrontPageAddIn(install, module_directory, module_path);
+void RegisterOfficeAddIns(int install, const char* module_directory, const char*) {
+  for (const OfficeApplication& application : kApplications) {
+    RegisterApplication(install != 0, module_directory, *application.add_in, application.event);
+  }
 }
 
 }  // namespace korvat

@@ -5,14 +5,9 @@
 
 namespace korvat {
 
-// Each writer takes `install` (non-zero writes, zero removes), the module's
-// directory without a final backslash and the module path (not used).
+// Writes (`install` non-zero) or removes the add-ins of Word, PowerPoint,
+// Access, Excel and FrontPage, in that order. `module_directory` has no final
+// backslash; the module path is not used: the add-ins' server is a sibling.
 void RegisterOfficeAddIns(int install, const char* module_directory, const char* module_path);
-
-void RegisterWordAddIn(int install, const char* module_directory, const char* module_path);
-void RegisterPowerPointAddIn(int install, const char* module_directory, const char* module_path);
-void RegisterAccessAddIn(int install, const char* module_directory, const char* module_path);
-void RegisterExcelAddIn(int install, const char* module_directory, const char* module_path);
-void RegisterFrontPageAddIn(int install, const char* module_directory, const char* module_path);
 
 }  // namespace korvat

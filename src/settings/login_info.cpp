@@ -22,7 +22,7 @@ constexpr const char* kSeededValues[] = {kMeetingPage, kOption,   kRightClick,
                                          kOfficeMenu,  kHasBrand, kBrandTitle};
 
 // The registrations in the order the login information applies them.
-void ApplyRegistrations(bool browser_button, bool right_click, bool office_menu) {
+void ApplyLoginRegistrations(bool browser_button, bool right_click, bool office_menu) {
   char module_path[MAX_PATH];
   char module_directory[MAX_PATH];
   if (!GetModulePathAndDirectory(module_path, module_directory)) return;
@@ -48,7 +48,7 @@ void StoreInExistingKey(RegKeyHandle& key, const char* page) {
     WriteOptionValue(key, setting, rule, on[i]);
   }
   key.Close();
-  ApplyRegistrations(on[2], on[0], on[1]);
+  ApplyLoginRegistrations(on[2], on[0], on[1]);
 }
 
 // No key yet: create it with every integration on.
@@ -58,7 +58,7 @@ void CreateKey(const char* page) {
       {kRightClick, "true"}, {kInstalled, "1"},
   };
   for (const auto& value : values) SetUserRegString(kSettingsKey, value[0], value[1]);
-  ApplyRegistrations(true, true, true);
+  ApplyLoginRegistrations(true, true, true);
 }
 
 bool QueryPage(const RegKeyHandle& key, const char* value_name, char* page) {

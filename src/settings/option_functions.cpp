@@ -85,7 +85,7 @@ bool SwitchOption(RegKeyHandle& key, const OptionSetting& setting, DWORD flags) 
 
 // Writes each registration whose flag is set and removes the others, in the
 // order the option functions use.
-void ApplyRegistrations(DWORD flags) {
+void ApplyFlagRegistrations(DWORD flags) {
   char module_path[MAX_PATH];
   char module_directory[MAX_PATH];
   if (!GetModulePathAndDirectory(module_path, module_directory)) return;
@@ -106,7 +106,7 @@ int SetOptions(DWORD flags) {
     if (SwitchOption(key, *setting, flags)) state |= setting->flag;
   }
   key.Close();
-  ApplyRegistrations(state);
+  ApplyFlagRegistrations(state);
   g_TraceLog.Write("TapvoSetOption() end");
   return 0;
 }
@@ -128,7 +128,7 @@ int GetOptions(DWORD* flags) {
 
 int RemoveAddIns(DWORD flags) {
   g_TraceLog.Write("TapvoRemoveAddIn()");
-  ApplyRegistrations(flags);
+  ApplyFlagRegistrations(flags);
   g_TraceLog.Write("TapvoRemoveAddIn() end");
   return 0;
 }

@@ -44,11 +44,11 @@ bool OptionWantsButton(const char* option) {
   return _stricmp(option, "ie") == 0 || _stricmp(option, "iedesktop") == 0;
 }
 
+namespace {
+
 bool OptionWantsShortcut(const char* option) {
   return _stricmp(option, "desktop") == 0 || _stricmp(option, "iedesktop") == 0;
 }
-
-namespace {
 
 LONG OpenUserSettings(RegKeyHandle& key) {
   return key.Open(HKEY_CURRENT_USER, kSettingsKey, kSettingsRead);

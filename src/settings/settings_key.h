@@ -64,9 +64,8 @@ LONG QueryPageSetting(HKEY key, char* page, DWORD size);
 // Flag texts compare without regard to case.
 bool TextIsTrue(const char* text);
 
-// What an Option text asks for, without regard to case.
+// The Option text asks for the browser button, without regard to case.
 bool OptionWantsButton(const char* option);
-bool OptionWantsShortcut(const char* option);
 
 // A text read into the buffer size its reader uses.
 template <DWORD kSize>

@@ -73,7 +73,7 @@ int AddIEToolBar() {
     SetupNoticeDialog dialog;
     dialog.DoModal(g_hHostWnd);
   }
-  CycleIEWindows(1);
+  CycleIEWindows(true);
   Sleep(kAfterReopenInstallMs);
   FreeBrowserLists();
   return 1;
@@ -81,7 +81,7 @@ int AddIEToolBar() {
 
 void RemoveIEToolBar() {
   AddToolbarKey(0);
-  CycleIEWindows(0);
+  CycleIEWindows(false);
   Sleep(kAfterReopenRemoveMs);
   FreeBrowserLists();
 }

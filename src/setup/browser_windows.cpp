@@ -122,14 +122,15 @@ void ReopenIEWindow(const char* url) {
   }
 }
 
-void CycleIEWindows(int initialise_com) {
-  int open = ScanIEWindows(0, initialise_com);
+void CycleIEWindows(bool initialise_com) {
+  const int com = initialise_com ? 1 : 0;
+  int open = ScanIEWindows(0, com);
   for (int pass = 0; open > 1 && pass < kMaxClosingPasses; ++pass) {
-    ScanIEWindows(1, initialise_com);
-    open = ScanIEWindows(0, initialise_com);
+    ScanIEWindows(1, com);
+    open = ScanIEWindows(0, com);
   }
   // Every window, a single one included, is closed and recorded at least once.
-  ScanIEWindows(1, initialise_com);
+  ScanIEWindows(1, com);
   for (int i = 0; i < ReopenUrlList.Count(); ++i) {
     ReopenIEWindow(static_cast<const char*>(ReopenUrlList.At(i)));
   }

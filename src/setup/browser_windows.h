@@ -33,7 +33,7 @@ int ScanIEWindows(int close_and_record, int initialise_com);
 void ReopenIEWindow(const char* url);
 
 // Closes every browser window, recording each, and reopens them at their pages.
-void CycleIEWindows(int initialise_com);
+void CycleIEWindows(bool initialise_com);
 
 // Frees every record and page, and empties both lists.
 void FreeBrowserLists();

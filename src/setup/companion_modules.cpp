@@ -32,31 +32,31 @@ constexpr Companion kRemoveRightClick = {nullptr, CompanionFlag::kRightClick, kR
 
 using SelfRegistration = HRESULT(STDAPICALLTYPE*)();
 
-int CallCompanion(const Companion& companion) {
+bool CallCompanion(const Companion& companion) {
   if (companion.trace_line != nullptr) {
     g_TraceLog.Write("%s", companion.trace_line);
-    if (!UserWantsCompanion(companion.flag)) return 0;
+    if (!UserWantsCompanion(companion.flag)) return false;
   }
 
   char module_path[MAX_PATH];
   char dir[MAX_PATH];
-  if (!GetModulePathAndDirectory(module_path, dir)) return 0;
+  if (!GetModulePathAndDirectory(module_path, dir)) return false;
   char path[MAX_PATH];
-  if (!JoinPath(dir, companion.file, path, sizeof(path))) return 0;
+  if (!JoinPath(dir, companion.file, path, sizeof(path))) return false;
 
   ScopedLibrary library(LoadLibraryA(path));
-  if (!library) return 0;
+  if (!library) return false;
   auto entry = GetProcAs<SelfRegistration>(library.Get(), companion.export_name);
   // The companion's own status is not ours to judge.
   if (entry != nullptr) entry();
-  return 1;
+  return true;
 }
 
 }  // namespace
 
-int AddOfficeMenu() { return CallCompanion(kAddOfficeMenu); }
-int AddRightClick() { return CallCompanion(kAddRightClick); }
-int RemoveOfficeMenu() { return CallCompanion(kRemoveOfficeMenu); }
-int RemoveRightClick() { return CallCompanion(kRemoveRightClick); }
+int AddOfficeMenu() { return CallCompanion(kAddOfficeMenu) ? 1 : 0; }
+int AddRightClick() { return CallCompanion(kAddRightClick) ? 1 : 0; }
+int RemoveOfficeMenu() { return CallCompanion(kRemoveOfficeMenu) ? 1 : 0; }
+int RemoveRightClick() { return CallCompanion(kRemoveRightClick) ? 1 : 0; }
 
 }  // namespace korvat

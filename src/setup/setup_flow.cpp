@@ -14,9 +14,6 @@ namespace korvat {
 
 namespace {
 
-// The installer's value, kept for the life of the process; nothing reads it.
-DWORD g_installerHandle = 0;
-
 // The message that the toolbar button could not be added. The resource
 // module stays loaded afterwards; the next entry reuses it.
 void ShowSetupFailure() {
@@ -65,9 +62,8 @@ HRESULT UnregisterServerFlow() {
   return g_serverModule.UnregisterServer(FALSE);
 }
 
-UINT SetupFlow(DWORD installer_handle) {
+UINT SetupFlow() {
   g_TraceLog.Write("TapvoSetup()");
-  g_installerHandle = installer_handle;
   LoadResourceModule();
   DeleteSettings();
   g_serverModule.RegisterServer(TRUE);

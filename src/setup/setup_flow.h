@@ -11,7 +11,7 @@ HRESULT RegisterServerFlow();
 // The status of the COM unregistration.
 HRESULT UnregisterServerFlow();
 // 0, or 1603 when the cookie import failed.
-UINT SetupFlow(DWORD installer_handle);
+UINT SetupFlow();
 // Always 0.
 UINT PreSetupFlow();
 // Always 0.
