@@ -27,6 +27,7 @@
 
 #include "bench_support.h"
 #include "browser_site.h"
+#include "client_window.h"
 #include "harness/test_support.h"
 #include "platform/com_ptr.h"
 #include "platform/scoped_handle.h"
@@ -45,7 +46,6 @@ constexpr Plan kPlan = {7, 1000, "presses"};
 const CLSID kNullClass = {
     0x5C2B8E41, 0x93A7, 0x4D0F, {0xB6, 0x1E, 0x27, 0xD4, 0x80, 0x3A, 0xC9, 0x5F}};
 const char kLogon[] = "Software\\Nuvix\\TapvoMeeting\\Logon";
-const char kClientClass[] = "Nvx_FrameWnd_Tapvo_13D821D2_807A_40C9_AA97_220F9D84041F";
 
 std::string ClassKey(const CLSID& clsid) {
   wchar_t wide[40] = {};
@@ -62,55 +62,6 @@ void RegisterServer(const CLSID& clsid, const std::string& path) {
   SetStringValue(HKEY_LOCAL_MACHINE, key, "", path);
   SetStringValue(HKEY_LOCAL_MACHINE, key, "ThreadingModel", "Apartment");
 }
-
-// The client's frame window on a thread of its own; counts the pages sent.
-class ClientFrame {
- public:
-  ClientFrame() : m_ready(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
-    m_thread.Reset(CreateThread(nullptr, 0, Run, this, 0, nullptr));
-    WaitForSingleObject(m_ready.Get(), 10000);
-  }
-  ~ClientFrame() {
-    if (m_window != nullptr) PostMessageA(m_window, WM_CLOSE, 0, 0);
-    WaitForSingleObject(m_thread.Get(), 10000);
-  }
-  ClientFrame(const ClientFrame&) = delete;
-  ClientFrame& operator=(const ClientFrame&) = delete;
-
-  bool up() const { return m_window != nullptr; }
-  LONG pages() const { return m_pages; }
-
- private:
-  static DWORD WINAPI Run(void* self) {
-    auto* frame = static_cast<ClientFrame*>(self);
-    WNDCLASSA window_class = {};
-    window_class.lpfnWndProc = Proc;
-    window_class.lpszClassName = kClientClass;
-    RegisterClassA(&window_class);
-    frame->m_window = CreateWindowExA(0, kClientClass, "client", WS_POPUP, 0, 0, 10, 10, nullptr,
-                                      nullptr, nullptr, nullptr);
-    SetWindowLongPtrA(frame->m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(frame));
-    SetEvent(frame->m_ready.Get());
-    MSG message;
-    while (frame->m_window != nullptr && GetMessageA(&message, nullptr, 0, 0) > 0) {
-      DispatchMessageA(&message);
-    }
-    return 0;
-  }
-  static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-    if (message == WM_COPYDATA) {
-      ++reinterpret_cast<ClientFrame*>(GetWindowLongPtrA(window, GWLP_USERDATA))->m_pages;
-      return TRUE;
-    }
-    if (message == WM_DESTROY) PostQuitMessage(0);
-    return DefWindowProcA(window, message, wparam, lparam);
-  }
-
-  ScopedHandle m_ready;
-  ScopedHandle m_thread;
-  HWND m_window = nullptr;
-  volatile LONG m_pages = 0;
-};
 
 HRESULT Press(BrowserSite* site) {
   ComPtr<IOleCommandTarget> target;
@@ -140,7 +91,7 @@ HRESULT Floor(IWebBrowser* browser) {
                      &size);
     key.Reset();
   }
-  HWND client = FindWindowA(kClientClass, nullptr);
+  HWND client = FindWindowA(korvat::kClientFrameClass, nullptr);
   DWORD logged_on = 0;
   if (client != nullptr && RegOpenKeyA(HKEY_CURRENT_USER, kLogon, key.Put()) == ERROR_SUCCESS) {
     DWORD size = sizeof(logged_on);
@@ -191,8 +142,8 @@ int main() {
   };
   const int sides = 2 * (kPlan.rounds * kPlan.calls + 1);  // with the warm-up calls
   for (bool with_client : {false, true}) {
-    std::unique_ptr<ClientFrame> client(with_client ? new ClientFrame() : nullptr);
-    if (client && !client->up()) {
+    std::unique_ptr<ClientWindow> client(with_client ? new ClientWindow() : nullptr);
+    if (client && !client->Start()) {
       std::fprintf(stderr, "button_press_bench: no client window\n");
       return 2;
     }
@@ -203,7 +154,7 @@ int main() {
               kPlan, [&] { check(Press(&site)); }, [&] { check(Floor(&site.browser)); }),
           kMicroseconds);
     // Every press and every floor call handed the page over as it should.
-    const int delivered = client ? client->pages() : navigated;
+    const int delivered = client ? static_cast<int>(client->deliveries().size()) : navigated;
     if (delivered != sides) {
       std::fprintf(stderr, "button_press_bench: %d of %d pages delivered\n", delivered, sides);
       ++failed;

@@ -28,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "dialog_watch.h"
 #include "harness/test_support.h"
 #include "platform/com_ptr.h"
 #include "platform/scoped_handle.h"
@@ -42,7 +43,6 @@ using namespace korvat_test;
 namespace {
 
 constexpr int kWarmUp = 20;
-const char kClientClass[] = "Nvx_FrameWnd_Tapvo_13D821D2_807A_40C9_AA97_220F9D84041F";
 constexpr DWORD kAllOptions = OPTION_BROWSER_BUTTON | OPTION_OFFICE_MENU | OPTION_RIGHT_CLICK;
 
 struct Figures {
@@ -164,13 +164,13 @@ class Soak {
     m_folder.CopyFromBin("zrtpctl_both.dll", "zrtpctl.dll");
     WNDCLASSA window_class = {};
     window_class.lpfnWndProc = DefWindowProcA;
-    window_class.lpszClassName = kClientClass;
+    window_class.lpszClassName = korvat::kClientFrameClass;
     RegisterClassA(&window_class);
     // The host of the plug-in, and the client that takes the meeting page.
     m_host = CreateWindowExA(0, "STATIC", "host", WS_POPUP, 0, 0, 300, 200, nullptr, nullptr,
                              nullptr, nullptr);
-    m_client = CreateWindowExA(0, kClientClass, "client", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                               nullptr, nullptr);
+    m_client = CreateWindowExA(0, korvat::kClientFrameClass, "client", WS_POPUP, 0, 0, 10, 10,
+                               nullptr, nullptr, nullptr, nullptr);
   }
   ~Soak() {
     DestroyWindow(m_client);
@@ -341,7 +341,7 @@ class Soak {
   HWND m_host = nullptr, m_client = nullptr;
   NoBrowserSite m_site;
   // A message box would stop the soak: it is closed and counted.
-  DialogWatcher m_dialogs;
+  DialogWatch m_dialogs;
   int m_buttonInstalls = 0;
 };
 

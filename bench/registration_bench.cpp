@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "bench_support.h"
+#include "dialog_watch.h"
 #include "harness/test_support.h"
 #include "platform/com_ptr.h"
 #include "platform/proc_address.h"
@@ -308,7 +309,7 @@ int main() {
   folder.CopyFromBin("Korvat.dll");
   folder.CopyFromBin("zrtpres.dll");
   const std::string cookies = WriteCookies();
-  DialogWatcher dialogs;  // the failure message, should the import fail
+  DialogWatch dialogs;  // the failure message, should the import fail
   ScopedLibrary module(LoadLibraryA(folder.File("Korvat.dll").c_str()));
   auto entry = [&module](const char* name) {
     return GetProcAs<HRESULT(STDAPICALLTYPE*)()>(module.Get(), name);

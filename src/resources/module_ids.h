@@ -26,4 +26,8 @@ inline constexpr char kKorvatExecClsid[] = KORVAT_EXEC_CLSID_TEXT;
 inline constexpr char kButtonKey[] =
     "Software\\Microsoft\\Internet Explorer\\Extensions\\" KORVAT_EXEC_CLSID_TEXT;
 
+// The window class of the client's frame window, which takes the page.
+inline constexpr char kClientFrameClass[] =
+    "Nvx_FrameWnd_Tapvo_13D821D2_807A_40C9_AA97_220F9D84041F";
+
 }  // namespace korvat

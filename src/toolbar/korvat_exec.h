@@ -17,10 +17,6 @@ namespace korvat {
 // The object's default interface; it declares nothing of its own.
 struct IKorvatExec : public IUnknown {};
 
-// The window class of the client's frame window.
-inline constexpr char kClientFrameClass[] =
-    "Nvx_FrameWnd_Tapvo_13D821D2_807A_40C9_AA97_220F9D84041F";
-
 // Apartment-threaded. IUnknown comes from ComObject or the aggregated form
 // (core/com_object.h).
 class KorvatExec : public IKorvatExec, public IObjectWithSite, public IOleCommandTarget {

@@ -376,33 +376,4 @@ std::vector<std::string> TraceMessages(const std::string& log, size_t from) {
   return messages;
 }
 
-namespace {
-DialogWatcher* g_watcher = nullptr;
-}  // namespace
-
-DialogWatcher::DialogWatcher()
-    : hook_(SetWindowsHookExA(WH_CALLWNDPROCRET, AfterCall, nullptr, GetCurrentThreadId())) {
-  g_watcher = this;
-}
-
-DialogWatcher::~DialogWatcher() {
-  UnhookWindowsHookEx(hook_);
-  g_watcher = nullptr;
-}
-
-LRESULT CALLBACK DialogWatcher::AfterCall(int code, WPARAM wparam, LPARAM lparam) {
-  const CWPRETSTRUCT* call = reinterpret_cast<const CWPRETSTRUCT*>(lparam);
-  if (code == HC_ACTION && call->message == WM_INITDIALOG && g_watcher != nullptr) {
-    char caption[1024] = {}, text[1024] = {};
-    GetWindowTextA(call->hwnd, caption, sizeof(caption));
-    // The message text of a message box, or the first static text of a dialog.
-    HWND child = GetDlgItem(call->hwnd, 0xFFFF);
-    if (child == nullptr) child = FindWindowExA(call->hwnd, nullptr, "Static", nullptr);
-    if (child != nullptr) GetWindowTextA(child, text, sizeof(text));
-    g_watcher->seen_.push_back({caption, text, GetWindow(call->hwnd, GW_OWNER)});
-    PostMessageA(call->hwnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-  }
-  return CallNextHookEx(nullptr, code, wparam, lparam);
-}
-
 }  // namespace korvat_test

@@ -1,5 +1,5 @@
 // Helpers for the test programs under Wine: folders of built files, the
-// registry, files, child processes, trace logs and dialogs.
+// registry, files, child processes and trace logs.
 #pragma once
 
 #include <windows.h>
@@ -136,28 +136,6 @@ class ModuleCopy {
  private:
   TempFolder folder_;
   ScopedLibrary module_;
-};
-
-// Records this thread's dialog boxes (caption, text, owner) and closes each
-// with IDOK.
-class DialogWatcher {
- public:
-  DialogWatcher();
-  ~DialogWatcher();
-  DialogWatcher(const DialogWatcher&) = delete;
-  DialogWatcher& operator=(const DialogWatcher&) = delete;
-
-  struct Seen {
-    std::string caption;
-    std::string text;
-    HWND owner;
-  };
-  std::vector<Seen> seen() const { return seen_; }
-
- private:
-  static LRESULT CALLBACK AfterCall(int code, WPARAM wparam, LPARAM lparam);
-  HHOOK hook_;
-  std::vector<Seen> seen_;
 };
 
 }  // namespace korvat_test

@@ -280,8 +280,87 @@ TEST_F(SettingsExportsTest, TextsFlagsPagesAndStoredValues) {
   }
 }
 
+// The user's values under the roots the writers write to, "key|value name", less `before`.
+std::set<std::string> WrittenValues(const std::set<std::string>& before = {}) {
+  std::set<std::string> names;
+  for (const char* root : {"Software\\Classes", "Software\\Microsoft\\Office",
+                           "Software\\Microsoft\\Internet Explorer"}) {
+    for (const std::string& line : DumpTree(HKEY_CURRENT_USER, root)) {
+      const std::string name = line.substr(0, line.find('='));
+      if (name.find('|') != std::string::npos && !before.count(name)) names.insert(name);
+    }
+  }
+  return names;
+}
+
+// A class's values under Software\Classes: its CLSID key and both ProgIDs.
+void AddClass(std::set<std::string>& names, const std::string& clsid, const std::string& prog_id,
+              bool programmable) {
+  const std::string c = "Software\\Classes\\CLSID\\" + clsid, p = "Software\\Classes\\" + prog_id;
+  for (const std::string& name :
+       {c + "|(default)", c + "\\InprocServer32|(default)", c + "\\InprocServer32|ThreadingModel",
+        c + "\\ProgID|(default)", c + "\\TypeLib|(default)",
+        c + "\\VersionIndependentProgID|(default)", p + "|(default)", p + "\\CLSID|(default)",
+        p + "\\CurVer|(default)", p + ".1|(default)", p + ".1\\CLSID|(default)"}) {
+    names.insert(name);
+  }
+  if (programmable) names.insert(c + "\\Programmable|(default)");
+}
+
+// Every value each writer must write, by name.
+std::set<std::string> ExpectedValues(DWORD flag) {
+  std::set<std::string> names;
+  if (flag == kButton) {
+    AddClass(names, "{80947ADC-151D-490B-87F1-7C8CE1B46220}", "Korvat.KorvatExec", false);
+    for (auto name : {"ButtonText", "CLSID", "ClsidExtension", "Default Visible", "HotIcon", "Icon",
+                      "MenuStatusBar", "MenuText"}) {
+      names.insert(kButtonKey + std::string("|") + name);
+    }
+  } else if (flag == kMenu) {
+    AddClass(names, "{4D185FEC-958C-4DB4-87AA-D4D79A46FAB7}", "NvxRMenu.NuvixRightMenu", true);
+    names.insert(kMenuKey + std::string("|(default)"));
+  } else {
+    const char* const classes[][4] = {
+        // application ("": none), ProgID, class, interface
+        {"Word", "NuvixWordAddIn", "AEECE333-8900-4915-9697-7A0B4034B3D8",
+         "FF859B60-9AE3-4B75-9DDF-0191BF410B53"},
+        {"", "NuvixWordEvent", "00F500BC-CD5A-4301-AA26-090DE98E047E",
+         "FA04E598-5EA4-43DB-BCD3-7E134657B3F4"},
+        {"PowerPoint", "NvxPPTAddIn", "C3741FD4-FABE-4C36-88E7-40C0C09FCE8D",
+         "5396B53B-A44C-440F-A9E0-89E8392BC230"},
+        {"Access", "NuvixAccessAddin", "F00F2D09-D31C-4C72-9480-7962A8DE178D",
+         "DEB8CAA7-41A1-4FA0-B6E8-6FFE61C1612C"},
+        {"Excel", "NuvixExcelAddin", "F6E0DEDD-F6D5-4195-BE2D-AB628A0BBDF4",
+         "AA7C35C1-9542-4B02-9720-463A2929FDAB"},
+        {"Frontpage", "NuvixFrontPageAddin", "F14952A1-592E-4CDD-8407-E924E9F0F500",
+         "A6A52D22-178D-4DCB-8344-8BF84B09674F"}};
+    const std::string library =
+        "Software\\Classes\\TypeLib\\{8B34F2E2-FD13-4553-9BDC-5E0280C29DC7}\\1.0";
+    for (const std::string& name :
+         {library + "|(default)", library + "\\FLAGS|(default)", library + "\\HELPDIR|(default)",
+          library + "\\0\\win32|(default)"}) {
+      names.insert(name);
+    }
+    for (auto [application, prog_id, clsid, iid] : classes) {
+      AddClass(names, "{" + std::string(clsid) + "}", std::string("NvxMSAI.") + prog_id, true);
+      const std::string i = "Software\\Classes\\Interface\\{" + std::string(iid) + "}";
+      for (const std::string& name :
+           {i + "|(default)", i + "\\ProxyStubClsid|(default)", i + "\\ProxyStubClsid32|(default)",
+            i + "\\TypeLib|(default)", i + "\\TypeLib|Version"}) {
+        names.insert(name);
+      }
+      const std::string add_in = "Software\\Microsoft\\Office\\" + std::string(application) +
+                                 "\\Addins\\NvxMSAI." + prog_id + "|";
+      for (auto name : {"CommandLineSafe", "LoadBehavior", "Description", "FriendlyName"}) {
+        if (*application) names.insert(add_in + name);
+      }
+    }
+  }
+  return names;
+}
+
 // Each writer, installed twice by a copy of this program run as the given Windows, writes its own
-// keys naming the module's folder, and none of the others'; XP has hot and normal icons.
+// keys and values naming the module's folder, and none of the others'; XP has hot and normal icons.
 TEST_F(SettingsExportsTest, EachWriterWritesItsOwnKeysNamingTheFolder) {
   const std::string inproc = "\\InprocServer32", status = "This will start Nuvix Tapvo Meeting",
                     icons = "F\\zrtpres.dll,206|F\\zrtpres.dll,206|";
@@ -303,6 +382,7 @@ TEST_F(SettingsExportsTest, EachWriterWritesItsOwnKeysNamingTheFolder) {
     folder.CopyFromBin("settings_exports_test.exe", exe);
     const std::string app_key = "Software\\Wine\\AppDefaults\\" + exe;
     if (*version) SetStringValue(HKEY_CURRENT_USER, app_key, "Version", version);
+    const std::set<std::string> before = WrittenValues();
     EXPECT_EQ(RunProcess("\"" + folder.File(exe) + "\" --install " + std::to_string(flag)), 0);
     DeleteKeyTree(HKEY_CURRENT_USER, app_key);
     const std::string& dir = folder.path();
@@ -314,6 +394,7 @@ TEST_F(SettingsExportsTest, EachWriterWritesItsOwnKeysNamingTheFolder) {
               (value.rfind(dir, 0) ? value : "F" + value.substr(dir.size()));
     }
     EXPECT_EQ(data, expected);
+    EXPECT_EQ(WrittenValues(before), ExpectedValues(flag));
     for (auto [f, k] : {std::pair(kButton, kButtonKey), {kOffice, kWordKey}, {kMenu, kMenuKey}}) {
       EXPECT_EQ(KeyExists(HKEY_CURRENT_USER, k), flag == f);
     }

@@ -14,6 +14,7 @@
 
 #include "check.h"
 #include "cookie_writer.h"
+#include "dialog_watch.h"
 #include "harness/test_support.h"
 #include "platform/proc_address.h"
 #include "settings/settings_key.h"
@@ -230,7 +231,7 @@ class Lifecycle {
     const std::vector<std::string> before = DumpTree(HKEY_CURRENT_USER, kSettings);
     const bool succeeds = SetupSucceeds(), ended = step.kind >= kEndedSetup;
     const Kind call = !ended ? step.kind : step.kind == kEndedSetup ? kSetup : kUninstall;
-    DialogWatcher watcher;
+    DialogWatch watcher;
     switch (step.kind) {  // what calls no export, and the call ended on its way
       case kCookies:
         page_ = step.page, install_ = step.install;

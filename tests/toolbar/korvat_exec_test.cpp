@@ -1,12 +1,13 @@
 // KorvatExec, the toolbar button's command object: the page goes to the client's frame window (the
-// client_frame double) when the client is logged on, else the browser of the site navigates to it.
+// stand-in client window) when the client is logged on, else the browser of the site navigates to
+// it.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "browser_site.h"
-#include "doubles/client_frame.h"
+#include "client_window.h"
 #include "harness/test_support.h"
 #include "platform/com_ptr.h"
 #include "toolbar/korvat_exec.h"
@@ -51,25 +52,22 @@ TEST(KorvatExecTest, CommandChecksComeFirstThenThePageGoesToALoggedOnClientOrThe
   EXPECT_EQ(site.browser.calls, Strings{std::string("http://kept/") + kEmpty});
 
   // Logged on with the client running: the longest page goes whole, its zero sent and counted.
-  TempFolder folder;
-  folder.CopyFromBin("client_frame.exe");
-  RunningClientFrame client(folder.File("client_frame.exe"));
-  ASSERT_NE(client.window(), nullptr);
+  ClientWindow client;
+  ASSERT_TRUE(client.Start());
   const std::string page = "http://meet.example.com/" + std::string(999, 'p');
   SetStringValue(HKEY_CURRENT_USER, kSettings, "MeetingPage", page);
   site.browser.calls.clear();
   EXPECT_EQ(press(), S_OK);
-  std::string sent = "WM_COPYDATA dwData=0 cbData=" + std::to_string(page.size() + 1) + " bytes=";
-  for (unsigned char b : page + '\0')
-    sent += {"0123456789ABCDEF"[b >> 4], "0123456789ABCDEF"[b & 15]};
-  EXPECT_EQ(ReadLines(folder.File("doubles.log")), Strings{sent});
+  ASSERT_EQ(client.deliveries().size(), 1u);
+  EXPECT_EQ(client.deliveries()[0].data_word, 0u);
+  EXPECT_EQ(client.deliveries()[0].bytes, page + '\0');
   EXPECT_EQ(site.browser.calls, Strings{});
   // The Logon key is the user's, so a page found only in the machine hive goes to the browser.
   DeleteSettingsKeys();
   SetStringValue(HKEY_LOCAL_MACHINE, kSettings, "MeetingPage", "http://m.example.com/");
   EXPECT_EQ(press(), S_OK);
   EXPECT_EQ(site.browser.calls, Strings{std::string("http://m.example.com/") + kEmpty});
-  EXPECT_EQ(ReadLines(folder.File("doubles.log")).size(), 1u);  // nothing more to the client
+  EXPECT_EQ(client.deliveries().size(), 1u);  // nothing more to the client
   // A stored page with a line break is no page: neither opened nor handed over.
   site.browser.calls.clear();
   SetStringValue(HKEY_LOCAL_MACHINE, kSettings, "MeetingPage", "http://m.example.com/\r\nx");

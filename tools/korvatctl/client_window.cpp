@@ -1,33 +1,16 @@
 #include "client_window.h"
 
 #include <cstdio>
-#include <string>
+#include <cstring>
+
+#include "resources/module_ids.h"
 
 // korvatctl names what the module names, as the module does.
 using namespace korvat;
 
 namespace {
 
-// The window class by which the module finds the client.
-constexpr char kClientFrameClass[] = "Nvx_FrameWnd_Tapvo_13D821D2_807A_40C9_AA97_220F9D84041F";
 constexpr DWORD kStartTimeoutMs = 10000;
-
-void PrintPage(const COPYDATASTRUCT* data) {
-  const char* bytes = static_cast<const char*>(data->lpData);
-  std::string page;
-  bool terminated = false;
-  for (DWORD i = 0; bytes != nullptr && i < data->cbData; ++i) {
-    if (bytes[i] == '\0') {
-      terminated = true;
-      break;
-    }
-    page += bytes[i];
-  }
-  std::printf("client: received %s (WM_COPYDATA dwData=%lu cbData=%lu%s)\n", page.c_str(),
-              static_cast<unsigned long>(data->dwData), static_cast<unsigned long>(data->cbData),
-              terminated ? "" : ", no terminating zero");
-  std::fflush(stdout);
-}
 
 }  // namespace
 
@@ -49,6 +32,26 @@ bool ClientWindow::Start() {
   return m_hWnd != nullptr;
 }
 
+std::vector<ClientWindow::Delivery> ClientWindow::deliveries() const {
+  ScopedLock hold(m_lock);
+  return m_deliveries;
+}
+
+void ClientWindow::Receive(const COPYDATASTRUCT* data) {
+  const char* bytes = static_cast<const char*>(data->lpData);
+  Delivery delivery = {data->dwData, bytes != nullptr ? std::string(bytes, data->cbData) : ""};
+  if (m_print) {
+    const size_t end = delivery.bytes.find('\0');
+    std::printf("client: received %s (WM_COPYDATA dwData=%lu cbData=%lu%s)\n",
+                delivery.bytes.substr(0, end).c_str(), static_cast<unsigned long>(data->dwData),
+                static_cast<unsigned long>(data->cbData),
+                end == std::string::npos ? ", no terminating zero" : "");
+    std::fflush(stdout);
+  }
+  ScopedLock hold(m_lock);
+  m_deliveries.push_back(std::move(delivery));
+}
+
 DWORD WINAPI ClientWindow::Run(void* self) {
   ClientWindow* client = static_cast<ClientWindow*>(self);
   WNDCLASSA window_class = {};
@@ -56,9 +59,8 @@ DWORD WINAPI ClientWindow::Run(void* self) {
   window_class.hInstance = GetModuleHandleA(nullptr);
   window_class.lpszClassName = kClientFrameClass;
   if (RegisterClassA(&window_class) != 0) {
-    client->m_hWnd =
-        CreateWindowExA(0, kClientFrameClass, "Tapvo Meeting", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,
-                        nullptr, nullptr, window_class.hInstance, nullptr);
+    client->m_hWnd = CreateWindowExA(0, kClientFrameClass, "Tapvo Meeting", WS_OVERLAPPEDWINDOW, 0,
+                                     0, 200, 100, nullptr, nullptr, window_class.hInstance, client);
   }
   SetEvent(client->m_ready.Get());
   if (client->m_hWnd == nullptr) return 1;
@@ -69,8 +71,14 @@ DWORD WINAPI ClientWindow::Run(void* self) {
 
 LRESULT CALLBACK ClientWindow::WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
+    case WM_NCCREATE:
+      SetWindowLongPtrA(
+          window, GWLP_USERDATA,
+          reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTA*>(lparam)->lpCreateParams));
+      return DefWindowProcA(window, message, wparam, lparam);
     case WM_COPYDATA:
-      PrintPage(reinterpret_cast<const COPYDATASTRUCT*>(lparam));
+      reinterpret_cast<ClientWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA))
+          ->Receive(reinterpret_cast<const COPYDATASTRUCT*>(lparam));
       return TRUE;
     case WM_CLOSE:
       DestroyWindow(window);

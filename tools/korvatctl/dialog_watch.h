@@ -1,29 +1,34 @@
-// While korvatctl calls into the module, a dialog box that the calling thread
-// shows (the setup failure message, the setup notice) is printed and closed
-// with OK: korvatctl runs where nobody may see a window, and must not wait
-// on one.
+// While the module is called, each dialog box that the calling thread shows
+// (the setup failure message, the setup notice) is recorded, printed for
+// korvatctl's reader when asked, and closed with OK: korvatctl, the tests and
+// the benches run where nobody may see a window, and must not wait on one.
+// One watch at a time.
 #pragma once
 
 #include <windows.h>
 
+#include <string>
 #include <vector>
-
-#include "platform/scoped_handle.h"
 
 class DialogWatch {
  public:
   // Watches the windows of the thread that constructs it.
-  DialogWatch();
+  explicit DialogWatch(bool print = false);
   ~DialogWatch();
   DialogWatch(const DialogWatch&) = delete;
   DialogWatch& operator=(const DialogWatch&) = delete;
 
- private:
-  static DWORD WINAPI Run(void* self);
-  void CloseDialogs();
+  struct Seen {
+    std::string caption;
+    std::string text;  // the texts of its static controls, joined by spaces
+    HWND owner;
+  };
+  const std::vector<Seen>& seen() const { return m_seen; }
 
-  DWORD m_ownerThread;
-  korvat::ScopedHandle m_stop;
-  korvat::ScopedHandle m_thread;
-  std::vector<HWND> m_closed;
+ private:
+  static LRESULT CALLBACK AfterCall(int code, WPARAM wparam, LPARAM lparam);
+
+  const bool m_print;
+  HHOOK m_hook;
+  std::vector<Seen> m_seen;
 };

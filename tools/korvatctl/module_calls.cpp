@@ -94,8 +94,8 @@ int CallSetupEntry(const Invocation& invocation, const char* name, const Meaning
   if (entry == nullptr) return kExitFailed;
   UINT result;
   {
-    DialogWatch watch;
-    result = entry(0);  // the installer's handle, which the module only keeps
+    DialogWatch watch(true);
+    result = entry(0);  // the installer's handle, which the module does not use
   }
   return Report(name, static_cast<long>(result), meanings, false);
 }
@@ -108,7 +108,7 @@ int CallRegistrationEntry(const Invocation& invocation, const char* name,
   if (entry == nullptr) return kExitFailed;
   HRESULT result;
   {
-    DialogWatch watch;
+    DialogWatch watch(true);
     result = entry();
   }
   return Report(name, result, meanings, true);

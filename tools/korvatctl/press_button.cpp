@@ -100,7 +100,7 @@ class LogonStateOverride {
 
 int RunPressButton(const Invocation& invocation) {
   ScopedCoInitialize com;
-  ClientWindow client;
+  ClientWindow client(true);
   std::unique_ptr<LogonStateOverride> logon;
   if (invocation.client_logged_on) {
     logon.reset(new LogonStateOverride());
