@@ -29,6 +29,7 @@
 #include "browser_site.h"
 #include "client_window.h"
 #include "harness/test_support.h"
+#include "platform/ansi_text.h"
 #include "platform/com_ptr.h"
 #include "platform/scoped_handle.h"
 #include "resources/module_ids.h"
@@ -103,9 +104,7 @@ HRESULT Floor(IWebBrowser* browser) {
     COPYDATASTRUCT data = {0, static_cast<DWORD>(std::strlen(page) + 1), page};
     SendMessageA(client, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
   } else {
-    const int length = MultiByteToWideChar(CP_ACP, 0, page, -1, nullptr, 0);
-    ScopedBstr address(SysAllocStringLen(nullptr, static_cast<UINT>(length - 1)));
-    MultiByteToWideChar(CP_ACP, 0, page, -1, address.Get(), length);
+    ScopedBstr address(SysAllocString(korvat::WidenAnsi(page).data()));
     VARIANT empty;
     VariantInit(&empty);
     empty.vt = VT_BYREF | VT_VARIANT;

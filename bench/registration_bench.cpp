@@ -33,6 +33,7 @@
 #include "bench_support.h"
 #include "dialog_watch.h"
 #include "harness/test_support.h"
+#include "platform/ansi_text.h"
 #include "platform/com_ptr.h"
 #include "platform/proc_address.h"
 #include "platform/scoped_handle.h"
@@ -289,12 +290,7 @@ std::string WriteCookies() {
   return path;
 }
 
-std::wstring Wide(const std::string& text) {
-  std::wstring wide(text.size() + 1, L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], static_cast<int>(wide.size()));
-  wide.resize(text.size());
-  return wide;
-}
+std::wstring Wide(const std::string& text) { return korvat::WidenAnsi(text.c_str()).data(); }
 
 }  // namespace
 
