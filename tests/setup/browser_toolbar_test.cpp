@@ -176,12 +176,15 @@ TEST_F(BrowserToolbarTest, ButtonKeyIsWrittenByScriptAndBrandedWhenTheOptionAsks
       {"ie", "TRUE", "MyBrand", button(res + "211", res + "212", "MyBrand")},
       {"ie", "true", nullptr, button(own + "203", own + "204", text)},  // branded, no title
   };
+  TraceCapture trace("browser_toolbar_trace");
   for (const auto& c : cases) {
     SCOPED_TRACE(&c - cases);
     Clean();
     Shell shell({Ie("http://a.example/")});
     Set(kOption, c.option), Set(kHasBrand, c.has_brand), Set(kBrandTitle, c.brand_title);
     AddIEToolBar();
+    EXPECT_EQ(trace.TakeMessages(),
+              (std::vector<std::string>{"AddIEToolBar()", "AddToolbarKey()"}));
     std::string read;
     for (const char* name : {"HotIcon", "Icon", "ButtonText", "MenuText"}) {
       read += ReadStringValue(HKEY_CURRENT_USER, kButtonKey, name) + "|";
