@@ -39,8 +39,8 @@ BOOL CALLBACK CollectText(HWND child, LPARAM text) {
 
 }  // namespace
 
-DialogWatch::DialogWatch()
-    : m_ownerThread(GetCurrentThreadId()), m_stop(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
+DialogWatch::DialogWatch(DWORD thread)
+    : m_ownerThread(thread), m_stop(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
   if (m_stop) m_thread.Reset(CreateThread(nullptr, 0, Run, this, 0, nullptr));
 }
 
@@ -59,7 +59,11 @@ DWORD WINAPI DialogWatch::Run(void* self) {
 
 void DialogWatch::CloseDialogs() {
   std::vector<HWND> dialogs;
-  EnumThreadWindows(m_ownerThread, CollectDialog, reinterpret_cast<LPARAM>(&dialogs));
+  if (m_ownerThread != 0) {
+    EnumThreadWindows(m_ownerThread, CollectDialog, reinterpret_cast<LPARAM>(&dialogs));
+  } else {
+    EnumWindows(CollectDialog, reinterpret_cast<LPARAM>(&dialogs));
+  }
   for (HWND dialog : dialogs) {
     if (std::find(m_closed.begin(), m_closed.end(), dialog) != m_closed.end()) continue;
     char caption[512] = {};
@@ -71,4 +75,54 @@ void DialogWatch::CloseDialogs() {
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     m_closed.push_back(dialog);
   }
+}
+
+namespace {
+
+// One argument as the C runtime's parser reads it back: quoted when it holds
+// a space, a tab or a quote, backslashes doubled only before a quote.
+void AppendArgument(std::string* line, const std::string& argument) {
+  if (!line->empty()) *line += ' ';
+  if (!argument.empty() && argument.find_first_of(" \t\"") == std::string::npos) {
+    *line += argument;
+    return;
+  }
+  *line += '"';
+  size_t backslashes = 0;
+  for (char c : argument) {
+    if (c == '\\') {
+      ++backslashes;
+    } else {
+      if (c == '"') line->append(backslashes + 1, '\\');
+      backslashes = 0;
+    }
+    *line += c;
+  }
+  line->append(backslashes, '\\');
+  *line += '"';
+}
+
+}  // namespace
+
+int RunAnswerDialogs(const Invocation& invocation) {
+  std::string line;
+  for (const std::string& argument : invocation.args) AppendArgument(&line, argument);
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &process)) {
+    std::fprintf(stderr, "korvatctl: cannot start %s (error %lu)\n", line.c_str(), GetLastError());
+    return kExitFailed;
+  }
+  ScopedHandle thread(process.hThread);
+  ScopedHandle child(process.hProcess);
+  DWORD exit_code = 0;
+  {
+    DialogWatch watch(0);
+    WaitForSingleObject(child.Get(), INFINITE);
+    GetExitCodeProcess(child.Get(), &exit_code);
+  }
+  std::printf("%s: exit code %lu\n", invocation.args[0].c_str(), exit_code);
+  return static_cast<int>(exit_code);
 }
