@@ -1,6 +1,7 @@
 # The release package: Korvat-<version>-<arch>.zip with the module, its
-# resource DLL, the type library, korvatctl, a README.txt and SHA256SUMS.
-# `cmake --workflow --preset release-i686` (or release-x86_64) makes it.
+# resource DLL, the type library, korvatctl, a README.txt and SHA256SUMS, and
+# beside it Korvat-<version>-<arch>.msi with the same files but the sums.
+# `cmake --workflow --preset release-i686` (or release-x86_64) makes them.
 set(KORVAT_PACKAGE_DIR ${CMAKE_BINARY_DIR}/package)
 set(KORVAT_PACKAGE_README ${KORVAT_PACKAGE_DIR}/README.txt)
 set(KORVAT_PACKAGE_SUMS ${KORVAT_PACKAGE_DIR}/SHA256SUMS)
@@ -30,4 +31,7 @@ set(CPACK_PACKAGE_VERSION ${KORVAT_VERSION})
 set(CPACK_PACKAGE_FILE_NAME Korvat-${KORVAT_VERSION}-${KORVAT_ARCH})
 # The files at the top of the zip, as an administrator copies them.
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+set(CPACK_KORVAT_MAKE_MSI ${CMAKE_SOURCE_DIR}/packaging/make-msi)
+set(CPACK_KORVAT_ARCH ${KORVAT_ARCH})
+set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/msi.cmake)
 include(CPack)

@@ -2,7 +2,8 @@
 // (the setup failure message, the setup notice) is recorded, printed for
 // korvatctl's reader when asked, and closed with OK: korvatctl, the tests and
 // the benches run where nobody may see a window, and must not wait on one.
-// One watch at a time.
+// answer-dialogs does the same for every dialog box of the desktop while a
+// program it starts runs (an installer and its custom actions).
 #pragma once
 
 #include <windows.h>
@@ -10,9 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "arguments.h"
+
 class DialogWatch {
  public:
-  // Watches the windows of the thread that constructs it.
+  // Watches the windows of the thread that constructs it; one watch at a time.
   explicit DialogWatch(bool print = false);
   ~DialogWatch();
   DialogWatch(const DialogWatch&) = delete;
@@ -32,3 +35,7 @@ class DialogWatch {
   HHOOK m_hook;
   std::vector<Seen> m_seen;
 };
+
+// answer-dialogs PROGRAM [ARGUMENT...]: runs the program, answering its
+// dialogs, and exits with its exit code.
+int RunAnswerDialogs(const Invocation& invocation);

@@ -2,6 +2,7 @@
 #include "arguments.h"
 #include "check.h"
 #include "cookie_writer.h"
+#include "dialog_watch.h"
 #include "module_calls.h"
 #include "press_button.h"
 #include "registry_print.h"
@@ -77,6 +78,11 @@ const Verb kVerbs[] = {
      "--json: one JSON object instead: {\"module\": PATH, \"whole\": true|false,\n"
      "\"points\": {\"class\", \"typelib\", \"button\", \"shortcut\", \"companions\",\n"
      "\"page\", \"trace\": \"ok\" or the reason}}."},
+    {"answer-dialogs", RunAnswerDialogs, 1, 64, 0, 0, nullptr, false,
+     "answer-dialogs PROGRAM [ARGUMENT...]",
+     "run a program and answer the dialog boxes shown while it runs\n"
+     "Every dialog box on the desktop, of any process (an installer's custom\n"
+     "actions), is printed and closed with OK. Exits with the program's exit code."},
 };
 
 const size_t kVerbCount = sizeof(kVerbs) / sizeof(kVerbs[0]);
