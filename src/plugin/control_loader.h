@@ -22,7 +22,6 @@ class ControlLoader {
   // Destroys the instance and frees the control module.
   void Unload();
 
-
  private:
   // The control module's exports, with the standard calling convention.
   // Instance values are opaque to this module and may be pointers.

@@ -25,7 +25,6 @@ class KeyTableFields {
   const char* m_texts[26] = {};
 };
 
-
 // One value written below HKEY_CURRENT_USER. Rows of one key stand together:
 // the walker creates or opens `key` with KEY_ALL_ACCESS once for them, and
 // skips them all when it cannot.
