@@ -51,8 +51,7 @@ bool GetModulePathAndDirectory(char* path, char* dir) {
 }
 
 bool JoinPath(const char* dir, const char* file_name, char* out, size_t out_size) {
-  int written = FormatText(out, out_size, "%s\\%s", dir, file_name);
-  if (written < 0 || static_cast<size_t>(written) >= out_size) {
+  if (FormatText(out, out_size, "%s\\%s", dir, file_name) < 0) {
     if (out_size > 0) out[0] = '\0';
     return false;
   }

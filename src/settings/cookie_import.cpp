@@ -47,8 +47,8 @@ bool SearchCookieFolder(const char* name, char* value, size_t value_size, char* 
   char folder[MAX_PATH];
   if (!GetCookieFolder(folder)) return false;
   char pattern[MAX_PATH];
-  int written = FormatText(pattern, sizeof(pattern), "%s*.txt", folder);
-  if (written < 0 || written >= static_cast<int>(sizeof(pattern))) return false;
+  // FormatText answers -1 for a text cut to fit.
+  if (FormatText(pattern, sizeof(pattern), "%s*.txt", folder) < 0) return false;
 
   WIN32_FIND_DATAA entry;
   ScopedFindHandle find(FindFirstFileA(pattern, &entry));
@@ -58,8 +58,7 @@ bool SearchCookieFolder(const char* name, char* value, size_t value_size, char* 
   do {
     if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
     char path[MAX_PATH];
-    written = FormatText(path, sizeof(path), "%s%s", folder, entry.cFileName);
-    if (written < 0 || written >= static_cast<int>(sizeof(path))) continue;
+    if (FormatText(path, sizeof(path), "%s%s", folder, entry.cFileName) < 0) continue;
     char file_value[kCookieLineSize] = {};
     char file_url[kCookieLineSize] = {};
     ULONGLONG created = 0;
