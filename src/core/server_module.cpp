@@ -69,12 +69,10 @@ HRESULT ServerModule::LoadTypeLibrary(ITypeLib** library, wchar_t* path) {
   HRESULT result = LoadTypeLib(path, library);
   if (SUCCEEDED(result)) return result;
 
-  // Else a ".tlb" file beside it: the file name's extension replaced.
-  wchar_t* name = path;
-  for (wchar_t* at = path; *at != L'\0'; ++at) {
-    if (*at == L'\\' || *at == L'/' || *at == L':') name = at + 1;
-  }
-  wchar_t* dot = std::wcsrchr(name, L'.');
+  // Else a ".tlb" file beside it: the file name's extension replaced. The
+  // last dot is the file name's only when no separator follows it.
+  wchar_t* dot = std::wcsrchr(path, L'.');
+  if (dot != nullptr && std::wcspbrk(dot, L"\\/:") != nullptr) dot = nullptr;
   wchar_t* extension = dot != nullptr ? dot : path + length;
   if (extension + 5 > path + MAX_PATH) return result;
   std::wcscpy(extension, L".tlb");
