@@ -286,6 +286,7 @@ class Lifecycle {
         break;
     }
     std::string got, expected = "0", records;
+    const size_t log_from = ReadLines(File("Korvat.log")).size();
     const bool setup = call == kSetup || call == kRegister;
     if (setup || call == kUninstall || call == kUnregister) {
       got = call == kSetup || call == kUninstall ? Call<UINT>(kNames[call], DWORD(7))
@@ -311,6 +312,20 @@ class Lifecycle {
       expected = settings_ || call == kRemoveAddIn ? "0" : "-1";
     }
     if (got != expected) return Describe(step) + " gave " + got + ", not " + expected;
+    // Traced, the call's first and (when it succeeds) last lines stand between the load's and the
+    // unload's; untraced, no line.
+    const std::vector<std::string> lines = TraceMessages(File("Korvat.log"), log_from);
+    const std::string name = kNames[call], begins = name.find("Dll") == 0 || call == kPreDownload
+                                                        ? name + "() begin"
+                                                        : name + "()";
+    const bool ends = got == "0" && call != kSetup && call != kPreSetup;
+    const std::string last = call == kPreDownload ? "As PreDownload() end" : name + "() end";
+    if (trace_ ? lines.size() < (ends ? 4u : 3u) || lines[0] != "DllMain()---DLL_PROCESS_ATTACH!" ||
+                     lines[1] != begins || lines.back() != "DllMain()---DLL_PROCESS_DETACH!" ||
+                     (ends && lines[lines.size() - 2] != last)
+               : !lines.empty()) {
+      return "the trace of " + Describe(step);
+    }
     if (watcher.seen().size() != (setup && !succeeds ? 1u : 0u)) return "the failure message";
     if (call == kUninstall || call == kUnregister) {
       shortcut_.clear();
