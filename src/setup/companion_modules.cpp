@@ -14,49 +14,41 @@ namespace korvat {
 
 namespace {
 
-struct Companion {
-  const char* trace_line;  // null: no line, and no condition
-  CompanionFlag flag;      // the user's wish, asked when there is a trace line
-  const char* file;
-  const char* export_name;
-};
-
-constexpr Companion kAddOfficeMenu = {"AddOfficeMenu()", CompanionFlag::kOfficeMenu,
-                                      kOfficeMenuModuleFile, "DllRegisterServer"};
-constexpr Companion kAddRightClick = {"AddRightClick()", CompanionFlag::kRightClick,
-                                      kRightMenuModuleFile, "DllRegisterServer"};
-constexpr Companion kRemoveOfficeMenu = {nullptr, CompanionFlag::kOfficeMenu, kOfficeMenuModuleFile,
-                                         "DllUnregisterServer"};
-constexpr Companion kRemoveRightClick = {nullptr, CompanionFlag::kRightClick, kRightMenuModuleFile,
-                                         "DllUnregisterServer"};
-
 using SelfRegistration = HRESULT(STDAPICALLTYPE*)();
 
-bool CallCompanion(const Companion& companion) {
-  if (companion.trace_line != nullptr) {
-    g_TraceLog.Write("%s", companion.trace_line);
-    if (!UserWantsCompanion(companion.flag)) return false;
-  }
-
+// Loads the companion beside the module and runs its self-registration export.
+bool RunCompanion(const char* file, const char* export_name) {
   char module_path[MAX_PATH];
   char dir[MAX_PATH];
   if (!GetModulePathAndDirectory(module_path, dir)) return false;
   char path[MAX_PATH];
-  if (!JoinPath(dir, companion.file, path, sizeof(path))) return false;
+  if (!JoinPath(dir, file, path, sizeof(path))) return false;
 
   ScopedLibrary library(LoadLibraryA(path));
   if (!library) return false;
-  auto entry = GetProcAs<SelfRegistration>(library.Get(), companion.export_name);
+  auto entry = GetProcAs<SelfRegistration>(library.Get(), export_name);
   // The companion's own status is not ours to judge.
   if (entry != nullptr) entry();
   return true;
 }
 
+// An addition is traced and made only when the user asked for it.
+bool AddCompanion(const char* trace_line, CompanionFlag flag, const char* file) {
+  g_TraceLog.Write("%s", trace_line);
+  return UserWantsCompanion(flag) && RunCompanion(file, "DllRegisterServer");
+}
+
 }  // namespace
 
-int AddOfficeMenu() { return CallCompanion(kAddOfficeMenu) ? 1 : 0; }
-int AddRightClick() { return CallCompanion(kAddRightClick) ? 1 : 0; }
-int RemoveOfficeMenu() { return CallCompanion(kRemoveOfficeMenu) ? 1 : 0; }
-int RemoveRightClick() { return CallCompanion(kRemoveRightClick) ? 1 : 0; }
+int AddOfficeMenu() {
+  return AddCompanion("AddOfficeMenu()", CompanionFlag::kOfficeMenu, kOfficeMenuModuleFile) ? 1 : 0;
+}
+int AddRightClick() {
+  return AddCompanion("AddRightClick()", CompanionFlag::kRightClick, kRightMenuModuleFile) ? 1 : 0;
+}
+int RemoveOfficeMenu() {
+  return RunCompanion(kOfficeMenuModuleFile, "DllUnregisterServer") ? 1 : 0;
+}
+int RemoveRightClick() { return RunCompanion(kRightMenuModuleFile, "DllUnregisterServer") ? 1 : 0; }
 
 }  // namespace korvat
